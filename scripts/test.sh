@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and its tests twice (plain, then with
+# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both builds. The tests
+# start what they need themselves (an FTP server and an HTTP server on 127.0.0.1) and run
+# headless.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+jobs=$(nproc)
+
+build_and_test() {
+    local dir=$1
+    shift
+    cmake -S "$top" -B "$dir" -G Ninja "$@" -DPEXA_BUILD_BENCH=OFF
+    cmake --build "$dir" -j "$jobs"
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+build_and_test "$top/build-test" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+build_and_test "$top/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DPEXA_SANITIZE=ON
+echo "All tests passed in the plain and the sanitizer build."

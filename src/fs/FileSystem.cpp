@@ -1,0 +1,203 @@
+#include "FileSystem.h"
+
+#include "RunTimeError.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace FileSystem {
+
+namespace {
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void raiseErrno(const QString &path)
+{
+    throw RunTimeError::fromErrno(errno, path);
+}
+
+// Closes a descriptor when the scope ends, whatever way it ends.
+struct FdCloser
+{
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+bool FileExists(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool FolderExists(const QString &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+EntryType entryType(const QString &path)
+{
+    struct stat st;
+    const QByteArray name = native(path);
+    if (::lstat(name.constData(), &st) != 0)
+        return EntryType::Missing;
+    if (S_ISDIR(st.st_mode))
+        return EntryType::Folder;
+    if (S_ISLNK(st.st_mode)) {
+        if (::stat(name.constData(), &st) != 0)
+            return EntryType::File;
+        return S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::File;
+    }
+    return EntryType::File;
+}
+
+QString temporarySibling(const QString &target)
+{
+    static QAtomicInteger<quint64> counter;
+    const QFileInfo info(target);
+    return info.path() + u"/."_s + info.fileName() + u".part-%1-%2"_s.arg(QCoreApplication::applicationPid())
+                                                          .arg(counter.fetchAndAddRelaxed(1));
+}
+
+void CopyFile(const QString &source, const QString &target, bool overwrite)
+{
+    QString destination = target;
+    if (destination.endsWith(u'/'))
+        destination += QFileInfo(source).fileName();
+    if (!overwrite && FileExists(destination))
+        throw RunTimeError(58, u"File already exists: "_s + destination);
+
+    const int in = ::open(native(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        raiseErrno(source);
+    FdCloser inCloser{in};
+    struct stat st;
+    if (::fstat(in, &st) != 0)
+        raiseErrno(source);
+    if (S_ISDIR(st.st_mode))
+        throw RunTimeError(RunTimeError::PathFileAccessError, u"Path/File access error: "_s + source);
+
+    const QString temporary = temporarySibling(destination);
+    const QByteArray temporaryName = native(temporary);
+    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0)
+        raiseErrno(destination);
+    bool written = false;
+    {
+        FdCloser outCloser{out};
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t got = ::read(in, buffer.data(), buffer.size());
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            if (got == 0) {
+                written = true;
+                break;
+            }
+            ssize_t done = 0;
+            while (done < got) {
+                const ssize_t put = ::write(out, buffer.constData() + done, got - done);
+                if (put < 0 && errno == EINTR)
+                    continue;
+                if (put <= 0)
+                    break;
+                done += put;
+            }
+            if (done < got)
+                break;
+        }
+    }
+    const int savedErrno = errno;
+    if (!written || ::rename(temporaryName.constData(), native(destination).constData()) != 0) {
+        const int failure = written ? errno : savedErrno;
+        ::unlink(temporaryName.constData());
+        throw RunTimeError::fromErrno(failure, destination);
+    }
+}
+
+double FileSize(const QString &path)
+{
+    if (path.isEmpty())
+        return 0;
+    struct stat st;
+    if (::stat(native(path).constData(), &st) != 0)
+        raiseErrno(path);
+    if (S_ISDIR(st.st_mode))
+        throw RunTimeError(RunTimeError::FileNotFound, u"File not found: "_s + path);
+    return static_cast<double>(st.st_size);
+}
+
+QStringList ListFolder(const QString &folder)
+{
+    DIR *dir = ::opendir(native(folder).constData());
+    if (!dir)
+        raiseErrno(folder);
+    QStringList names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if ((name[0] == '.' && name[1] == 0) || (name[0] == '.' && name[1] == '.' && name[2] == 0))
+            continue;
+        names.append(QFile::decodeName(name));
+    }
+    const int failure = errno;
+    ::closedir(dir);
+    if (failure != 0)
+        throw RunTimeError::fromErrno(failure, folder);
+    return names;
+}
+
+void MakeFolder(const QString &path)
+{
+    if (::mkdir(native(path).constData(), 0777) == 0)
+        return;
+    if (errno == EEXIST)
+        throw RunTimeError(RunTimeError::PathFileAccessError, u"Path/File access error: "_s + path);
+    raiseErrno(path);
+}
+
+QByteArray ReadFileHead(const QString &path, qsizetype maxBytes)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        raiseErrno(path);
+    FdCloser closer{fd};
+    QByteArray head(maxBytes, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < maxBytes) {
+        const ssize_t got = ::read(fd, head.data() + filled, maxBytes - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            raiseErrno(path);
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    head.truncate(filled);
+    return head;
+}
+
+} // namespace FileSystem

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Message boxes go through this service so that tests can answer them.
+class MessageBoxService
+{
+public:
+    enum class Icon { None, Critical, Information, Question, Exclamation };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~MessageBoxService() = default;
+    virtual Answer show(QWidget *owner, const QString &text, const QString &title, Icon icon,
+                        Buttons buttons) = 0;
+
+    static MessageBoxService &instance();
+    // Installs a replacement (tests); nullptr restores the real message boxes.
+    static void setInstance(MessageBoxService *service);
+};
+
+// Shorthand for the common case: text, title and icon with only an OK button. An empty title
+// gives the application title.
+void showMessage(QWidget *owner, const QString &text, const QString &title = QString(),
+                 MessageBoxService::Icon icon = MessageBoxService::Icon::None);

@@ -1,0 +1,351 @@
+#include "ErrorRecorder.h"
+#include "RecordingUrlOpener.h"
+#include "ScriptedFolderPicker.h"
+#include "ScriptedMessageBox.h"
+#include "Settings.h"
+#include "TrayIcon.h"
+#include "frmMain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void withoutSettingsFileShowsEveryDefault();
+    void controlsKeepTheirDesignedPlacesAndNames();
+    void storedValuesReachTheControlsUnchanged();
+    void thumbnailPrefixFollowsStoredThumbnailSize_data();
+    void thumbnailPrefixFollowsStoredThumbnailSize();
+    void storedDestinationDoesNotEnableBatches();
+    void destinationPickerCancelledChangesNothing();
+    void destinationPickerChosenIsShownAndStored();
+    void destinationEnablesBatchesOnlyAfterImagesWereFound();
+    void exitClosesAndCancelOnlyStopsTheRun();
+    void closeBoxDuringRunCountsAsCancel();
+    void onlyOneRunAtATime();
+    void menusHaveTheirItemsInOrder();
+    void fakeErrorIsReportedAsError400();
+    void hideAndTrayDoubleClickToggleTheWindow();
+    void subscribeOpensAMailLinkWithoutSubjectOrBody();
+
+private:
+    std::unique_ptr<frmMain> makeWindow();
+    void writeSetting(const QString &section, const QString &key, const QString &value);
+
+    std::unique_ptr<QTemporaryDir> m_settingsDir;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
+    std::unique_ptr<ScriptedFolderPicker> m_picker;
+    std::unique_ptr<ErrorRecorder> m_errors;
+};
+
+void TestFrmMain::init()
+{
+    m_settingsDir = std::make_unique<QTemporaryDir>();
+    SettingsLocation::setFolderOverride(m_settingsDir->path());
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+    m_picker = std::make_unique<ScriptedFolderPicker>();
+    m_errors = std::make_unique<ErrorRecorder>();
+}
+
+void TestFrmMain::cleanup()
+{
+    QCOMPARE(m_picker->pendingAnswers(), 0);
+    QCOMPARE(m_boxes->pendingAnswers(), 0);
+    m_errors.reset();
+    m_picker.reset();
+    m_boxes.reset();
+    SettingsLocation::setFolderOverride(QString());
+    m_settingsDir.reset();
+}
+
+std::unique_ptr<frmMain> TestFrmMain::makeWindow()
+{
+    return std::make_unique<frmMain>();
+}
+
+void TestFrmMain::writeSetting(const QString &section, const QString &key, const QString &value)
+{
+    WriteIniValue(u"settings.ini"_s, section, key, value);
+}
+
+void TestFrmMain::withoutSettingsFileShowsEveryDefault()
+{
+    auto form = makeWindow();
+    QCOMPARE(form->windowTitle(), u"Pexa Resizer"_s);
+    QCOMPARE(form->cmbMode->currentText(), u"Exceed Limit to Pct"_s);
+    QCOMPARE(form->cmbResizePct->currentText(), u"25"_s);
+    QCOMPARE(form->txtRSizeLimit->text(), u"600W"_s);
+    QCOMPARE(form->cmbTNSize->currentText(), u"Disabled"_s);
+    QVERIFY(!form->txtTNPrefix->isEnabled());
+    QCOMPARE(form->txtTNPrefix->text(), u"tn_"_s);
+    QCOMPARE(form->cmbFTPSizeLimit->currentText(), u"500"_s);
+    QCOMPARE(form->txtFDestin->text(), QString());
+    QCOMPARE(form->txtImgRootPath->text(), QDir::homePath());
+    QVERIFY(form->chkRecreate->isChecked());
+    QVERIFY(!form->chkExit->isChecked());
+    for (QPushButton *b : {form->cmdINV, form->cmdALL, form->cmdNONE, form->cmdResize, form->cmdUpload,
+                           form->cmdResize_Upload})
+        QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    for (QPushButton *b : {form->cmdSetFolder, form->cmdScan, form->cmdExit, form->cmdFDestin, form->cmdFTPSettings})
+        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    QVERIFY(!form->txtImgRootPath->isEnabled());
+    QVERIFY(!form->txtFDestin->isEnabled());
+    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(form->cmbMode->count(), 4);
+    QCOMPARE(form->cmbResizePct->count(), 19);
+    QCOMPARE(form->cmbResizePct->itemText(18), u"95"_s);
+    QCOMPARE(form->cmbFTPSizeLimit->count(), 100);
+    QCOMPARE(form->cmbFTPSizeLimit->itemText(99), u"1000"_s);
+    QCOMPARE(form->cmbTNSize->count(), 10);
+    QCOMPARE(form->cmbTNSize->itemText(1), u"20x20"_s);
+    QCOMPARE(form->cmbTNSize->itemText(9), u"100x100"_s);
+    QVERIFY(m_errors->reports.isEmpty());
+    // Reading the defaults writes nothing.
+    QVERIFY(!QFile::exists(m_settingsDir->filePath(u"settings.ini"_s)));
+}
+
+void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
+{
+    auto form = makeWindow();
+    QCOMPARE(form->centralWidget()->size(), QSize(473, 464));
+    QCOMPARE(form->cmdSetFolder->geometry(), QRect(8, 7, 114, 21));
+    QCOMPARE(form->List1->geometry(), QRect(8, 64, 257, 214));
+    QCOMPARE(form->cmdResize_Upload->geometry(), QRect(215, 432, 102, 21));
+    QCOMPARE(form->cmdResize_Upload->text(), u"Resize && Upload"_s);
+    QCOMPARE(form->cmdResize_Upload->accessibleName(), u"Resize & Upload"_s);
+    QVERIFY(form->lstFolders->isHidden());
+    QVERIFY(!form->txtImgDimensions->focusPolicy());
+    const QStringList names = {u"cmdSetFolder"_s, u"txtImgRootPath"_s, u"cmdScan"_s,     u"cmdINV"_s,
+                               u"cmdALL"_s,       u"cmdNONE"_s,        u"lstFolders"_s,  u"cmdExit"_s,
+                               u"List1"_s,        u"picbRawImage"_s,   u"Label1"_s,      u"txtImgDimensions"_s,
+                               u"cmdFDestin"_s,   u"txtFDestin"_s,     u"cmbResizePct"_s, u"cmbMode"_s,
+                               u"txtRSizeLimit"_s, u"cmbFTPSizeLimit"_s, u"cmdFTPSettings"_s, u"chkRecreate"_s,
+                               u"cmbTNSize"_s,    u"txtTNPrefix"_s,    u"chkExit"_s,     u"cmdResize"_s,
+                               u"cmdUpload"_s,    u"cmdResize_Upload"_s};
+    for (const QString &name : names) {
+        auto *widget = form->findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+    }
+}
+
+void TestFrmMain::storedValuesReachTheControlsUnchanged()
+{
+    writeSetting(u"main"_s, u"resize_pct"_s, u"33"_s);
+    writeSetting(u"main"_s, u"resize_mode"_s, u"All to Limit"_s);
+    writeSetting(u"main"_s, u"resize_limit"_s, u"800h"_s);
+    writeSetting(u"main"_s, u"tn_prefix"_s, u"small-"_s);
+    writeSetting(u"ftp"_s, u"ul_size_limit"_s, u"250"_s);
+    writeSetting(u"main"_s, u"dest_path"_s, u"/srv/web out"_s);
+    writeSetting(u"main"_s, u"root_path"_s, u"/home/ann/Fotos 2008"_s);
+    auto form = makeWindow();
+    QCOMPARE(form->cmbResizePct->currentText(), u"33"_s);
+    QCOMPARE(form->cmbMode->currentText(), u"All to Limit"_s);
+    QCOMPARE(form->txtRSizeLimit->text(), u"800h"_s);
+    QCOMPARE(form->txtTNPrefix->text(), u"small-"_s);
+    QCOMPARE(form->cmbFTPSizeLimit->currentText(), u"250"_s);
+    QCOMPARE(form->txtFDestin->text(), u"/srv/web out"_s);
+    QCOMPARE(form->txtImgRootPath->text(), u"/home/ann/Fotos 2008"_s);
+}
+
+void TestFrmMain::thumbnailPrefixFollowsStoredThumbnailSize_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("prefixEnabled");
+    QTest::newRow("missing") << QString() << u"Disabled"_s << false;
+    QTest::newRow("size") << u"50x50"_s << u"50x50"_s << true;
+    QTest::newRow("Disabled") << u"Disabled"_s << u"Disabled"_s << false;
+    QTest::newRow("lower-case disabled") << u"disabled"_s << u"disabled"_s << true;
+}
+
+void TestFrmMain::thumbnailPrefixFollowsStoredThumbnailSize()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(bool, prefixEnabled);
+    if (!stored.isEmpty())
+        writeSetting(u"main"_s, u"tn_size"_s, stored);
+    auto form = makeWindow();
+    QCOMPARE(form->cmbTNSize->currentText(), shown);
+    QCOMPARE(form->txtTNPrefix->isEnabled(), prefixEnabled);
+}
+
+void TestFrmMain::storedDestinationDoesNotEnableBatches()
+{
+    writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/out"_s);
+    auto form = makeWindow();
+    QVERIFY(!form->cmdResize->isEnabled());
+    QVERIFY(!form->cmdUpload->isEnabled());
+    QVERIFY(!form->cmdResize_Upload->isEnabled());
+}
+
+void TestFrmMain::destinationPickerCancelledChangesNothing()
+{
+    writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/before"_s);
+    auto form = makeWindow();
+    m_picker->setNextDirectory(QString());
+    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
+    QCOMPARE(m_picker->titles, QStringList{u"Select Image Destination Root Path"_s});
+    QCOMPARE(form->txtFDestin->text(), u"/tmp/before"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/before"_s);
+}
+
+void TestFrmMain::destinationPickerChosenIsShownAndStored()
+{
+    auto form = makeWindow();
+    m_picker->setNextDirectory(u"/tmp/Web Gallery/ünïcode"_s);
+    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
+    QCOMPARE(form->txtFDestin->text(), u"/tmp/Web Gallery/ünïcode"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
+    // Typing into the box (were it enabled) is not stored: only the picker writes the key.
+    form->txtFDestin->setText(u"/elsewhere"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
+}
+
+void TestFrmMain::destinationEnablesBatchesOnlyAfterImagesWereFound()
+{
+    auto form = makeWindow();
+    m_picker->setNextDirectory(u"/tmp/a"_s);
+    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
+    QVERIFY(!form->cmdResize->isEnabled());
+
+    form->run.ImagesFound = 3;
+    m_picker->setNextDirectory(u"/tmp/b"_s);
+    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
+    QVERIFY(form->cmdResize->isEnabled());
+    QVERIFY(form->cmdUpload->isEnabled());
+    QVERIFY(form->cmdResize_Upload->isEnabled());
+
+    // The destination box never disables them.
+    form->txtFDestin->clear();
+    QVERIFY(form->cmdResize->isEnabled());
+}
+
+void TestFrmMain::exitClosesAndCancelOnlyStopsTheRun()
+{
+    auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+    form->cmdExit->setText(u"Cancel"_s);
+    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    QVERIFY(form->run.cancelRequested());
+    QCOMPARE(form->run.CancelRequested, int16_t(-1));
+    QVERIFY(form->isVisible());
+
+    form->run.setCancelRequested(false);
+    form->cmdExit->setText(u"Something else"_s);
+    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    QVERIFY(!form->run.cancelRequested());
+    QVERIFY(form->isVisible());
+
+    form->cmdExit->setText(u"Exit"_s);
+    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    QVERIFY(!form->isVisible());
+}
+
+void TestFrmMain::closeBoxDuringRunCountsAsCancel()
+{
+    auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(form->tryBeginRun());
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
+    QVERIFY(form->run.cancelRequested());
+    // The run notices the cancel, stops, and the window closes only then.
+    form->endRun();
+    QVERIFY(!form->isVisible());
+}
+
+void TestFrmMain::onlyOneRunAtATime()
+{
+    auto form = makeWindow();
+    QVERIFY(form->tryBeginRun());
+    QVERIFY(form->runActive());
+    QVERIFY(!form->tryBeginRun());
+    form->endRun();
+    QVERIFY(!form->runActive());
+    QVERIFY(form->tryBeginRun());
+    form->endRun();
+}
+
+void TestFrmMain::menusHaveTheirItemsInOrder()
+{
+    auto form = makeWindow();
+    const QList<QAction *> bar = form->menuBar()->actions();
+    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar.at(0)->text(), u"Hide"_s);
+    QCOMPARE(bar.at(1)->text(), u"Help"_s);
+    QStringList items;
+    for (QAction *action : form->Help->actions())
+        items.append(action->objectName() + u'=' + action->text());
+    QCOMPARE(items, (QStringList{u"mnuAbout=About"_s, u"mnuHome=Software Home"_s, u"mnuUpdateChk=Update Check"_s,
+                                 u"mnuSubscribe=Subscribe to Orvel News"_s, u"mnuFakeError=Fake Error"_s}));
+}
+
+void TestFrmMain::fakeErrorIsReportedAsError400()
+{
+    auto form = makeWindow();
+    form->mnuFakeError->trigger();
+    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/mnuFakeError_Click/400"_s});
+    QVERIFY(!m_errors->reports.first().description.isEmpty());
+}
+
+void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()
+{
+    auto form = makeWindow();
+    QCOMPARE(form->trayIcon()->toolTip(), u"Pexa Resizer"_s);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+    form->HideInTray->trigger();
+    QVERIFY(!form->isVisible());
+    QVERIFY(!(form->windowState() & Qt::WindowMinimized));
+
+    form->trayDoubleClicked();
+    QVERIFY(form->isVisible());
+    QVERIFY(!(form->windowState() & Qt::WindowMinimized));
+
+    form->trayDoubleClicked();
+    QVERIFY(!form->isVisible());
+    QVERIFY(form->windowState() & Qt::WindowMinimized);
+
+    form->trayDoubleClicked();
+    QVERIFY(form->isVisible());
+    QVERIFY(!(form->windowState() & Qt::WindowMinimized));
+}
+
+void TestFrmMain::subscribeOpensAMailLinkWithoutSubjectOrBody()
+{
+    RecordingUrlOpener opener;
+    auto form = makeWindow();
+    form->mnuSubscribe->trigger();
+    QCOMPARE(opener.mails.size(), 1);
+    QVERIFY(opener.mails.first().startsWith(u"mailto:"_s));
+    QVERIFY(!opener.mails.first().contains(u'?'));
+    QVERIFY(opener.urls.isEmpty());
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"
