@@ -8,7 +8,12 @@
 class FormWindow
 {
 public:
-    enum State { Normal = 0, Minimised = 1, Maximised = 2 };
+    enum State
+    {
+        Normal = 0,
+        Minimised = 1,
+        Maximised = 2
+    };
     virtual ~FormWindow() = default;
     virtual State windowState() const = 0;
     virtual void setWindowState(State state) = 0;
@@ -51,6 +56,7 @@ public:
     // The value of key in section, or the default when the file, section or key is missing.
     QString Value() const;
     // Stores a value (NUL characters removed) under key in section, creating what is missing.
+    // A value with a line break, or a name no line could hold, is refused: LastReturnCode 0.
     void setValue(const QString &value);
 
     void DeleteKey();

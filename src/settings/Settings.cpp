@@ -1,0 +1,78 @@
+#include "Settings.h"
+
+#include "cInifile.h"
+#include "report/ErrorGuard.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString &folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+// The one instance every read and write goes through; its default is never set, so a
+// missing key reads as empty text.
+cInifile &sharedIni()
+{
+    static cInifile ini;
+    return ini;
+}
+
+void aimAt(cInifile &ini, const QString &fileName, const QString &section, const QString &key)
+{
+    ini.setPath(SettingsLocation::folder() + u'/' + fileName);
+    ini.setSection(section);
+    ini.setKey(key);
+}
+
+} // namespace
+
+QString ReadIniValue(const QString &fileName, const QString &section, const QString &key)
+{
+    QString value;
+    guarded(u"global"_s, u"ReadIniValue"_s, [&] {
+        cInifile &ini = sharedIni();
+        aimAt(ini, fileName, section, key);
+        value = ini.Value();
+    });
+    return value;
+}
+
+void WriteIniValue(const QString &fileName, const QString &section, const QString &key, const QString &value)
+{
+    guarded(u"global"_s, u"WriteIniValue"_s, [&] {
+        cInifile &ini = sharedIni();
+        aimAt(ini, fileName, section, key);
+        ini.setValue(value);
+    });
+}
+
+namespace SettingsLocation {
+
+QString folder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    const QString applicationFolder = QCoreApplication::applicationDirPath();
+    if (QFileInfo(applicationFolder).isWritable())
+        return applicationFolder;
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    // When it cannot be made, writes fail quietly and reads give the defaults.
+    QDir().mkpath(configFolder);
+    return configFolder;
+}
+
+void setFolderOverride(const QString &folder)
+{
+    folderOverride() = folder;
+}
+
+} // namespace SettingsLocation
