@@ -8,8 +8,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-Browser::Browser(QWidget *parent)
-    : QDialog(parent)
+Browser::Browser(QWidget *parent) : QDialog(parent)
 {
     setObjectName(u"Browser"_s);
     setWindowTitle(u"Update Status"_s);

@@ -91,7 +91,8 @@ QString donationAddress(const QString &amountText)
            QString::fromUtf16(VendorAddresses::DonationAccount) + u"&item_name="_s +
            AppInfo::applicationTitle() + u" v"_s + QString::number(AppInfo::major()) + u"."_s +
            QString::number(AppInfo::minor()) + u" build "_s + QString::number(AppInfo::revision()) +
-           u"&amount="_s + pageValue(amount) + u"&no_shipping=1&shipping=0&no_note=1&tax=0&currency_code=USD&lc=US"_s;
+           u"&amount="_s + pageValue(amount) +
+           u"&no_shipping=1&shipping=0&no_note=1&tax=0&currency_code=USD&lc=US"_s;
 }
 
 QString webSearchAddress(const QString &description)
@@ -106,11 +107,11 @@ QString errorMailLink(const ErrorReportTexts &texts)
 {
     const QString name = AppInfo::executableName();
     const QString subject = name + u" Error Number "_s + mailValue(texts.number);
-    const QString body = name + u" v"_s + mailValue(texts.version) +
-                         u" has had an error.  Error is described as ''"_s + mailValue(texts.description) +
-                         u"''.  This error was generated on form "_s + mailValue(texts.form) +
-                         u" in function "_s + mailValue(texts.function) +
-                         u".  Please add any other comments you may have to this problem before sending this email."_s;
+    const QString body =
+        name + u" v"_s + mailValue(texts.version) + u" has had an error.  Error is described as ''"_s +
+        mailValue(texts.description) + u"''.  This error was generated on form "_s + mailValue(texts.form) +
+        u" in function "_s + mailValue(texts.function) +
+        u".  Please add any other comments you may have to this problem before sending this email."_s;
     return u"mailto:"_s + QString::fromUtf16(VendorAddresses::ErrorMailbox) + u"?subject="_s + subject +
            u"&body="_s + body;
 }
@@ -118,8 +119,9 @@ QString errorMailLink(const ErrorReportTexts &texts)
 QString errorSubmissionAddress(const ErrorReportTexts &texts)
 {
     return webSiteBase() + u"/sw_errors.php?a="_s + AppInfo::executableName() + u"&v="_s +
-           pageValue(texts.version) + u"&f="_s + pageValue(texts.form) + u"&s="_s + pageValue(texts.function) +
-           u"&n="_s + pageValue(texts.number) + u"&d="_s + pageValue(texts.description);
+           pageValue(texts.version) + u"&f="_s + pageValue(texts.form) + u"&s="_s +
+           pageValue(texts.function) + u"&n="_s + pageValue(texts.number) + u"&d="_s +
+           pageValue(texts.description);
 }
 
 void OpenURL(const QString &address)

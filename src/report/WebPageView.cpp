@@ -15,8 +15,7 @@ QString decodedPage(const QByteArray &body, const QByteArray &contentType)
 {
     const qsizetype charsetAt = contentType.toLower().indexOf("charset=");
     if (charsetAt >= 0) {
-        QByteArray charset = contentType.mid(charsetAt + 8);
-        charset = charset.left(charset.indexOf(';')).trimmed();
+        QByteArray charset = contentType.mid(charsetAt + 8).split(';').first().trimmed();
         charset.replace('"', QByteArray());
         QStringDecoder decoder(charset.constData());
         if (decoder.isValid())
@@ -27,9 +26,7 @@ QString decodedPage(const QByteArray &body, const QByteArray &contentType)
 }
 } // namespace
 
-WebPageView::WebPageView(QWidget *parent)
-    : QTextBrowser(parent),
-      m_network(new QNetworkAccessManager(this))
+WebPageView::WebPageView(QWidget *parent) : QTextBrowser(parent), m_network(new QNetworkAccessManager(this))
 {
     setOpenLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &WebPageView::followLink);

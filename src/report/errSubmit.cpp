@@ -6,8 +6,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-errSubmit::errSubmit(const ErrorReportTexts &texts, QWidget *parent)
-    : QDialog(parent)
+errSubmit::errSubmit(const ErrorReportTexts &texts, QWidget *parent) : QDialog(parent)
 {
     setObjectName(u"errSubmit"_s);
     setWindowTitle(u"Submit this error via Internet"_s);

@@ -22,8 +22,7 @@ std::function<void()> &continueAction()
 }
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent)
-    : QDialog(parent)
+frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(u"frmAbout"_s);
     createControls();
@@ -112,9 +111,8 @@ void frmAbout::Form_Load()
         cmdOK->setEnabled(true);
         setWindowTitle(u"About "_s + AppInfo::applicationTitle());
         lblTitle->setText(AppInfo::applicationTitle());
-        lblVersion->setText(u"Version %1.%2 build %3"_s.arg(AppInfo::major())
-                                .arg(AppInfo::minor())
-                                .arg(AppInfo::revision()));
+        lblVersion->setText(
+            u"Version %1.%2 build %3"_s.arg(AppInfo::major()).arg(AppInfo::minor()).arg(AppInfo::revision()));
     });
 }
 

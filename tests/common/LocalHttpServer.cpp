@@ -4,8 +4,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-LocalHttpServer::LocalHttpServer(QObject *parent)
-    : QObject(parent)
+LocalHttpServer::LocalHttpServer(QObject *parent) : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::acceptConnections);
 }
@@ -49,9 +48,8 @@ void LocalHttpServer::readRequest(QTcpSocket *socket)
     requestLines.append(received.left(received.indexOf("\r\n")));
     received.clear();
     const QByteArray reason = m_status == 200 ? "OK" : "Error";
-    socket->write("HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reason + "\r\nContent-Type: " + m_contentType +
-                  "\r\nContent-Length: " + QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" +
-                  m_body);
+    socket->write("HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reason + "\r\nContent-Type: " +
+                  m_contentType + "\r\nContent-Length: " + QByteArray::number(m_body.size()) +
+                  "\r\nConnection: close\r\n\r\n" + m_body);
     socket->disconnectFromHost();
-    emit requestReceived();
 }

@@ -21,13 +21,11 @@ public:
     bool start();
     // "http://127.0.0.1:<port>", without a trailing slash.
     QString baseAddress() const;
-    void setPage(int status, const QByteArray &body, const QByteArray &contentType = "text/html; charset=utf-8");
+    void setPage(int status, const QByteArray &body,
+                 const QByteArray &contentType = "text/html; charset=utf-8");
 
     // Request lines such as "GET /update.php?sw=PexaResizer HTTP/1.1", in arrival order.
     QList<QByteArray> requestLines;
-
-signals:
-    void requestReceived();
 
 private:
     void acceptConnections();
