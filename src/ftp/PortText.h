@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// The port as the settings dialog and the upload read its text: by its leading number.
+namespace PortText {
+
+// The number the text starts with (blanks, a sign, digits, a decimal point, an exponent), or 0
+// when it starts with none. "8080abc" gives 8080.
+double leadingNumber(const QString &text);
+
+// Whether the dialog keeps a port text as typed: its number lies above 0 and below 65535.
+bool acceptedWhileTyping(const QString &text);
+
+// Whether the dialog stores a port text as typed when it closes: its number lies in 1 to 65535.
+bool acceptedOnClose(const QString &text);
+
+// The port the upload connects to: the number rounded half to even, 0 meaning 21; none when
+// it does not fit an unsigned 16-bit port.
+std::optional<uint16_t> connectPort(const QString &text);
+
+} // namespace PortText

@@ -1,0 +1,308 @@
+#include "UploadBatch.h"
+
+#include "FtpPassword.h"
+#include "PortText.h"
+#include "UploadHost.h"
+#include "fs/DestinationPath.h"
+#include "fs/FileSystem.h"
+#include "settings/Settings.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString SettingsFileName = u"settings.ini"_s;
+const QString ErrorTitle = u"FTP Error!!"_s;
+
+QString lastPiece(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+QString withoutLastPiece(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+// A path below the image root as the lines show it: the entry's text after the image root, so
+// it starts with a separator unless the root text ends in one.
+QString spelledBelowRoot(const QString &relative, const QString &imageRoot)
+{
+    return relative.isEmpty() || imageRoot.endsWith(u'/') ? relative : u'/' + relative;
+}
+
+} // namespace
+
+UploadBatch::UploadBatch(UploadHost &host, std::unique_ptr<FtpClient> client)
+    : m_host(host), m_client(std::move(client))
+{}
+
+UploadBatch::~UploadBatch() = default;
+
+QString UploadBatch::failureText(int failedFiles)
+{
+    if (failedFiles == 1)
+        return u"1 file failed to upload!!"_s;
+    return u"%1 files failed to upload!!"_s.arg(failedFiles);
+}
+
+UploadBatch::Outcome UploadBatch::run()
+{
+    m_failedFiles = 0;
+    m_host.lockControls();
+    const Settings settings = readSettings();
+    Outcome outcome = Outcome::Refused;
+    if (settings.address.isEmpty() || settings.username.isEmpty() || settings.password.isEmpty() ||
+        settings.port.isEmpty() || settings.root.isEmpty()) {
+        m_host.showBox(u"FTP Settings not correct!!"_s, ErrorTitle, MessageBoxService::Icon::Critical);
+    } else {
+        m_host.showProgress();
+        outcome = transfer(settings);
+    }
+    finish();
+    return outcome;
+}
+
+void UploadBatch::abandon()
+{
+    finish();
+}
+
+UploadBatch::Settings UploadBatch::readSettings() const
+{
+    auto stored = [](const QString &key) { return ReadIniValue(SettingsFileName, u"ftp"_s, key); };
+    Settings settings;
+    settings.address = stored(u"address"_s);
+    settings.username = stored(u"username"_s);
+    const QString password = stored(u"password"_s);
+    if (!password.isEmpty())
+        settings.password = FtpPassword::fromStored(password);
+    settings.port = stored(u"port"_s);
+    settings.root = stored(u"root"_s);
+    return settings;
+}
+
+UploadBatch::Outcome UploadBatch::transfer(const Settings &settings)
+{
+    m_opened = m_client->open();
+    if (!m_opened) {
+        fail(u"ERROR: Failed access the internet!!"_s, u"FTP Connection Error!!"_s);
+        return Outcome::Refused;
+    }
+    const std::optional<uint16_t> port = PortText::connectPort(settings.port);
+    if (!port || !m_client->connect(settings.address, *port, settings.username, settings.password)) {
+        fail(u"ERROR: Failed to connect to "_s + settings.address, u"Address Connection Error!!"_s);
+        return Outcome::Refused;
+    }
+    if (!locateRoot(settings.root)) {
+        fail(u"ERROR: Failed to locate root folder!!"_s, u"Cannot locate root folder!!"_s);
+        return Outcome::Refused;
+    }
+    line(u"CD "_s + settings.root);
+    m_host.addLine(u"Finding/Creating Folders on FTP Root"_s);
+    line(u" - This may take time, be patient!"_s);
+
+    if (!folderPhase()) {
+        line(u"Operation cancelled."_s);
+        return Outcome::Cancelled;
+    }
+    line(u"Folders on FTP Root Successfully found/created."_s);
+    m_currentFolder.clear();
+    m_levels = 0;
+    line(u" - Working on Root Folder"_s);
+    return filePhase();
+}
+
+// The root is taken piece by piece from the login folder, so a leading "/" does not make it
+// absolute; a piece that fails does not stop the others being tried.
+bool UploadBatch::locateRoot(const QString &root)
+{
+    bool located = true;
+    for (const QString &piece : root.split(u'/')) {
+        if (piece.isEmpty())
+            continue;
+        if (!m_client->changeFolder(piece))
+            located = false;
+    }
+    return located;
+}
+
+// False when the phase was cancelled, by the user or by a folder that cannot be had.
+bool UploadBatch::folderPhase()
+{
+    const QString imageRoot = m_host.imageRoot();
+    const QStringList entries = m_host.folderEntries();
+    for (const QString &entry : entries) {
+        if (m_host.yieldCancelled())
+            return false;
+        const QString relative = DestinationPath::relativeToRoot(entry, imageRoot);
+        bool failed = false;
+        int levels = 0;
+        for (const QString &piece : relative.split(u'/')) {
+            if (m_host.yieldCancelled())
+                break;
+            if (piece.isEmpty())
+                continue;
+            if (m_client->changeFolder(piece)) {
+                ++levels;
+                continue;
+            }
+            if (m_client->makeFolder(piece)) {
+                if (m_client->changeFolder(piece)) {
+                    ++levels;
+                } else {
+                    line(u"ERROR: "_s + piece + u" cannot be found!!"_s);
+                    failed = true;
+                }
+            } else {
+                line(u"ERROR: "_s + piece + u" cannot be created!!"_s);
+                failed = true;
+            }
+        }
+        if (m_host.yieldCancelled())
+            return false;
+        if (failed) {
+            line(u"ERROR: Cannot find/create "_s + spelledBelowRoot(relative, imageRoot));
+            m_host.showBox(u"Cannot find/create folder!!"_s, ErrorTitle, MessageBoxService::Icon::Critical);
+            m_host.setCancelRequested(true);
+            return false;
+        }
+        for (int level = 0; level < levels; ++level)
+            m_client->changeFolder(u".."_s);
+    }
+    return true;
+}
+
+UploadBatch::Outcome UploadBatch::filePhase()
+{
+    const int count = m_host.imageCount();
+    int toSend = 0;
+    for (int i = 0; i < count; ++i)
+        toSend += m_host.imageTicked(i) ? 0 : 1;
+    int done = 0;
+    m_host.showFileCount(done, toSend);
+
+    bool cancelled = false;
+    for (int i = 0; i < count; ++i) {
+        if (m_host.yieldCancelled()) {
+            cancelled = true;
+            break;
+        }
+        if (m_host.imageTicked(i))
+            continue;
+        if (m_host.yieldCancelled()) {
+            cancelled = true;
+            break;
+        }
+        const QString entry = m_host.imageAt(i);
+        const QString relative = DestinationPath::relativeToRoot(entry, m_host.imageRoot());
+        const QString remoteFolder = spelledBelowRoot(withoutLastPiece(relative), m_host.imageRoot());
+        if (remoteFolder != m_currentFolder && !enterRemoteFolder(remoteFolder)) {
+            line(u"Failed to locate "_s + remoteFolder);
+            m_host.setCancelRequested(true);
+            cancelled = true;
+            break;
+        }
+        sendEntry(i);
+        m_host.showFileCount(++done, toSend);
+    }
+
+    if (cancelled || m_host.cancelRequested()) {
+        m_host.setFileInProgress(u"Operation Cancelled!!"_s);
+        line(u"Operation cancelled."_s);
+        return Outcome::Cancelled;
+    }
+    if (m_failedFiles > 0) {
+        m_host.setFileInProgress(u"Operation Completed with Errors!!"_s);
+        line(failureText(m_failedFiles));
+        return Outcome::CompleteWithErrors;
+    }
+    m_host.setFileInProgress(u"Operation Complete."_s);
+    line(u"Files Successfully copied."_s);
+    m_host.clearUploadedList();
+    return Outcome::Complete;
+}
+
+// Back to the FTP root, then down into the folder; false when a piece could not be entered.
+bool UploadBatch::enterRemoteFolder(const QString &remoteFolder)
+{
+    if (!m_currentFolder.isEmpty())
+        leaveLevels();
+    m_currentFolder = remoteFolder;
+    bool entered = true;
+    for (const QString &piece : remoteFolder.split(u'/')) {
+        if (piece.isEmpty())
+            continue;
+        if (m_client->changeFolder(piece))
+            ++m_levels;
+        else
+            entered = false;
+    }
+    line(u" - Working on "_s + remoteFolder);
+    return entered;
+}
+
+void UploadBatch::leaveLevels()
+{
+    for (; m_levels > 0; --m_levels)
+        m_client->changeFolder(u".."_s);
+}
+
+void UploadBatch::sendEntry(int index)
+{
+    const QString entry = m_host.imageAt(index);
+    const QString prefix = m_host.thumbnailPrefix();
+    const QString localImage = DestinationPath::forEntry(entry, m_host.imageRoot(), m_host.destinationRoot());
+    const QString fileName = lastPiece(localImage);
+    const QString localThumbnail = DestinationPath::join(withoutLastPiece(localImage), prefix + fileName);
+    m_host.setFileInProgress(localImage);
+
+    if (!FileSystem::FileExists(localImage)) {
+        ++m_failedFiles;
+        line(u"ERROR: "_s + localImage + u" does not exist!!"_s);
+        return;
+    }
+    if (!put(localImage, fileName)) {
+        ++m_failedFiles;
+        line(u"ERROR: Failed to upload image file "_s + localImage);
+        return;
+    }
+    // With no prefix there is no thumbnail of its own: the path names the image itself.
+    if (prefix.isEmpty() || m_host.thumbnailSize() == u"Disabled"_s ||
+        !FileSystem::FileExists(localThumbnail))
+        return;
+    if (!put(localThumbnail, prefix + fileName)) {
+        ++m_failedFiles;
+        line(u"ERROR: Failed to upload thumbnail file "_s + localThumbnail);
+    }
+}
+
+bool UploadBatch::put(const QString &localPath, const QString &remoteName)
+{
+    m_host.showTransfer(0, 0);
+    return m_client->putFile(localPath, remoteName,
+                             [this](qint64 sent, qint64 total) { m_host.showTransfer(sent, total); });
+}
+
+void UploadBatch::fail(const QString &text, const QString &box)
+{
+    line(text);
+    m_host.showBox(box, ErrorTitle, MessageBoxService::Icon::Critical);
+}
+
+void UploadBatch::line(const QString &text)
+{
+    m_host.addLine(text);
+    m_host.repaintProgress();
+}
+
+void UploadBatch::finish()
+{
+    if (m_opened)
+        m_client->close();
+    m_opened = false;
+    m_host.restoreControls();
+    m_host.finishProgress();
+}

@@ -1,0 +1,779 @@
+#include "ErrorRecorder.h"
+#include "FtpTestServer.h"
+#include "ScriptedMessageBox.h"
+#include "UploadActions.h"
+#include "Yield.h"
+#include "frmMain.h"
+#include "ftp/CurlFtpClient.h"
+#include "ftp/FTPStatus.h"
+#include "ftp/FtpPassword.h"
+#include "report/RunTimeError.h"
+#include "settings/Settings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+using Tree = QMap<QString, QByteArray>;
+
+Tree treeOf(const QString &root)
+{
+    Tree tree;
+    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            tree.insert(relative + u'/', QByteArray());
+        } else {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            tree.insert(relative, file.readAll());
+        }
+    }
+    return tree;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Content that a text-mode transfer would change.
+QByteArray contentFor(const QString &name)
+{
+    return name.toUtf8() + QByteArray("\r\n\n\0\xFF\xD8 binary", 14) + QByteArray(2000, '\x1A');
+}
+
+// An FTP client that hands every operation to the real one, after a hook of the test's.
+class HookedClient : public FtpClient
+{
+public:
+    using Hook = std::function<void(const QString &operation, const QString &argument)>;
+
+    HookedClient(CurlFtpClient::Timeouts timeouts, Hook hook, bool *closed)
+        : m_real(timeouts), m_hook(std::move(hook)), m_closed(closed)
+    {}
+    bool open() override
+    {
+        m_hook(u"open"_s, QString());
+        return m_real.open();
+    }
+    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override
+    {
+        m_hook(u"connect"_s, host);
+        return m_real.connect(host, port, user, password);
+    }
+    bool changeFolder(const QString &name) override
+    {
+        m_hook(u"changeFolder"_s, name);
+        return m_real.changeFolder(name);
+    }
+    bool makeFolder(const QString &name) override
+    {
+        m_hook(u"makeFolder"_s, name);
+        return m_real.makeFolder(name);
+    }
+    bool putFile(const QString &localPath, const QString &remoteName, const Progress &progress) override
+    {
+        m_hook(u"putFile"_s, remoteName);
+        return m_real.putFile(localPath, remoteName, progress);
+    }
+    void close() override
+    {
+        if (m_closed)
+            *m_closed = true;
+        m_real.close();
+    }
+
+private:
+    CurlFtpClient m_real;
+    Hook m_hook;
+    bool *m_closed;
+};
+
+// Presses a button as the user would in the middle of a network step: the click waits for the
+// event loop, which the upload lets run while the network keeps it waiting.
+void pressSoon(QPushButton *button)
+{
+    QMetaObject::invokeMethod(
+        button, [button] { button->click(); }, Qt::QueuedConnection);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+}
+
+} // namespace
+
+class tst_UploadActions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void happyPathMirrorsTheDestinationTree();
+    void ftpRootForms_data();
+    void ftpRootForms();
+    void incompleteSettingsRefuseWithoutTheProgressWindow();
+    void connectFailuresEndTheRun_data();
+    void connectFailuresEndTheRun();
+    void missingRootFolderEndsTheRun();
+    void folderThatCannotBeMadeCancelsTheRun();
+    void existingFoldersAreEnteredWithoutMaking();
+    void missingFilesAreReportedAsFailures();
+    void refusedPutsAreReportedAsFailures();
+    void disabledThumbnailsAreNotSent();
+    void allTickedListCompletesAtOnce();
+    void imageRootEndingInASeparator();
+    void cancelInTheFolderPhase();
+    void cancelInTheFilePhase();
+    void closeBoxOfTheProgressWindowCancels();
+    void closingTheMainWindowStopsTheRunAndClosesAfterIt();
+    void secondRunReplacesRemoteFilesAndReusesTheWindow();
+    void stalledPutFailsThatFileOnly();
+    void unexpectedErrorRestoresTheControlsAndCloses();
+    void exitWhenCompleteClosesTheProgram();
+    void resizeAndUploadRunsBothInTurn();
+    void resizeAndUploadWithTheRealResize();
+
+private:
+    void buildTree(const QStringList &images);
+    void makeForm(const QStringList &ticked = {});
+    void writeSettings(const QString &user, const QString &password, const QString &port,
+                       const QString &root);
+    void useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts = {});
+    void clickUpload();
+    QStringList lines() const;
+    FTPStatus *status() const;
+    Tree serverTree(const QString &below) const;
+    Tree expectedTree(const QStringList &skipped, bool thumbnails = true) const;
+    void verifyRestored(bool listKept);
+
+    FtpTestServer m_server;
+    QTemporaryDir m_dir;
+    QString m_root;
+    QString m_dest;
+    QStringList m_images;
+    QStringList m_folders;
+    frmMain *m_form = nullptr;
+    UploadActions *m_actions = nullptr;
+    ScriptedMessageBox *m_boxes = nullptr;
+    ErrorRecorder *m_errors = nullptr;
+    bool m_clientClosed = false;
+};
+
+void tst_UploadActions::initTestCase()
+{
+    m_server.setStallName(u"stall.jpg"_s);
+    QVERIFY2(
+        m_server.start(
+            {{u"pexa"_s, u"pw 1"_s}, {u"nomkd"_s, u"pw"_s, u"elrw"_s}, {u"noput"_s, u"pw"_s, u"elrm"_s}}),
+        qPrintable(m_server.errorText()));
+}
+
+void tst_UploadActions::init()
+{
+    QVERIFY(m_dir.isValid());
+    for (const QString &user : {u"pexa"_s, u"nomkd"_s, u"noput"_s}) {
+        QDir(m_server.home(user)).removeRecursively();
+        QDir().mkpath(m_server.home(user));
+    }
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.filePath(u"settings"_s));
+    SettingsLocation::setFolderOverride(m_dir.filePath(u"settings"_s));
+    m_root = m_dir.filePath(u"Photos"_s);
+    m_dest = m_dir.filePath(u"Web"_s);
+    m_boxes = new ScriptedMessageBox;
+    m_errors = new ErrorRecorder;
+    m_clientClosed = false;
+    // Post-order, as the scan lists folders; the image directly in the root comes first.
+    m_folders = {m_root + u"/2008/June"_s, m_root + u"/2008"_s, m_root + u"/Été d'or"_s};
+    buildTree({u"root.jpg"_s, u"2008/a b.jpg"_s, u"2008/skip.jpg"_s, u"2008/June/img01.JPG"_s,
+               u"2008/June/img02.png"_s, u"Été d'or/x.gif"_s});
+    writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_server.port()), u"/"_s);
+}
+
+void tst_UploadActions::cleanup()
+{
+    delete m_form;
+    m_form = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == u"FTPStatus"_s)
+            delete w;
+    }
+    QVERIFY2(m_errors->reports.isEmpty(), qPrintable(m_errors->summary().join(u", "_s)));
+    delete m_errors;
+    delete m_boxes;
+    SettingsLocation::setFolderOverride(QString());
+}
+
+void tst_UploadActions::buildTree(const QStringList &images)
+{
+    m_images.clear();
+    for (const QString &relative : images) {
+        const QString source = m_root + u'/' + relative;
+        writeFile(source, "source " + relative.toUtf8());
+        m_images.append(source);
+        const QString counterpart = m_dest + u'/' + relative;
+        writeFile(counterpart, contentFor(relative));
+        const QFileInfo info(counterpart);
+        writeFile(info.path() + u"/tn_"_s + info.fileName(), contentFor(u"tn_"_s + relative));
+    }
+}
+
+void tst_UploadActions::makeForm(const QStringList &ticked)
+{
+    m_form = new frmMain;
+    m_actions = m_form->findChild<UploadActions *>();
+    QVERIFY(m_actions);
+    m_form->show();
+    m_form->txtImgRootPath->setText(m_root);
+    m_form->cmbTNSize->setEditText(u"50x50"_s);
+    m_form->txtTNPrefix->setText(u"tn_"_s);
+    m_form->FileLimit = 32768;
+    for (const QString &folder : std::as_const(m_folders))
+        m_form->lstFolders->addItem(folder);
+    for (const QString &image : std::as_const(m_images)) {
+        auto *item = new QListWidgetItem(image, m_form->List1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(ticked.contains(QFileInfo(image).fileName()) ? Qt::Checked : Qt::Unchecked);
+    }
+    m_form->run.ImagesFound = m_images.size();
+    m_form->txtFDestin->setText(m_dest);
+    QVERIFY(m_form->cmdUpload->isEnabled());
+}
+
+void tst_UploadActions::writeSettings(const QString &user, const QString &password, const QString &port,
+                                      const QString &root)
+{
+    auto store = [](const QString &key, const QString &value) {
+        WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, value);
+    };
+    store(u"address"_s, u"127.0.0.1"_s);
+    store(u"username"_s, user);
+    store(u"password"_s, password.isEmpty() ? QString() : FtpPassword::storedForm(password));
+    store(u"port"_s, port);
+    store(u"root"_s, root);
+}
+
+void tst_UploadActions::useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts)
+{
+    m_actions->setClientFactory(
+        [this, hook, timeouts] { return std::make_unique<HookedClient>(timeouts, hook, &m_clientClosed); });
+}
+
+void tst_UploadActions::clickUpload()
+{
+    QTest::mouseClick(m_form->cmdUpload, Qt::LeftButton);
+}
+
+QStringList tst_UploadActions::lines() const
+{
+    QStringList result;
+    if (FTPStatus *window = status()) {
+        for (int i = 0; i < window->FTPStatusMsgs->count(); ++i)
+            result.append(window->FTPStatusMsgs->item(i)->text());
+    }
+    return result;
+}
+
+FTPStatus *tst_UploadActions::status() const
+{
+    return m_actions ? m_actions->statusWindow() : nullptr;
+}
+
+Tree tst_UploadActions::serverTree(const QString &below) const
+{
+    return treeOf(m_server.home(u"pexa"_s) + below);
+}
+
+Tree tst_UploadActions::expectedTree(const QStringList &skipped, bool thumbnails) const
+{
+    Tree tree = treeOf(m_dest);
+    for (auto it = tree.begin(); it != tree.end();) {
+        const QString name = QFileInfo(it.key()).fileName();
+        const bool skip = skipped.contains(name) || skipped.contains(name.mid(3)) ||
+                          (!thumbnails && name.startsWith(u"tn_"_s));
+        it = skip ? tree.erase(it) : std::next(it);
+    }
+    return tree;
+}
+
+void tst_UploadActions::verifyRestored(bool listKept)
+{
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_form->cmdALL), static_cast<QWidget *>(m_form->cmdScan),
+          static_cast<QWidget *>(m_form->cmdSetFolder), static_cast<QWidget *>(m_form->List1),
+          static_cast<QWidget *>(m_form->cmdFDestin), static_cast<QWidget *>(m_form->cmdFTPSettings),
+          static_cast<QWidget *>(m_form->cmbMode), static_cast<QWidget *>(m_form->chkRecreate)})
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QCOMPARE(m_form->txtTNPrefix->isEnabled(), m_form->cmbTNSize->currentText() != u"Disabled"_s);
+    QCOMPARE(m_form->cmdUpload->isEnabled(), listKept);
+    QCOMPARE(m_form->cmdResize->isEnabled(), listKept);
+    QCOMPARE(m_form->cmdResize_Upload->isEnabled(), listKept);
+    QCOMPARE(m_form->List1->count(), listKept ? m_images.size() : 0);
+    QCOMPARE(m_form->run.ImagesFound, listKept ? double(m_images.size()) : 0.0);
+    QVERIFY(!m_form->runActive());
+    if (status())
+        QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
+}
+
+void tst_UploadActions::happyPathMirrorsTheDestinationTree()
+{
+    makeForm({u"skip.jpg"_s});
+    QStringList lockedStates;
+    useClient([&](const QString &operation, const QString &) {
+        if (operation != u"open"_s)
+            return;
+        lockedStates << m_form->cmdExit->text() << m_form->List1->toolTip()
+                     << QString::number(m_form->cmdScan->isEnabled())
+                     << QString::number(m_form->List1->isEnabled())
+                     << QString::number(m_form->cmdALL->isEnabled())
+                     << QString::number(m_form->cmbTNSize->isEnabled()) << status()->cmdCancel->text()
+                     << QString::number(status()->isVisible()) << QString::number(m_form->runActive());
+    });
+    clickUpload();
+
+    QCOMPARE(lockedStates,
+             QStringList({u"Cancel"_s, u"Unchecked - FTP Upload File / Checked - DO NOT FTP UPLOAD file."_s,
+                          u"0"_s, u"0"_s, u"0"_s, u"0"_s, u"Cancel"_s, u"1"_s, u"1"_s}));
+    QCOMPARE(lines(), QStringList({u"CD /"_s, u"Finding/Creating Folders on FTP Root"_s,
+                                   u" - This may take time, be patient!"_s,
+                                   u"Folders on FTP Root Successfully found/created."_s,
+                                   u" - Working on Root Folder"_s, u" - Working on /2008"_s,
+                                   u" - Working on /2008/June"_s, u" - Working on /Été d'or"_s,
+                                   u"Files Successfully copied."_s}));
+    QCOMPARE(serverTree(QString()), expectedTree({u"skip.jpg"_s}));
+    QVERIFY(serverTree(QString()).contains(u"2008/June/tn_img01.JPG"_s));
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Complete."_s);
+    QCOMPARE(status()->windowTitle(), u"FTP Status"_s);
+    QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
+    QTRY_COMPARE(status()->prgFileBytes->value(), status()->prgFileBytes->maximum());
+    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(!m_form->picbRawImage->isVisible());
+    QCOMPARE(m_form->List1->toolTip(), QString());
+    verifyRestored(false);
+    QVERIFY(m_clientClosed);
+
+    // Exit closes the progress window.
+    QTest::mouseClick(status()->cmdCancel, Qt::LeftButton);
+    QTRY_VERIFY(!status());
+}
+
+void tst_UploadActions::ftpRootForms_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("landing");
+    QTest::newRow("login folder") << u"/"_s << QString();
+    QTest::newRow("leading slash") << u"/www/photos"_s << u"/www/photos"_s;
+    QTest::newRow("relative") << u"www/photos"_s << u"/www/photos"_s;
+    QTest::newRow("doubled and trailing slashes") << u"www//photos/"_s << u"/www/photos"_s;
+}
+
+void tst_UploadActions::ftpRootForms()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, landing);
+    if (!landing.isEmpty())
+        QVERIFY(QDir(m_server.home(u"pexa"_s)).mkpath(u"www/photos"_s));
+    writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_server.port()), root);
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().value(0), u"CD "_s + root);
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(serverTree(landing), expectedTree({}));
+}
+
+void tst_UploadActions::incompleteSettingsRefuseWithoutTheProgressWindow()
+{
+    for (const QString &key : {u"address"_s, u"username"_s, u"password"_s, u"port"_s, u"root"_s}) {
+        writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_server.port()), u"/"_s);
+        WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, QString());
+        makeForm();
+        clickUpload();
+        QCOMPARE(m_boxes->shown().size(), 1);
+        QCOMPARE(m_boxes->shown().at(0).text, u"FTP Settings not correct!!"_s);
+        QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
+        QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+        QVERIFY(!status());
+        verifyRestored(true);
+        QVERIFY(serverTree(QString()).isEmpty());
+        m_boxes->clear();
+        delete m_form;
+        m_form = nullptr;
+    }
+}
+
+void tst_UploadActions::connectFailuresEndTheRun_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("closedPort");
+    QTest::newRow("wrong password") << u"wrong"_s << false;
+    QTest::newRow("closed port") << u"pw 1"_s << true;
+}
+
+void tst_UploadActions::connectFailuresEndTheRun()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, closedPort);
+    quint16 port = m_server.port();
+    if (closedPort) {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    writeSettings(u"pexa"_s, password, QString::number(port), u"/"_s);
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines(), QStringList({u"ERROR: Failed to connect to 127.0.0.1"_s}));
+    QCOMPARE(m_boxes->texts(), QStringList({u"Address Connection Error!!"_s}));
+    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
+    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+    verifyRestored(true);
+}
+
+void tst_UploadActions::missingRootFolderEndsTheRun()
+{
+    QVERIFY(QDir(m_server.home(u"pexa"_s)).mkpath(u"www"_s));
+    writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_server.port()), u"/www/missing/"_s);
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines(), QStringList({u"ERROR: Failed to locate root folder!!"_s}));
+    QCOMPARE(m_boxes->texts(), QStringList({u"Cannot locate root folder!!"_s}));
+    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
+    QVERIFY(serverTree(QString()) == Tree({{u"www/"_s, QByteArray()}}));
+    verifyRestored(true);
+}
+
+void tst_UploadActions::folderThatCannotBeMadeCancelsTheRun()
+{
+    writeSettings(u"nomkd"_s, u"pw"_s, QString::number(m_server.port()), u"/"_s);
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().mid(3),
+             QStringList({u"ERROR: 2008 cannot be created!!"_s, u"ERROR: June cannot be created!!"_s,
+                          u"ERROR: Cannot find/create /2008/June"_s, u"Operation cancelled."_s}));
+    QCOMPARE(m_boxes->texts(), QStringList({u"Cannot find/create folder!!"_s, u"Cancelled!!"_s}));
+    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+    QCOMPARE(m_boxes->shown().at(1).icon, MessageBoxService::Icon::None);
+    QCOMPARE(m_boxes->shown().at(1).title, u"PexaResizer"_s);
+    QCOMPARE(status()->txtFIPG->text(), QString());
+    QVERIFY(treeOf(m_server.home(u"nomkd"_s)).isEmpty());
+    verifyRestored(true);
+}
+
+void tst_UploadActions::existingFoldersAreEnteredWithoutMaking()
+{
+    // This user may not make folders, so the run succeeds only if none is made.
+    for (const QString &folder : {u"2008/June"_s, u"Été d'or"_s})
+        QVERIFY(QDir(m_server.home(u"nomkd"_s)).mkpath(folder));
+    writeSettings(u"nomkd"_s, u"pw"_s, QString::number(m_server.port()), u"/"_s);
+    makeForm();
+    QStringList made;
+    useClient([&](const QString &operation, const QString &argument) {
+        if (operation == u"makeFolder"_s)
+            made << argument;
+    });
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QVERIFY(made.isEmpty());
+    QCOMPARE(treeOf(m_server.home(u"nomkd"_s)), expectedTree({}));
+}
+
+void tst_UploadActions::missingFilesAreReportedAsFailures()
+{
+    const QString missingImage = m_dest + u"/2008/a b.jpg"_s;
+    QVERIFY(QFile::remove(missingImage));
+    QVERIFY(QFile::remove(m_dest + u"/2008/June/tn_img01.JPG"_s));
+    makeForm();
+    clickUpload();
+    QVERIFY(lines().contains(u"ERROR: "_s + missingImage + u" does not exist!!"_s));
+    QCOMPARE(lines().constLast(), u"1 file failed to upload!!"_s);
+    QVERIFY(!lines().contains(u"Files Successfully copied."_s));
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
+    QCOMPARE(m_boxes->texts(), QStringList({u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
+    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+    // The image without its thumbnail goes alone; everything else arrives.
+    QCOMPARE(serverTree(QString()), expectedTree({u"a b.jpg"_s}));
+    verifyRestored(true);
+    QVERIFY(m_form->cmdUpload->isEnabled());
+}
+
+void tst_UploadActions::refusedPutsAreReportedAsFailures()
+{
+    writeSettings(u"noput"_s, u"pw"_s, QString::number(m_server.port()), u"/"_s);
+    makeForm({u"x.gif"_s});
+    clickUpload();
+    const QStringList all = lines();
+    QVERIFY(all.contains(u"ERROR: Failed to upload image file "_s + m_dest + u"/root.jpg"_s));
+    QVERIFY(all.contains(u"ERROR: Failed to upload image file "_s + m_dest + u"/2008/June/img02.png"_s));
+    QCOMPARE(all.filter(u"ERROR: Failed to upload thumbnail"_s).size(), 0);
+    QCOMPARE(all.constLast(), u"5 files failed to upload!!"_s);
+    QCOMPARE(m_boxes->texts(), QStringList({u"5 files failed to upload!!"_s}));
+    QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
+    verifyRestored(true);
+}
+
+void tst_UploadActions::disabledThumbnailsAreNotSent()
+{
+    makeForm();
+    m_form->cmbTNSize->setEditText(u"Disabled"_s);
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(serverTree(QString()), expectedTree({}, false));
+    QVERIFY(!m_form->txtTNPrefix->isEnabled());
+}
+
+void tst_UploadActions::allTickedListCompletesAtOnce()
+{
+    QStringList names;
+    for (const QString &image : std::as_const(m_images))
+        names << QFileInfo(image).fileName();
+    makeForm(names);
+    clickUpload();
+    QCOMPARE(lines().mid(3), QStringList({u"Folders on FTP Root Successfully found/created."_s,
+                                          u" - Working on Root Folder"_s, u"Files Successfully copied."_s}));
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Complete."_s);
+    QCOMPARE(status()->lblFileCount->text(), u"0 of 0 files"_s);
+    // The folders are made whatever the ticks.
+    QCOMPARE(serverTree(QString()).keys(), QStringList({u"2008/"_s, u"2008/June/"_s, u"Été d'or/"_s}));
+    verifyRestored(false);
+}
+
+void tst_UploadActions::imageRootEndingInASeparator()
+{
+    makeForm();
+    m_form->txtImgRootPath->setText(m_root + u'/');
+    clickUpload();
+    QCOMPARE(lines().mid(5), QStringList({u" - Working on 2008"_s, u" - Working on 2008/June"_s,
+                                          u" - Working on Été d'or"_s, u"Files Successfully copied."_s}));
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+}
+
+void tst_UploadActions::cancelInTheFolderPhase()
+{
+    makeForm();
+    useClient([&](const QString &operation, const QString &) {
+        if (operation == u"makeFolder"_s && !m_form->run.cancelRequested())
+            pressSoon(status()->cmdCancel);
+    });
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
+    QVERIFY(!lines().contains(u"Folders on FTP Root Successfully found/created."_s));
+    QCOMPARE(status()->txtFIPG->text(), QString());
+    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    verifyRestored(true);
+    QVERIFY(m_clientClosed);
+}
+
+void tst_UploadActions::cancelInTheFilePhase()
+{
+    makeForm();
+    int puts = 0;
+    useClient([&](const QString &operation, const QString &) {
+        if (operation == u"putFile"_s && ++puts == 2)
+            pressSoon(m_form->cmdExit);
+    });
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Cancelled!!"_s);
+    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    // The put in hand finishes; nothing after the next check is sent.
+    QVERIFY2(puts >= 2 && puts < 6, qPrintable(QString::number(puts)));
+    QVERIFY(serverTree(QString()).contains(u"root.jpg"_s));
+    QVERIFY(!serverTree(QString()).contains(u"Été d'or/x.gif"_s));
+    verifyRestored(true);
+}
+
+void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
+{
+    makeForm();
+    useClient([&](const QString &operation, const QString &) {
+        if (operation == u"putFile"_s && !m_form->run.cancelRequested()) {
+            FTPStatus *window = status();
+            QMetaObject::invokeMethod(
+                window, [window] { window->close(); }, Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        }
+    });
+    clickUpload();
+    QVERIFY(status());
+    QVERIFY(status()->isVisible());
+    QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
+    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    // After the run the close box closes it.
+    status()->close();
+    QTRY_VERIFY(!status());
+}
+
+void tst_UploadActions::closingTheMainWindowStopsTheRunAndClosesAfterIt()
+{
+    makeForm();
+    int puts = 0;
+    useClient([&](const QString &operation, const QString &) {
+        if (operation == u"putFile"_s && ++puts == 1) {
+            frmMain *form = m_form;
+            QMetaObject::invokeMethod(
+                form, [form] { form->close(); }, Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        }
+    });
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
+    QVERIFY(puts < 6);
+    // No closing messages for a program that is ending.
+    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!m_form->runActive());
+}
+
+void tst_UploadActions::secondRunReplacesRemoteFilesAndReusesTheWindow()
+{
+    makeForm();
+    clickUpload();
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+    const FTPStatus *first = status();
+    const int firstLines = lines().size();
+
+    writeFile(m_dest + u"/2008/June/img01.JPG"_s, "replaced, and shorter");
+    for (const QString &image : std::as_const(m_images)) {
+        auto *item = new QListWidgetItem(image, m_form->List1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    m_form->run.ImagesFound = m_images.size();
+    m_form->txtFDestin_Change();
+    clickUpload();
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+    QCOMPARE(serverTree(QString()).value(u"2008/June/img01.JPG"_s), QByteArray("replaced, and shorter"));
+    // The window left open is cleared for the new run.
+    QCOMPARE(status(), first);
+    QCOMPARE(lines().size(), firstLines);
+    QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
+}
+
+void tst_UploadActions::stalledPutFailsThatFileOnly()
+{
+    m_images.clear();
+    buildTree({u"a.jpg"_s, u"stall.jpg"_s, u"z.jpg"_s});
+    m_folders.clear();
+    makeForm();
+    m_form->cmbTNSize->setEditText(u"Disabled"_s);
+    useClient([](const QString &, const QString &) {}, {30, 2});
+    clickUpload();
+    QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
+                                          u"1 file failed to upload!!"_s}));
+    QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
+    verifyRestored(true);
+}
+
+void tst_UploadActions::unexpectedErrorRestoresTheControlsAndCloses()
+{
+    makeForm();
+    useClient([](const QString &operation, const QString &) {
+        if (operation == u"putFile"_s)
+            throw RunTimeError(RunTimeError::Overflow);
+    });
+    clickUpload();
+    QCOMPARE(m_errors->summary(), QStringList({u"frmMain/cmdUpload_Click/6"_s}));
+    m_errors->reports.clear();
+    QVERIFY(m_clientClosed);
+    QVERIFY(m_boxes->shown().isEmpty());
+    verifyRestored(true);
+    QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
+}
+
+void tst_UploadActions::exitWhenCompleteClosesTheProgram()
+{
+    makeForm();
+    m_form->chkExit->setChecked(true);
+    QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
+    clickUpload();
+    QVERIFY(!m_form->isVisible());
+    QTRY_VERIFY(!status());
+    // Even with a failure, ending the program shows no box.
+    QVERIFY(m_boxes->shown().isEmpty());
+}
+
+void tst_UploadActions::resizeAndUploadRunsBothInTurn()
+{
+    makeForm();
+    QStringList seen;
+    m_actions->setResizeBatch([&] {
+        seen << QString::number(m_form->ResizeUploadActive) << QString::number(m_form->tryBeginRun());
+        // A resize that was cancelled: the upload runs all the same.
+        m_form->run.setCancelRequested(true);
+    });
+    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QCOMPARE(seen, QStringList({u"1"_s, u"0"_s}));
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+    QVERIFY(!m_form->ResizeUploadActive);
+    QVERIFY(!m_form->runActive());
+    QVERIFY(m_form->isVisible());
+
+    // With Exit when complete the program closes after the upload, failures or not.
+    m_form->chkExit->setChecked(true);
+    for (const QString &image : std::as_const(m_images))
+        new QListWidgetItem(image, m_form->List1);
+    m_form->run.ImagesFound = m_images.size();
+    m_form->txtFDestin_Change();
+    QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
+    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QVERIFY(!m_form->isVisible());
+    QTRY_VERIFY(!status());
+    QVERIFY(m_boxes->shown().isEmpty());
+}
+
+void tst_UploadActions::resizeAndUploadWithTheRealResize()
+{
+    QDir(m_dest).removeRecursively();
+    for (const QString &image : std::as_const(m_images)) {
+        QImage picture(120, 90, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(
+            QFileInfo(image).path() + u"/p_"_s + QFileInfo(image).completeBaseName() + u".jpg"_s, "JPEG"));
+        QFile::remove(image);
+    }
+    for (QString &image : m_images)
+        image = QFileInfo(image).path() + u"/p_"_s + QFileInfo(image).completeBaseName() + u".jpg"_s;
+    makeForm();
+    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    // Every image was copied (within the limit) with a thumbnail beside it, and all of it arrived.
+    const Tree sent = serverTree(QString());
+    QCOMPARE(sent, treeOf(m_dest));
+    QCOMPARE(sent.size(), 3 + 2 * 6);
+    QVERIFY(sent.contains(u"2008/June/tn_p_img01.jpg"_s));
+    QVERIFY(!m_form->ResizeUploadActive);
+    verifyRestored(false);
+}
+
+QTEST_MAIN(tst_UploadActions)
+#include "tst_uploadactions.moc"

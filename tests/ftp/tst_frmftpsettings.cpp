@@ -1,0 +1,238 @@
+#include "ErrorRecorder.h"
+#include "ftp/FtpPassword.h"
+#include "ftp/PortText.h"
+#include "ftp/ScrambleText.h"
+#include "ftp/frmFTPSettings.h"
+#include "settings/Settings.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString stored(const QString &key)
+{
+    return ReadIniValue(u"settings.ini"_s, u"ftp"_s, key);
+}
+
+void store(const QString &key, const QString &value)
+{
+    WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, value);
+}
+
+} // namespace
+
+class tst_frmFTPSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void fieldsLoadFromTheFileInTabOrder();
+    void noFtpSectionGivesEmptyFieldsAndPort21AndWritesAllKeysOnClose();
+    void portIsCheckedOnEveryChange_data();
+    void portIsCheckedOnEveryChange();
+    void typingZeroOrClearingThePortGives21();
+    void closingWritesTheKeysInOrderWithThePasswordScrambled();
+    void awkwardPasswordsComeBackIntact();
+    void portTextNumbers();
+
+private:
+    QString fileText() const;
+
+    QTemporaryDir m_dir;
+    ErrorRecorder *m_errors = nullptr;
+};
+
+void tst_frmFTPSettings::init()
+{
+    QFile::remove(m_dir.filePath(u"settings.ini"_s));
+    SettingsLocation::setFolderOverride(m_dir.path());
+    m_errors = new ErrorRecorder;
+}
+
+void tst_frmFTPSettings::cleanup()
+{
+    QVERIFY2(m_errors->reports.isEmpty(), qPrintable(m_errors->summary().join(u", "_s)));
+    delete m_errors;
+    SettingsLocation::setFolderOverride(QString());
+}
+
+QString tst_frmFTPSettings::fileText() const
+{
+    QFile file(m_dir.filePath(u"settings.ini"_s));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void tst_frmFTPSettings::fieldsLoadFromTheFileInTabOrder()
+{
+    store(u"address"_s, u"ftp.example.org"_s);
+    store(u"username"_s, u"anna"_s);
+    store(u"password"_s, FtpPassword::storedForm(u"s3cret"_s));
+    store(u"port"_s, u"2121"_s);
+    store(u"root"_s, u"/www/photos"_s);
+
+    frmFTPSettings dialog;
+    QCOMPARE(dialog.windowTitle(), u"FTP Settings"_s);
+    QCOMPARE(dialog.findChild<QLineEdit *>(u"txtFTPAddress"_s)->text(), u"ftp.example.org"_s);
+    QCOMPARE(dialog.txtPort->text(), u"2121"_s);
+    QCOMPARE(dialog.txtUsername->text(), u"anna"_s);
+    QCOMPARE(dialog.txtPassword->text(), u"s3cret"_s);
+    QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
+    QCOMPARE(dialog.txtPassword->displayText(), u"******"_s);
+    QCOMPARE(dialog.txtRootPath->text(), u"/www/photos"_s);
+
+    QList<QWidget *> order{dialog.txtFTPAddress};
+    for (QWidget *w = dialog.txtFTPAddress->nextInFocusChain(); order.size() < 5; w = w->nextInFocusChain()) {
+        if (qobject_cast<QLineEdit *>(w))
+            order.append(w);
+    }
+    const QList<QWidget *> expected{dialog.txtFTPAddress, dialog.txtPort, dialog.txtUsername,
+                                    dialog.txtPassword, dialog.txtRootPath};
+    QCOMPARE(order, expected);
+}
+
+void tst_frmFTPSettings::noFtpSectionGivesEmptyFieldsAndPort21AndWritesAllKeysOnClose()
+{
+    WriteIniValue(u"settings.ini"_s, u"main"_s, u"tn_size"_s, u"50x50"_s);
+    {
+        frmFTPSettings dialog;
+        QCOMPARE(dialog.txtFTPAddress->text(), QString());
+        QCOMPARE(dialog.txtUsername->text(), QString());
+        QCOMPARE(dialog.txtPassword->text(), QString());
+        QCOMPARE(dialog.txtRootPath->text(), QString());
+        QCOMPARE(dialog.txtPort->text(), u"21"_s);
+        dialog.show();
+        dialog.close();
+    }
+    QCOMPARE(fileText(), u"[main]\ntn_size=50x50\n[ftp]\nport=21\naddress=\nusername=\npassword=\nroot=\n"_s);
+}
+
+void tst_frmFTPSettings::portIsCheckedOnEveryChange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ordinary") << u"2121"_s << u"2121"_s;
+    QTest::newRow("highest kept") << u"65534"_s << u"65534"_s;
+    QTest::newRow("65535") << u"65535"_s << u"21"_s;
+    QTest::newRow("above") << u"70000"_s << u"21"_s;
+    QTest::newRow("zero") << u"0"_s << u"21"_s;
+    QTest::newRow("negative") << u"-5"_s << u"21"_s;
+    QTest::newRow("no number") << u"abc"_s << u"21"_s;
+    QTest::newRow("trailing text kept") << u"8080abc"_s << u"8080abc"_s;
+    QTest::newRow("fraction kept") << u"22.5"_s << u"22.5"_s;
+}
+
+void tst_frmFTPSettings::portIsCheckedOnEveryChange()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    {
+        frmFTPSettings dialog;
+        dialog.txtPort->setText(typed);
+        QCOMPARE(dialog.txtPort->text(), shown);
+        dialog.show();
+        dialog.close();
+    }
+    QCOMPARE(stored(u"port"_s), shown);
+
+    // A stored port out of range shows as 21 at once.
+    store(u"port"_s, typed);
+    frmFTPSettings reopened;
+    QCOMPARE(reopened.txtPort->text(), shown);
+}
+
+void tst_frmFTPSettings::typingZeroOrClearingThePortGives21()
+{
+    frmFTPSettings dialog;
+    dialog.show();
+    dialog.txtPort->setFocus();
+    dialog.txtPort->selectAll();
+    QTest::keyClick(dialog.txtPort, Qt::Key_Backspace);
+    QCOMPARE(dialog.txtPort->text(), u"21"_s);
+    dialog.txtPort->selectAll();
+    QTest::keyClicks(dialog.txtPort, u"0"_s);
+    QCOMPARE(dialog.txtPort->text(), u"21"_s);
+    dialog.txtPort->selectAll();
+    QTest::keyClicks(dialog.txtPort, u"990"_s);
+    QCOMPARE(dialog.txtPort->text(), u"990"_s);
+    dialog.close();
+    QCOMPARE(stored(u"port"_s), u"990"_s);
+}
+
+void tst_frmFTPSettings::closingWritesTheKeysInOrderWithThePasswordScrambled()
+{
+    {
+        frmFTPSettings dialog;
+        dialog.show();
+        QTest::keyClicks(dialog.txtFTPAddress, u" ftp.example.org "_s);
+        QTest::keyClicks(dialog.txtUsername, u"anna"_s);
+        QTest::keyClicks(dialog.txtPassword, u"Secret pass 1"_s);
+        QTest::keyClicks(dialog.txtRootPath, u"www/photos"_s);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+    }
+    const QByteArray scrambled = ScrambleText("Secret pass 1", ScrambleKey);
+    QCOMPARE(fileText(), u"[ftp]\nport=21\naddress= ftp.example.org \nusername=anna\npassword="_s +
+                             QString::fromUtf8(scrambled) + u"\nroot=www/photos\n"_s);
+    frmFTPSettings reopened;
+    QCOMPARE(reopened.txtPassword->text(), u"Secret pass 1"_s);
+}
+
+void tst_frmFTPSettings::awkwardPasswordsComeBackIntact()
+{
+    // Passwords whose scrambled forms hold a NUL, a line break, blanks at an end, quotes.
+    for (const QByteArray &form :
+         {QByteArray("a\0b", 3), QByteArray("a\nb"), QByteArray("a\rb"), QByteArray(" ab"), QByteArray("ab "),
+          QByteArray("\"ab\""), QByteArray("'ab'")}) {
+        const QString password = QString::fromUtf8(ScrambleText(form, ScrambleKey));
+        {
+            frmFTPSettings dialog;
+            dialog.txtPassword->setText(password);
+            dialog.show();
+            dialog.close();
+        }
+        frmFTPSettings reopened;
+        QCOMPARE(reopened.txtPassword->text(), password);
+    }
+    const QString long200 = QString(100, u'é');
+    QCOMPARE(long200.toUtf8().size(), 200);
+    {
+        frmFTPSettings dialog;
+        dialog.txtPassword->setText(long200);
+        dialog.show();
+        dialog.close();
+    }
+    frmFTPSettings reopened;
+    QCOMPARE(reopened.txtPassword->text(), long200);
+}
+
+void tst_frmFTPSettings::portTextNumbers()
+{
+    QCOMPARE(PortText::leadingNumber(u"8080abc"_s), 8080.0);
+    QCOMPARE(PortText::leadingNumber(u"  22.5x"_s), 22.5);
+    QCOMPARE(PortText::leadingNumber(u"1e3"_s), 1000.0);
+    QCOMPARE(PortText::leadingNumber(u"12e"_s), 12.0);
+    QCOMPARE(PortText::leadingNumber(u"x12"_s), 0.0);
+    QCOMPARE(PortText::leadingNumber(QString()), 0.0);
+    // Halves go to the even neighbour; 0 means the FTP port.
+    QCOMPARE(PortText::connectPort(u"22.5"_s), std::optional<uint16_t>(22));
+    QCOMPARE(PortText::connectPort(u"21.5"_s), std::optional<uint16_t>(22));
+    QCOMPARE(PortText::connectPort(u"0"_s), std::optional<uint16_t>(21));
+    QCOMPARE(PortText::connectPort(u"abc"_s), std::optional<uint16_t>(21));
+    QCOMPARE(PortText::connectPort(u"40000"_s), std::optional<uint16_t>(40000));
+    QCOMPARE(PortText::connectPort(u"65535"_s), std::optional<uint16_t>(65535));
+    QCOMPARE(PortText::connectPort(u"65536"_s), std::nullopt);
+    QCOMPARE(PortText::connectPort(u"-1"_s), std::nullopt);
+    QVERIFY(PortText::acceptedOnClose(u"65535"_s));
+    QVERIFY(!PortText::acceptedWhileTyping(u"65535"_s));
+}
+
+QTEST_MAIN(tst_frmFTPSettings)
+#include "tst_frmftpsettings.moc"
