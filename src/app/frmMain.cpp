@@ -5,6 +5,9 @@
 #include "FolderPicker.h"
 #include "Settings.h"
 #include "TrayIcon.h"
+#include "CatalogActions.h"
+#include "ResizeActions.h"
+#include "UploadActions.h"
 #include "UrlOpener.h"
 #include "WebLinks.h"
 #include "Yield.h"
@@ -47,6 +50,10 @@ frmMain::frmMain(QWidget *parent)
     createMenu();
     m_tray = new TrayIcon(*this);
     // Subsystem actions connect here, before the stored settings are applied.
+    m_catalog = new CatalogActions(*this);
+    m_upload = new UploadActions(*this);
+    m_resize = new ResizeActions(*this);
+    m_upload->setResizeBatch([this] { m_resize->runResizeBatch(); });
     Form_Load();
 }
 
@@ -67,6 +74,12 @@ void frmMain::createControls()
 {
     auto *client = new QWidget(this);
     client->setFixedSize(twips(0, 0, 7095, 6960).size());
+    // The controls keep their designed places, which were laid out for an 8-point face; the
+    // desktop's usual larger default would clip their captions.
+    QFont face = client->font();
+    face.setPixelSize(11);
+    face.setStretch(QFont::Condensed);
+    client->setFont(face);
     setCentralWidget(client);
 
     auto place = [client](auto *widget, const QString &name, const QRect &rect, const QString &accessibleName) {
