@@ -14,6 +14,9 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class TrayIcon;
+class CatalogActions;
+class UploadActions;
+class ResizeActions;
 
 // The main window: the image list, the rule controls and the buttons that start a scan or a
 // batch. Controls carry their names as public members and object names so that the actions
@@ -90,6 +93,8 @@ public:
     // visible one.
     void trayDoubleClicked();
     TrayIcon *trayIcon() const { return m_tray; }
+    // The resize rules and batch, for Resize & Upload.
+    ResizeActions *resizeActions() const { return m_resize; }
 
 public slots:
     void cmdExit_Click();
@@ -112,6 +117,9 @@ private:
     void applyStoredSettings();
 
     TrayIcon *m_tray = nullptr;
+    CatalogActions *m_catalog = nullptr;
+    UploadActions *m_upload = nullptr;
+    ResizeActions *m_resize = nullptr;
     bool m_runActive = false;
     bool m_closeAfterRun = false;
 };

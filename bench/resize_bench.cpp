@@ -1,0 +1,271 @@
+// The resize batch against the command it stands for: 24 photographs of 4000x3000 resized to 25 %
+// with 100x100 thumbnails, once by a shell loop of two `convert` processes per image and once
+// by the Resize button of the real main window (offscreen). Prints both times, their ratio, and
+// whether every output and thumbnail has the same pixels as the loop's.
+//
+// Usage: resize_bench [--corpus DIR] [--work DIR]
+//   --corpus DIR  use the corpus in DIR when it holds one already, else generate it there
+//   --work DIR    where the outputs go (default: a temporary folder)
+//   --count N     use only the first N photographs (quicker trials)
+//   --rounds N    alternate the two runs N times and compare the medians (default 3)
+
+#include "MessageBoxService.h"
+#include "Settings.h"
+#include "frmMain.h"
+
+#include <Magick++.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <list>
+#include <sys/resource.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString Generator = u"/work/shared/bench/make_corpus.sh"_s;
+const QString Convert = u"/usr/bin/convert"_s;
+constexpr double Target = 0.60;
+
+// Processor time used so far by this process (who) or its finished children, in seconds.
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// Answers every box with OK and remembers the texts, so a batch never waits for a person.
+class NoticeRecorder : public MessageBoxService
+{
+public:
+    Answer show(QWidget *, const QString &text, const QString &, Icon, Buttons buttons) override
+    {
+        texts.append(text);
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+    QStringList texts;
+};
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+QStringList photographs(const QString &corpus)
+{
+    QStringList found;
+    QDirIterator it(corpus, {u"*.jpg"_s}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(it.next());
+    found.sort();
+    return found;
+}
+
+QString thumbnailOf(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.path() + u"/tn_"_s + info.fileName();
+}
+
+double baseline(const QString &corpus, const QStringList &images, const QString &out)
+{
+    QString script = u"set -e\n"_s;
+    for (const QString &image : images) {
+        const QString target = out + u'/' + QDir(corpus).relativeFilePath(image);
+        QDir().mkpath(QFileInfo(target).path());
+        script += u"%1 '%2' -resize 25%x25% '%3'\n%1 '%2' -resize 100x100 '%4'\n"_s.arg(
+            Convert, image, target, thumbnailOf(target));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (!run(u"/bin/sh"_s, {u"-c"_s, script}))
+        qFatal("the convert loop failed");
+    return timer.elapsed() / 1000.0;
+}
+
+double batch(const QString &corpus, const QStringList &images, const QString &out, QStringList &notices)
+{
+    QTemporaryDir settings;
+    SettingsLocation::setFolderOverride(settings.path());
+    NoticeRecorder boxes;
+    MessageBoxService::setInstance(&boxes);
+    double seconds = 0;
+    {
+        frmMain form;
+        form.show();
+        QCoreApplication::processEvents();
+        // What a scan of the corpus leaves for the batch, limited to the photographs.
+        form.txtImgRootPath->setText(corpus);
+        form.FileLimit = 32768;
+        for (const QString &image : images) {
+            auto *item = new QListWidgetItem(image, form.List1);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(Qt::Unchecked);
+        }
+        form.run.ImagesFound = images.size();
+        form.txtFDestin->setText(out);
+        form.cmbMode->setEditText(u"All to Pct"_s);
+        form.cmbResizePct->setEditText(u"25"_s);
+        form.cmbTNSize->setEditText(u"100x100"_s);
+        form.txtTNPrefix->setText(u"tn_"_s);
+        form.cmbFTPSizeLimit->setEditText(u"1000"_s);
+        form.chkRecreate->setChecked(true);
+
+        QElapsedTimer timer;
+        timer.start();
+        form.cmdResize->click();
+        seconds = timer.elapsed() / 1000.0;
+    }
+    MessageBoxService::setInstance(nullptr);
+    SettingsLocation::setFolderOverride(QString());
+    notices = boxes.texts;
+    return seconds;
+}
+
+std::list<Magick::Image> framesOf(const QString &path)
+{
+    std::list<Magick::Image> frames;
+    try {
+        Magick::readImages(&frames, QFile::encodeName(path).toStdString());
+    } catch (const Magick::Warning &) {
+    } catch (const Magick::Exception &) {
+        frames.clear();
+    }
+    return frames;
+}
+
+bool samePixels(const QString &expectedPath, const QString &actualPath)
+{
+    std::list<Magick::Image> expected = framesOf(expectedPath);
+    std::list<Magick::Image> actual = framesOf(actualPath);
+    if (expected.empty() || expected.size() != actual.size())
+        return false;
+    auto a = actual.begin();
+    for (Magick::Image &frame : expected) {
+        if (frame.columns() != a->columns() || frame.rows() != a->rows() ||
+            frame.compare(*a, Magick::AbsoluteErrorMetric) != 0)
+            return false;
+        ++a;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Magick::InitializeMagick(nullptr);
+
+    QTemporaryDir scratch;
+    QString corpus = scratch.path() + u"/corpus"_s;
+    QString work = scratch.path();
+    qsizetype count = -1;
+    int rounds = 3;
+    const QStringList arguments = app.arguments();
+    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == u"--corpus"_s)
+            corpus = arguments[i + 1];
+        else if (arguments[i] == u"--work"_s)
+            work = arguments[i + 1];
+        else if (arguments[i] == u"--count"_s)
+            count = arguments[i + 1].toLongLong();
+        else if (arguments[i] == u"--rounds"_s)
+            rounds = std::max(1, arguments[i + 1].toInt());
+    }
+
+    if (!QFile::exists(corpus + u"/MD5SUMS"_s)) {
+        say(u"Generating the corpus in %1 (about a minute)..."_s.arg(corpus));
+        if (!run(Generator, {corpus}))
+            qFatal("the corpus generator failed");
+    }
+    const QStringList images = photographs(corpus).mid(0, count);
+    say(u"Corpus: %1 photographs in %2"_s.arg(images.size()).arg(corpus));
+
+    const QString loopOut = work + u"/convert-loop"_s;
+    const QString batchOut = work + u"/batch"_s;
+
+    // The two runs alternate, so that other work on the machine weighs on both alike; the
+    // medians are compared. The processor time tells how much work each needed whatever the
+    // load.
+    QList<double> loopTimes;
+    QList<double> batchTimes;
+    for (int round = 1; round <= rounds; ++round) {
+        QDir(loopOut).removeRecursively();
+        QDir(batchOut).removeRecursively();
+        const double loopCpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+        loopTimes.append(baseline(corpus, images, loopOut));
+        const double loopCpu = cpuSeconds(RUSAGE_CHILDREN) - loopCpuBefore;
+        QStringList notices;
+        const double batchCpuBefore = cpuSeconds(RUSAGE_SELF);
+        batchTimes.append(batch(corpus, images, batchOut, notices));
+        const double batchCpu = cpuSeconds(RUSAGE_SELF) - batchCpuBefore;
+        say(u"round %1: convert loop (2 processes per image) %2 s (processor time %3 s), "
+            u"Resize batch through the main window %4 s (processor time %5 s), ratio %6"_s.arg(round)
+                .arg(loopTimes.last(), 0, 'f', 2)
+                .arg(loopCpu, 0, 'f', 2)
+                .arg(batchTimes.last(), 0, 'f', 2)
+                .arg(batchCpu, 0, 'f', 2)
+                .arg(batchTimes.last() / loopTimes.last(), 0, 'f', 3));
+        for (const QString &notice : notices)
+            say(u"  message: "_s + notice);
+    }
+    const double loopSeconds = median(loopTimes);
+    const double batchSeconds = median(batchTimes);
+    say(u"median: convert loop %1 s, Resize batch %2 s"_s.arg(loopSeconds, 0, 'f', 2)
+            .arg(batchSeconds, 0, 'f', 2));
+
+    int identical = 0;
+    int compared = 0;
+    for (const QString &image : images) {
+        const QString relative = QDir(corpus).relativeFilePath(image);
+        for (const QString &name : {relative, QDir(corpus).relativeFilePath(thumbnailOf(image))}) {
+            ++compared;
+            if (samePixels(loopOut + u'/' + name, batchOut + u'/' + name))
+                ++identical;
+            else
+                say(u"  differs: "_s + name);
+        }
+    }
+    const double ratio = batchSeconds / loopSeconds;
+    say(u"Pixel-identical outputs and thumbnails: %1 of %2"_s.arg(identical).arg(compared));
+    say(u"Ratio of the medians, batch / convert loop: %1 (target at most %2)"_s.arg(ratio, 0, 'f', 3)
+            .arg(Target, 0, 'f', 2));
+    const bool ok = identical == compared && ratio <= Target;
+    say(ok ? u"PASS"_s : u"FAIL"_s);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ImageProcessor.h"
+
+#include <QStringList>
+#include <QThreadPool>
+#include <memory>
+
+// The image processor in process, through Magick++. Conversions run on worker threads: the
+// conversions of one source that are prepared together share one decode, and prepared work
+// is kept in memory until convert asks for it, so the caller keeps its own order of steps.
+// The calling thread waits for a conversion in a local event loop, so a window keeps painting.
+class MagickImageProcessor : public ImageProcessor
+{
+public:
+    // The coders the program cannot work without, each for reading and writing.
+    explicit MagickImageProcessor(const QStringList &requiredCoders = {
+                                      QStringLiteral("JPEG"), QStringLiteral("PNG"), QStringLiteral("GIF"),
+                                      QStringLiteral("BMP")});
+    ~MagickImageProcessor() override;
+
+    void ensureAvailable() override;
+    bool convert(const QString &option, const QString &source, const QString &target) override;
+    void prepare(const QString &source, const QList<Conversion> &conversions) override;
+    void discardPrepared() override;
+
+private:
+    struct Job;
+
+    std::shared_ptr<Job> start(const QString &source, const QStringList &keys);
+    std::shared_ptr<Job> findPrepared(const QString &source, const QString &key) const;
+
+    QStringList m_requiredCoders;
+    QList<std::shared_ptr<Job>> m_prepared;
+    QThreadPool m_pool;
+};

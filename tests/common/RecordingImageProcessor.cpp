@@ -1,0 +1,52 @@
+#include "RecordingImageProcessor.h"
+
+#include "RunTimeError.h"
+
+#include <QFile>
+
+using namespace Qt::Literals::StringLiterals;
+
+RecordingImageProcessor::RecordingImageProcessor()
+{
+    ImageProcessor::setInstance(this);
+}
+
+RecordingImageProcessor::~RecordingImageProcessor()
+{
+    ImageProcessor::setInstance(nullptr);
+}
+
+void RecordingImageProcessor::ensureAvailable()
+{
+    ++availabilityChecks;
+    if (missing)
+        throw RunTimeError(RunTimeError::CannotCreateComponent);
+}
+
+bool RecordingImageProcessor::convert(const QString &option, const QString &source, const QString &target)
+{
+    const Call call{option, source, target};
+    calls.append(call);
+    if (onConvert)
+        onConvert(call);
+    if (failing)
+        return false;
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(QByteArray(outputSize, 'x')) == outputSize;
+}
+
+void RecordingImageProcessor::prepare(const QString &source, const QList<Conversion> &conversions)
+{
+    for (const Conversion &conversion : conversions)
+        prepared.append({conversion.option, source, conversion.target});
+}
+
+QStringList RecordingImageProcessor::summary() const
+{
+    QStringList result;
+    for (const Call &call : calls)
+        result.append(u"%1 %2 %3"_s.arg(call.option, call.source, call.target));
+    return result;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ImageProcessor.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+// An image-processor double: records every call and writes a stand-in file of a chosen size
+// for each conversion, so a batch's option strings, order and size marks can be checked
+// without decoding anything.
+class RecordingImageProcessor : public ImageProcessor
+{
+public:
+    struct Call
+    {
+        QString option;
+        QString source;
+        QString target;
+    };
+
+    RecordingImageProcessor();
+    ~RecordingImageProcessor() override;
+
+    void ensureAvailable() override;
+    bool convert(const QString &option, const QString &source, const QString &target) override;
+    void prepare(const QString &source, const QList<Conversion> &conversions) override;
+
+    QList<Call> calls;
+    QList<Call> prepared;
+    int availabilityChecks = 0;
+    // Raise error 429 as a missing processor does.
+    bool missing = false;
+    // Fail every conversion without writing.
+    bool failing = false;
+    // Bytes written per conversion.
+    qsizetype outputSize = 100;
+    // Runs inside each conversion, before it writes (to look at the window mid-batch).
+    std::function<void(const Call &)> onConvert;
+
+    // "option source target" of every call, for compact comparisons.
+    QStringList summary() const;
+};

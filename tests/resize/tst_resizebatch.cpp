@@ -1,0 +1,608 @@
+#include "ErrorRecorder.h"
+#include "RecordingImageProcessor.h"
+#include "RecordingUrlOpener.h"
+#include "ResizeActions.h"
+#include "ScriptedMessageBox.h"
+#include "Settings.h"
+#include "VendorAddresses.h"
+#include "frmDownloadIM.h"
+#include "frmMain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestResizeBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void percentModeResizesEachImageThenMakesItsThumbnail();
+    void modeTableDecidesBetweenConvertAndCopy_data();
+    void modeTableDecidesBetweenConvertAndCopy();
+    void windowShowsTheStepWhileControlsAreLocked();
+    void existingOutputIsSkippedButStillWeighed();
+    void sizeMarkIsStrictlyAboveTheLimitAndCountsAcrossBatches();
+    void cancelTakesEffectAfterTheCurrentFile();
+    void exitWhenCompleteClosesTheWindowUnlessUploadFollows();
+    void missingProcessorOpensTheDownloadWindowAndClosesTheMain();
+    void downloadWindowAsksBeforeClosingTheProgram();
+    void batchWithoutConversionsNeedsNoProcessor();
+    void failedConversionsLeaveNoOutputAndACopiedThumbnail();
+    void imageRootRecurringInsideAPathIsKept();
+    void unexpectedErrorLeavesTheWindowUsable();
+    void emptyThumbnailPrefixWritesNoThumbnail();
+    void destinationEqualToTheImageRootIsRefused();
+    void emptyListRunsOnlyTheEndSteps();
+    void onlyOneRunAtATime();
+    void limitIsCheckedWhenResizeIsClicked();
+    void realProcessorWritesTheResizedImages();
+
+private:
+    QString makeImage(const QString &relative, int width, int height);
+    QString makeFile(const QString &relative, qsizetype bytes);
+    void addEntries(const QStringList &paths, int ticked = -1);
+    void setMode(const QString &mode, const QString &limit = u"600W"_s,
+                 const QString &thumbnails = u"Disabled"_s);
+    void clickResize();
+    QString out(const QString &relative) const { return m_dest + u'/' + relative; }
+    static QByteArray contents(const QString &path);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
+    std::unique_ptr<ErrorRecorder> m_errors;
+    std::unique_ptr<RecordingImageProcessor> m_processor;
+    std::unique_ptr<frmMain> m_form;
+    QString m_root;
+    QString m_dest;
+};
+
+void TestResizeBatch::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkpath(m_dir->path() + u"/settings"_s));
+    SettingsLocation::setFolderOverride(m_dir->path() + u"/settings"_s);
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+    m_errors = std::make_unique<ErrorRecorder>();
+    m_processor = std::make_unique<RecordingImageProcessor>();
+    m_root = m_dir->path() + u"/photos"_s;
+    m_dest = m_dir->path() + u"/web"_s;
+    QVERIFY(QDir().mkpath(m_root));
+    m_form = std::make_unique<frmMain>();
+    m_form->show();
+    m_form->txtImgRootPath->setText(m_root);
+    m_form->FileLimit = 32768;
+    m_form->List1->setEnabled(true);
+}
+
+void TestResizeBatch::cleanup()
+{
+    QCOMPARE(m_boxes->pendingAnswers(), 0);
+    m_form.reset();
+    if (frmDownloadIM *window = frmDownloadIM::current())
+        delete window;
+    m_processor.reset();
+    m_errors.reset();
+    m_boxes.reset();
+    SettingsLocation::setFolderOverride(QString());
+    m_dir.reset();
+}
+
+QString TestResizeBatch::makeImage(const QString &relative, int width, int height)
+{
+    const QString path = m_root + u'/' + relative;
+    QDir().mkpath(QFileInfo(path).path());
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    if (!image.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QString TestResizeBatch::makeFile(const QString &relative, qsizetype bytes)
+{
+    const QString path = m_root + u'/' + relative;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(bytes, 'b')) != bytes)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray TestResizeBatch::contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestResizeBatch::addEntries(const QStringList &paths, int ticked)
+{
+    // What a scan leaves behind: checkable entries, the count, and the destination set after.
+    for (int i = 0; i < paths.size(); ++i) {
+        auto *item = new QListWidgetItem(paths[i], m_form->List1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(i == ticked ? Qt::Checked : Qt::Unchecked);
+    }
+    m_form->run.ImagesFound = paths.size();
+    m_form->txtFDestin->setText(m_dest);
+}
+
+void TestResizeBatch::setMode(const QString &mode, const QString &limit, const QString &thumbnails)
+{
+    m_form->cmbMode->setEditText(mode);
+    m_form->txtRSizeLimit->setText(limit);
+    m_form->cmbTNSize->setEditText(thumbnails);
+    m_form->cmbResizePct->setEditText(u"25"_s);
+}
+
+void TestResizeBatch::clickResize()
+{
+    QVERIFY(m_form->cmdResize->isEnabled());
+    QTest::mouseClick(m_form->cmdResize, Qt::LeftButton);
+}
+
+void TestResizeBatch::percentModeResizesEachImageThenMakesItsThumbnail()
+{
+    const QString a = makeImage(u"2008/June/a.png"_s, 40, 30);
+    const QString b = makeImage(u"b.png"_s, 40, 30);
+    addEntries({a, b});
+    setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
+    m_form->txtTNPrefix->setText(u"tn_"_s);
+    clickResize();
+
+    QCOMPARE(m_processor->summary(),
+             QStringList({u"-resize=25%x25% %1 %2"_s.arg(a, out(u"2008/June/a.png"_s)),
+                          u"-resize=100x100 %1 %2"_s.arg(a, out(u"2008/June/tn_a.png"_s)),
+                          u"-resize=25%x25% %1 %2"_s.arg(b, out(u"b.png"_s)),
+                          u"-resize=100x100 %1 %2"_s.arg(b, out(u"tn_b.png"_s))}));
+    QCOMPARE(m_processor->availabilityChecks, 1);
+    // Every conversion was announced before it was asked for, so a processor could start early.
+    for (const RecordingImageProcessor::Call &call : m_processor->calls) {
+        bool announced = false;
+        for (const RecordingImageProcessor::Call &hint : m_processor->prepared)
+            announced = announced || (hint.option == call.option && hint.source == call.source &&
+                                      hint.target == call.target);
+        QVERIFY2(announced, qPrintable(call.target));
+    }
+    QCOMPARE(m_form->Label1->text(), u"2 images out of 2 files completed!"_s);
+    QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             m_form->cmdSetFolder, m_form->cmdScan, m_form->cmdFDestin, m_form->List1, m_form->cmbResizePct,
+             m_form->cmbTNSize, m_form->txtTNPrefix, m_form->cmbFTPSizeLimit, m_form->cmbMode,
+             m_form->chkRecreate, m_form->txtRSizeLimit, m_form->cmdFTPSettings, m_form->cmdResize,
+             m_form->cmdUpload, m_form->cmdResize_Upload, m_form->cmdALL, m_form->cmdINV, m_form->cmdNONE})
+        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_errors->summary(), QStringList());
+}
+
+void TestResizeBatch::modeTableDecidesBetweenConvertAndCopy_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("option");
+    QTest::newRow("all to pct") << u"All to Pct"_s << u"600W"_s << QSize(40, 30) << false
+                                << u"-resize=25%x25%"_s;
+    QTest::newRow("exceed to pct, inside")
+        << u"Exceed Limit to Pct"_s << u"600W"_s << QSize(600, 30) << false << QString();
+    QTest::newRow("exceed to pct, above")
+        << u"Exceed Limit to Pct"_s << u"600W"_s << QSize(601, 30) << false << u"-resize=25%x25%"_s;
+    QTest::newRow("all to limit enlarges")
+        << u"All to Limit"_s << u"600W"_s << QSize(400, 300) << false << u"-resize=600x450"_s;
+    QTest::newRow("all to limit, fraction")
+        << u"All to Limit"_s << u"600W"_s << QSize(1023, 767) << false << u"-resize=600x449.853372434018"_s;
+    QTest::newRow("all to limit by height")
+        << u"All to Limit"_s << u"800H"_s << QSize(1200, 600) << false << u"-resize=1600x800"_s;
+    QTest::newRow("exceed to limit, inside")
+        << u"Exceed Limit to Limit"_s << u"800H"_s << QSize(1200, 600) << false << QString();
+    QTest::newRow("exceed to limit, lower case") << u"Exceed Limit to Limit"_s << u"600w"_s << QSize(700, 100)
+                                                 << false << u"-resize=600x85.7142857142857"_s;
+    QTest::newRow("both letters, height above") << u"Exceed Limit to Limit"_s << u"600WH"_s << QSize(500, 700)
+                                                << false << u"-resize=428.571428571429x600"_s;
+    QTest::newRow("ticked is copied") << u"All to Pct"_s << u"600W"_s << QSize(4000, 30) << true << QString();
+}
+
+void TestResizeBatch::modeTableDecidesBetweenConvertAndCopy()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, limit);
+    QFETCH(QSize, size);
+    QFETCH(bool, ticked);
+    QFETCH(QString, option);
+    const QString source = makeImage(u"set/picture.png"_s, size.width(), size.height());
+    addEntries({source}, ticked ? 0 : -1);
+    setMode(mode, limit);
+    QSignalSpy captions(m_form.get(), &QWidget::windowTitleChanged);
+    clickResize();
+
+    const QString output = out(u"set/picture.png"_s);
+    if (option.isEmpty()) {
+        QCOMPARE(m_processor->summary(), QStringList());
+        QCOMPARE(contents(output), contents(source));
+        QCOMPARE(captions.at(1).at(0).toString(), u"Copying "_s + source);
+    } else {
+        QCOMPARE(m_processor->summary(), QStringList{u"%1 %2 %3"_s.arg(option, source, output)});
+        QCOMPARE(captions.at(1).at(0).toString(), u"Resizing "_s + source);
+    }
+    QCOMPARE(captions.at(0).at(0).toString(), u"Processing "_s + source);
+    // Afterwards the tick only tells whether the output is over the upload limit.
+    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(m_errors->summary(), QStringList());
+}
+
+void TestResizeBatch::windowShowsTheStepWhileControlsAreLocked()
+{
+    const QString source = makeImage(u"a.png"_s, 40, 30);
+    addEntries({source});
+    setMode(u"All to Pct"_s);
+    QStringList seen;
+    m_processor->onConvert = [&](const RecordingImageProcessor::Call &) {
+        seen << m_form->windowTitle() << m_form->cmdExit->text();
+        for (QWidget *control : m_form->findChildren<QWidget *>()) {
+            if (control->isEnabled() &&
+                (qobject_cast<QPushButton *>(control) || qobject_cast<QComboBox *>(control) ||
+                 qobject_cast<QCheckBox *>(control) || control == m_form->List1 ||
+                 control == m_form->txtRSizeLimit || control == m_form->txtTNPrefix))
+                seen << control->objectName();
+        }
+    };
+    clickResize();
+    // "Exit when complete" stays usable: it is read only at the end.
+    QCOMPARE(seen, QStringList({u"Resizing "_s + source, u"Cancel"_s, u"cmdExit"_s, u"chkExit"_s}));
+}
+
+void TestResizeBatch::existingOutputIsSkippedButStillWeighed()
+{
+    const QString source = makeImage(u"a.png"_s, 40, 30);
+    QVERIFY(QDir().mkpath(m_dest));
+    QFile existing(out(u"a.png"_s));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write(QByteArray(10 * 1024 + 1, 'e'));
+    existing.close();
+    addEntries({source});
+    setMode(u"All to Pct"_s, u"600W"_s, u"50x50"_s);
+    m_form->cmbFTPSizeLimit->setEditText(u"10"_s);
+    m_form->chkRecreate->setChecked(false);
+    QSignalSpy captions(m_form.get(), &QWidget::windowTitleChanged);
+    clickResize();
+
+    QCOMPARE(captions.at(1).at(0).toString(), u"Skipping "_s + source);
+    QCOMPARE(m_processor->summary(), QStringList());
+    QVERIFY(!QFile::exists(out(u"tn_a.png"_s)));
+    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(m_form->run.OverLimitCount, int16_t(1));
+    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(m_boxes->shown()[0].title, u"FTP Size Limit"_s);
+    QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Information);
+}
+
+void TestResizeBatch::sizeMarkIsStrictlyAboveTheLimitAndCountsAcrossBatches()
+{
+    // Not images: the dimension reader gives 0 x 0, so the rules copy them unchanged.
+    const QString exact = makeFile(u"exact.jpg"_s, 1024);
+    const QString above = makeFile(u"above.jpg"_s, 1025);
+    addEntries({exact, above});
+    setMode(u"Exceed Limit to Pct"_s);
+    m_form->cmbFTPSizeLimit->setEditText(u"1"_s);
+    clickResize();
+    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(m_form->List1->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+
+    // A second batch on the same scan copies the marked entry as it is and counts it again.
+    m_boxes->clear();
+    clickResize();
+    QCOMPARE(m_form->run.OverLimitCount, int16_t(2));
+    QCOMPARE(m_boxes->texts(), QStringList{u"2 files marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(m_form->Label1->text(), u"2 images out of 2 files completed!"_s);
+}
+
+void TestResizeBatch::cancelTakesEffectAfterTheCurrentFile()
+{
+    const QString a = makeImage(u"a.png"_s, 40, 30);
+    const QString b = makeImage(u"b.png"_s, 40, 30);
+    addEntries({a, b}, 1);
+    setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
+    m_form->txtTNPrefix->setText(u"tn_"_s);
+    m_form->cmbFTPSizeLimit->setEditText(u"0"_s);
+    m_processor->onConvert = [&](const RecordingImageProcessor::Call &call) {
+        if (call.option.startsWith(u"-resize=25"_s))
+            QTest::mouseClick(m_form->cmdExit, Qt::LeftButton);
+    };
+    clickResize();
+
+    QCOMPARE(m_processor->calls.size(), 2);
+    QCOMPARE(m_processor->calls[1].target, out(u"tn_a.png"_s));
+    QVERIFY(!QFile::exists(out(u"b.png"_s)));
+    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(m_form->List1->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(m_form->Label1->text(), u"1 images out of 2 files completed!"_s);
+    QCOMPARE(m_boxes->texts(), QStringList{u"Cancelled!!"_s});
+    QCOMPARE(m_boxes->shown()[0].title, u"PexaResizer"_s);
+    QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::None);
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+}
+
+void TestResizeBatch::exitWhenCompleteClosesTheWindowUnlessUploadFollows()
+{
+    addEntries({makeFile(u"big.jpg"_s, 2048)});
+    setMode(u"Exceed Limit to Pct"_s);
+    m_form->cmbFTPSizeLimit->setEditText(u"1"_s);
+    m_form->chkExit->setChecked(true);
+    m_form->ResizeUploadActive = true;
+    QVERIFY(m_form->tryBeginRun());
+    m_form->resizeActions()->runResizeBatch();
+    m_form->endRun();
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+
+    m_boxes->clear();
+    m_form->ResizeUploadActive = false;
+    clickResize();
+    QVERIFY(!m_form->isVisible());
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QVERIFY(!m_form->cmdALL->isEnabled());
+}
+
+void TestResizeBatch::missingProcessorOpensTheDownloadWindowAndClosesTheMain()
+{
+    const QString a = makeImage(u"a.png"_s, 40, 30);
+    addEntries({a, makeImage(u"b.png"_s, 40, 30)});
+    setMode(u"All to Pct"_s);
+    m_processor->missing = true;
+    clickResize();
+
+    QCOMPARE(m_processor->calls.size(), 0);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!QFile::exists(out(u"a.png"_s)));
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_errors->summary(), QStringList());
+    frmDownloadIM *window = frmDownloadIM::current();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), u"ImageMagick is Required!!"_s);
+    QVERIFY(window->Label1->text().startsWith(
+        u"To be able to use PexaResizer you need to download and install ImageMagick.  You may get my "
+        u"version "
+        u"(which at compile time was 'ImageMagick-6.3.1-5-Q16-windows-dll.exe')."_s));
+    QVERIFY(window->Label1->text().contains(QString::fromUtf16(VendorAddresses::ImageMagickProjectHost)));
+    QVERIFY(window->Label1->text().endsWith(
+        u"Be aware that if the version you are using is NOT what I am using, then I cannot guarantee it will work."_s));
+    QVERIFY(
+        window->Label2->text().startsWith(u"During the ImageMagick install MAKE sure you select the bottom "
+                                          u"option on the dialog pictured below."_s));
+    QCOMPARE(window->Picture1->pixmap().size(), QSize(503, 392));
+    QCOMPARE(window->cmdDownloadIM_org->text(), u"Download from www.imagemagick.example"_s);
+    QCOMPARE(window->cmdGetIM->text(), u"Download from www.pexaresizer.example"_s);
+    QCOMPARE(window->cmdExit->text(), u"Exit"_s);
+}
+
+void TestResizeBatch::downloadWindowAsksBeforeClosingTheProgram()
+{
+    RecordingUrlOpener urls;
+    frmDownloadIM *window = frmDownloadIM::showWindow();
+    QCOMPARE(frmDownloadIM::showWindow(), window);
+
+    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
+    QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
+    QCOMPARE(urls.urls, QStringList(2, u"http://www.imagemagick.example/script/download.php"_s));
+    QCOMPARE(m_boxes->texts(), QStringList(2, u"Have you written those instructions down?"_s));
+    QCOMPARE(m_boxes->shown()[0].title, u"Closing Pexa Resizer"_s);
+    QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Information);
+    QCOMPARE(m_boxes->shown()[0].buttons, MessageBoxService::Buttons::YesNo);
+    QVERIFY(window->isVisible());
+    QVERIFY(m_form->isVisible());
+
+    m_boxes->clear();
+    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    QTest::mouseClick(window->cmdExit, Qt::LeftButton);
+    QCOMPARE(m_boxes->texts(), QStringList{u"Are you sure you want to exit?"_s});
+    QVERIFY(window->isVisible());
+    QVERIFY(m_form->isVisible());
+
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    QPointer<frmDownloadIM> guard(window);
+    QTest::mouseClick(window->cmdGetIM, Qt::LeftButton);
+    QCOMPARE(urls.urls.last(), u"http://www.pexaresizer.example/files/support/ImageMagick.exe"_s);
+    QVERIFY(!m_form->isVisible());
+    QTRY_VERIFY(!guard);
+
+    urls.failUrls = true;
+    window = frmDownloadIM::showWindow();
+    QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
+    QCOMPARE(m_errors->summary(), QStringList{u"global/OpenURL/%1"_s.arg(m_errors->reports.value(0).number)});
+    QVERIFY(window->isVisible());
+}
+
+void TestResizeBatch::batchWithoutConversionsNeedsNoProcessor()
+{
+    const QString small = makeImage(u"small.png"_s, 40, 30);
+    addEntries({small});
+    setMode(u"Exceed Limit to Limit"_s);
+    m_processor->missing = true;
+    clickResize();
+    QCOMPARE(m_processor->availabilityChecks, 0);
+    QCOMPARE(contents(out(u"small.png"_s)), contents(small));
+    QVERIFY(!frmDownloadIM::current());
+    QVERIFY(m_form->isVisible());
+}
+
+void TestResizeBatch::failedConversionsLeaveNoOutputAndACopiedThumbnail()
+{
+    const QString source = makeImage(u"a.png"_s, 40, 30);
+    addEntries({source});
+    setMode(u"All to Pct"_s, u"600W"_s, u"20x20"_s);
+    m_form->txtTNPrefix->setText(u"tn_"_s);
+    m_processor->failing = true;
+    clickResize();
+    QCOMPARE(m_processor->calls.size(), 2);
+    QVERIFY(!QFile::exists(out(u"a.png"_s)));
+    QCOMPARE(contents(out(u"tn_a.png"_s)), contents(source));
+    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/GetFSize/53"_s});
+    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(m_form->Label1->text(), u"1 images out of 1 files completed!"_s);
+    m_errors->reports.clear();
+
+    // A mode nobody knows converts nothing, though the image is above the limit.
+    m_processor->calls.clear();
+    m_processor->failing = false;
+    setMode(u"Exceed Limit to Pc"_s, u"10W"_s);
+    clickResize();
+    QCOMPARE(m_processor->calls.size(), 0);
+    QCOMPARE(m_processor->availabilityChecks, 2);
+    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/GetFSize/53"_s});
+}
+
+void TestResizeBatch::imageRootRecurringInsideAPathIsKept()
+{
+    const QString source = makeImage(u"2008/photos/a.png"_s, 40, 30);
+    addEntries({source});
+    setMode(u"Exceed Limit to Pct"_s);
+    clickResize();
+    QVERIFY(QFile::exists(out(u"2008/photos/a.png"_s)));
+    QCOMPARE(QDir(m_dest + u"/2008"_s).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{u"photos"_s});
+
+    // The image root given with a trailing separator joins the same way.
+    QDir(m_dest).removeRecursively();
+    m_form->txtImgRootPath->setText(m_root + u'/');
+    clickResize();
+    QVERIFY(QFile::exists(out(u"2008/photos/a.png"_s)));
+}
+
+void TestResizeBatch::unexpectedErrorLeavesTheWindowUsable()
+{
+    addEntries({makeImage(u"a.png"_s, 40, 30), makeImage(u"b.png"_s, 40, 30)});
+    setMode(u"Exceed Limit to Pct"_s);
+    m_form->cmbFTPSizeLimit->setEditText(u"lots"_s);
+    clickResize();
+    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/cmdResize_Click/13"_s});
+    QVERIFY(QFile::exists(out(u"a.png"_s)));
+    QVERIFY(!QFile::exists(out(u"b.png"_s)));
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{m_form->cmdScan, m_form->cmdSetFolder, m_form->List1,
+                                          m_form->cmbMode, m_form->cmdResize, m_form->cmdALL})
+        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QVERIFY(!m_form->runActive());
+}
+
+void TestResizeBatch::emptyThumbnailPrefixWritesNoThumbnail()
+{
+    const QString source = makeImage(u"a.png"_s, 40, 30);
+    addEntries({source});
+    setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
+    m_form->txtTNPrefix->clear();
+    clickResize();
+    QCOMPARE(m_processor->summary(), QStringList{u"-resize=25%x25% %1 %2"_s.arg(source, out(u"a.png"_s))});
+    QCOMPARE(contents(out(u"a.png"_s)), QByteArray(100, 'x'));
+    QCOMPARE(QDir(m_dest).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.png"_s});
+}
+
+void TestResizeBatch::destinationEqualToTheImageRootIsRefused()
+{
+    const QString source = makeImage(u"a.png"_s, 40, 30);
+    const QByteArray before = contents(source);
+    addEntries({source});
+    setMode(u"All to Pct"_s);
+    QVERIFY(QFile::link(m_root, m_dir->path() + u"/link"_s));
+    for (const QString &destination :
+         {m_root, m_root + u"/"_s, m_root + u"/../photos"_s, m_dir->path() + u"/link"_s}) {
+        m_form->txtFDestin->setText(destination);
+        m_boxes->clear();
+        clickResize();
+        QCOMPARE(m_boxes->texts(), QStringList{u"Destination must differ from the image root!!"_s});
+        QCOMPARE(m_boxes->shown()[0].title, u"PexaResizer"_s);
+        QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
+    }
+    QCOMPARE(m_processor->calls.size(), 0);
+    QCOMPARE(contents(source), before);
+    QVERIFY(m_form->cmdResize->isEnabled());
+    QVERIFY(m_form->cmbMode->isEnabled());
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QVERIFY(!m_form->runActive());
+}
+
+void TestResizeBatch::emptyListRunsOnlyTheEndSteps()
+{
+    m_form->txtFDestin->setText(m_dest);
+    QVERIFY(m_form->tryBeginRun());
+    QCOMPARE(m_form->resizeActions()->runResizeBatch(), ResizeActions::BatchResult::Finished);
+    m_form->endRun();
+    QCOMPARE(m_form->Label1->text(), QString());
+    QVERIFY(!m_form->cmdUpload->isEnabled());
+    QVERIFY(!m_form->cmdResize->isEnabled());
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QVERIFY(m_form->cmdALL->isEnabled());
+}
+
+void TestResizeBatch::onlyOneRunAtATime()
+{
+    addEntries({makeImage(u"a.png"_s, 40, 30)});
+    setMode(u"All to Pct"_s);
+    QVERIFY(m_form->tryBeginRun());
+    QTest::mouseClick(m_form->cmdResize, Qt::LeftButton);
+    QCOMPARE(m_processor->calls.size(), 0);
+    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    m_form->endRun();
+}
+
+void TestResizeBatch::limitIsCheckedWhenResizeIsClicked()
+{
+    const QString source = makeImage(u"a.png"_s, 800, 10);
+    addEntries({source});
+    setMode(u"Exceed Limit to Limit"_s);
+    QApplication::setActiveWindow(m_form.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->txtRSizeLimit->setFocus();
+    m_form->txtRSizeLimit->clear();
+    QTest::keyClicks(m_form->txtRSizeLimit, u"400"_s);
+    clickResize();
+    QCOMPARE(m_boxes->texts(), QStringList{u"No W or H Modifier!!"_s});
+    QCOMPARE(m_processor->summary(), QStringList{u"-resize=400x5 %1 %2"_s.arg(source, out(u"a.png"_s))});
+}
+
+void TestResizeBatch::realProcessorWritesTheResizedImages()
+{
+    m_processor.reset();
+    const QString a = makeImage(u"nested/a.jpg"_s, 400, 300);
+    const QString b = makeImage(u"b.png"_s, 200, 100);
+    addEntries({a, b});
+    setMode(u"All to Limit"_s, u"100W"_s, u"30x30"_s);
+    m_form->txtTNPrefix->setText(u"t_"_s);
+    clickResize();
+    QCOMPARE(m_errors->summary(), QStringList());
+    QCOMPARE(QImage(out(u"nested/a.jpg"_s)).size(), QSize(100, 75));
+    QCOMPARE(QImage(out(u"nested/t_a.jpg"_s)).size(), QSize(30, 23));
+    QCOMPARE(QImage(out(u"b.png"_s)).size(), QSize(100, 50));
+    QCOMPARE(QImage(out(u"t_b.png"_s)).size(), QSize(30, 15));
+    QCOMPARE(QDir(m_dest).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({u"b.png"_s, u"nested"_s, u"t_b.png"_s}));
+}
+
+QTEST_MAIN(TestResizeBatch)
+#include "tst_resizebatch.moc"

@@ -1,0 +1,227 @@
+#include "ErrorRecorder.h"
+#include "ScriptedMessageBox.h"
+#include "Settings.h"
+#include "frmMain.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestResizeRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void choosingFromAListSavesWithoutDisablingUpload();
+    void typingIntoModeOrPercentDisablesUploadWithoutSaving();
+    void thumbnailSizeChoiceSwitchesThePrefixBox();
+    void prefixIsSavedAtEveryKeystroke();
+    void limitOutsideSixteenBitsIsResetAtOnce_data();
+    void limitOutsideSixteenBitsIsResetAtOnce();
+    void leavingTheLimitBoxCorrectsIt_data();
+    void leavingTheLimitBoxCorrectsIt();
+    void switchingWindowsIsNotLeavingTheBox();
+
+private:
+    QString stored(const QString &section, const QString &key) const;
+    void leaveLimitBox();
+    void replaceLimitText(const QString &text);
+
+    std::unique_ptr<QTemporaryDir> m_settingsDir;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
+    std::unique_ptr<ErrorRecorder> m_errors;
+    std::unique_ptr<frmMain> m_form;
+};
+
+void TestResizeRules::init()
+{
+    m_settingsDir = std::make_unique<QTemporaryDir>();
+    SettingsLocation::setFolderOverride(m_settingsDir->path());
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+    m_errors = std::make_unique<ErrorRecorder>();
+    m_form = std::make_unique<frmMain>();
+    m_form->show();
+    m_form->cmdUpload->setEnabled(true);
+}
+
+void TestResizeRules::cleanup()
+{
+    QCOMPARE(m_errors->summary(), QStringList());
+    QCOMPARE(m_boxes->pendingAnswers(), 0);
+    m_form.reset();
+    m_errors.reset();
+    m_boxes.reset();
+    SettingsLocation::setFolderOverride(QString());
+    m_settingsDir.reset();
+}
+
+QString TestResizeRules::stored(const QString &section, const QString &key) const
+{
+    return ReadIniValue(u"settings.ini"_s, section, key);
+}
+
+void TestResizeRules::leaveLimitBox()
+{
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(m_form->txtRSizeLimit, &leave);
+}
+
+void TestResizeRules::replaceLimitText(const QString &text)
+{
+    // As a paste over the selected text: one change with the whole new text.
+    m_form->txtRSizeLimit->selectAll();
+    m_form->txtRSizeLimit->insert(text);
+}
+
+void TestResizeRules::choosingFromAListSavesWithoutDisablingUpload()
+{
+    auto choose = [](QComboBox *combo, int index) {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    };
+    choose(m_form->cmbMode, 2);
+    choose(m_form->cmbResizePct, 0);
+    choose(m_form->cmbFTPSizeLimit, 99);
+    QCOMPARE(stored(u"main"_s, u"resize_mode"_s), u"All to Limit"_s);
+    QCOMPARE(stored(u"main"_s, u"resize_pct"_s), u"5"_s);
+    QCOMPARE(stored(u"ftp"_s, u"ul_size_limit"_s), u"1000"_s);
+    QVERIFY(m_form->cmdUpload->isEnabled());
+
+    // A list pick by keyboard is a pick too.
+    m_form->cmbMode->setFocus();
+    QTest::keyClick(m_form->cmbMode, Qt::Key_Down);
+    QCOMPARE(stored(u"main"_s, u"resize_mode"_s), u"Exceed Limit to Limit"_s);
+    QVERIFY(m_form->cmdUpload->isEnabled());
+}
+
+void TestResizeRules::typingIntoModeOrPercentDisablesUploadWithoutSaving()
+{
+    QTest::keyClicks(m_form->cmbMode->lineEdit(), u"x"_s);
+    QVERIFY(!m_form->cmdUpload->isEnabled());
+    m_form->cmdUpload->setEnabled(true);
+    QTest::keyClicks(m_form->cmbResizePct->lineEdit(), u"3"_s);
+    QVERIFY(!m_form->cmdUpload->isEnabled());
+    QCOMPARE(m_form->cmbMode->currentText(), u"Exceed Limit to Pctx"_s);
+    QCOMPARE(stored(u"main"_s, u"resize_mode"_s), QString());
+    QCOMPARE(stored(u"main"_s, u"resize_pct"_s), QString());
+}
+
+void TestResizeRules::thumbnailSizeChoiceSwitchesThePrefixBox()
+{
+    QComboBox *sizes = m_form->cmbTNSize;
+    sizes->setCurrentIndex(3);
+    emit sizes->activated(3);
+    QCOMPARE(stored(u"main"_s, u"tn_size"_s), u"40x40"_s);
+    QVERIFY(m_form->txtTNPrefix->isEnabled());
+    sizes->setCurrentIndex(0);
+    emit sizes->activated(0);
+    QCOMPARE(stored(u"main"_s, u"tn_size"_s), u"Disabled"_s);
+    QVERIFY(!m_form->txtTNPrefix->isEnabled());
+    QVERIFY(m_form->cmdUpload->isEnabled());
+}
+
+void TestResizeRules::prefixIsSavedAtEveryKeystroke()
+{
+    m_form->txtTNPrefix->setEnabled(true);
+    m_form->txtTNPrefix->clear();
+    QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), QString());
+    QTest::keyClicks(m_form->txtTNPrefix, u"th"_s);
+    QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), u"th"_s);
+    QTest::keyClick(m_form->txtTNPrefix, Qt::Key_Backspace);
+    QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), u"t"_s);
+}
+
+void TestResizeRules::limitOutsideSixteenBitsIsResetAtOnce_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("too wide") << u"600W"_s << u"40000W"_s << u"600W"_s;
+    QTest::newRow("keeps the letter of the text before") << u"600H"_s << u"40000W"_s << u"600H"_s;
+    QTest::newRow("too negative") << u"600W"_s << u"-32769H"_s << u"600W"_s;
+    QTest::newRow("rounds past the top") << u"600H"_s << u"32767.5"_s << u"600H"_s;
+    QTest::newRow("overflows a double") << u"600W"_s << u"1e400W"_s << u"600W"_s;
+    QTest::newRow("hex too large") << u"600W"_s << u"&HFFFFW"_s << u"600W"_s;
+}
+
+void TestResizeRules::limitOutsideSixteenBitsIsResetAtOnce()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    replaceLimitText(before);
+    m_boxes->clear();
+    m_form->cmdUpload->setEnabled(true);
+    replaceLimitText(pasted);
+    QCOMPARE(m_boxes->shown().size(), 1);
+    QCOMPARE(m_boxes->shown()[0].text, u"Exceeded Resize Limits!!"_s);
+    QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
+    QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
+    QCOMPARE(m_form->txtRSizeLimit->text(), after);
+    QVERIFY(!m_form->cmdUpload->isEnabled());
+    // Nothing is saved until the box is left.
+    QCOMPARE(stored(u"main"_s, u"resize_limit"_s), QString());
+}
+
+void TestResizeRules::leavingTheLimitBoxCorrectsIt_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("corrected");
+    QTest::newRow("no letter") << u"600"_s << u"No W or H Modifier!!"_s << u"600W"_s;
+    QTest::newRow("zero width") << u"0W"_s << u"Invalid use of ZERO!!\r\n"_s << u"600W"_s;
+    QTest::newRow("zero height") << u"0h"_s << u"Invalid use of ZERO!!\r\n"_s << u"600H"_s;
+    QTest::newRow("no number") << u"abc"_s << u"Invalid use of ZERO!!\r\n"_s << u"600H"_s;
+    QTest::newRow("emptied") << QString() << u"Invalid use of ZERO!!\r\n"_s << u"600H"_s;
+    QTest::newRow("negative") << u"-50H"_s << u"Invalid use of neg values!!\r\n"_s << u"600H"_s;
+    QTest::newRow("negative width") << u"-5w"_s << u"Invalid use of neg values!!\r\n"_s << u"600W"_s;
+    QTest::newRow("lower case") << u"600w"_s << QString() << u"600w"_s;
+    QTest::newRow("both letters") << u"600WH"_s << QString() << u"600WH"_s;
+    QTest::newRow("blanks in the number") << u" 8 00H"_s << QString() << u" 8 00H"_s;
+    QTest::newRow("rounds to zero yet is not zero") << u"0.2W"_s << QString() << u"0.2W"_s;
+}
+
+void TestResizeRules::leavingTheLimitBoxCorrectsIt()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(QString, corrected);
+    m_form->txtRSizeLimit->clear();
+    QTest::keyClicks(m_form->txtRSizeLimit, typed);
+    m_boxes->clear();
+    m_form->cmdUpload->setEnabled(true);
+    leaveLimitBox();
+    if (message.isEmpty()) {
+        QCOMPARE(m_boxes->texts(), QStringList());
+    } else {
+        QCOMPARE(m_boxes->texts(), QStringList{message});
+        QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
+        QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
+        QVERIFY(!m_form->cmdUpload->isEnabled());
+    }
+    QCOMPARE(m_form->txtRSizeLimit->text(), corrected);
+    QCOMPARE(stored(u"main"_s, u"resize_limit"_s), corrected.trimmed());
+}
+
+void TestResizeRules::switchingWindowsIsNotLeavingTheBox()
+{
+    m_form->txtRSizeLimit->clear();
+    QTest::keyClicks(m_form->txtRSizeLimit, u"600"_s);
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(m_form->txtRSizeLimit, &away);
+    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_form->txtRSizeLimit->text(), u"600"_s);
+}
+
+QTEST_MAIN(TestResizeRules)
+#include "tst_resizerules.moc"
