@@ -1,11 +1,11 @@
 // Uploads 200 files of 100 KB in 5 folders through the main window to a local pyftpdlib
 // server, and the same tree with `lftp mirror -R --parallel=1` to the same server, alternating
 // for several rounds; prints the medians and their ratio.
+#include "FTPStatus.h"
+#include "FtpPassword.h"
+#include "Settings.h"
 #include "UploadActions.h"
 #include "frmMain.h"
-#include "ftp/FTPStatus.h"
-#include "ftp/FtpPassword.h"
-#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QComboBox>

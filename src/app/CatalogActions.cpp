@@ -219,7 +219,8 @@ void CatalogActions::closingSteps()
         f.cmdResize_Upload->setEnabled(true);
     }
 
-    if (f.run.cancelRequested()) {
+    // A close box pressed during the scan ends the program quietly once the scan has stopped.
+    if (f.run.cancelRequested() && !f.closePending()) {
         const QString text = f.run.ImagesFound >= f.FileLimit
                                  ? u"Hit "_s + QString::number(f.FileLimit) + u" file limit!!"_s
                                  : u"Cancelled!!"_s;

@@ -7,11 +7,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TrayIcon::TrayIcon(frmMain &form)
-    : QObject(&form),
-      m_form(form)
-{
-}
+TrayIcon::TrayIcon(frmMain &form) : QObject(&form), m_form(form) {}
 
 TrayIcon::~TrayIcon()
 {

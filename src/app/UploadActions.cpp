@@ -1,12 +1,12 @@
 #include "UploadActions.h"
 
+#include "CurlFtpClient.h"
+#include "ErrorGuard.h"
+#include "FTPStatus.h"
+#include "UploadBatch.h"
 #include "Yield.h"
+#include "frmFTPSettings.h"
 #include "frmMain.h"
-#include "ftp/CurlFtpClient.h"
-#include "ftp/FTPStatus.h"
-#include "ftp/UploadBatch.h"
-#include "ftp/frmFTPSettings.h"
-#include "report/ErrorGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ftp/FTPStatus.h"
-#include "ftp/FtpClient.h"
-#include "ftp/UploadHost.h"
+#include "FTPStatus.h"
+#include "FtpClient.h"
+#include "UploadHost.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,12 +1,12 @@
 #include "frmMain.h"
 
 #include "Browser.h"
+#include "CatalogActions.h"
 #include "ErrorGuard.h"
 #include "FolderPicker.h"
+#include "ResizeActions.h"
 #include "Settings.h"
 #include "TrayIcon.h"
-#include "CatalogActions.h"
-#include "ResizeActions.h"
 #include "UploadActions.h"
 #include "UrlOpener.h"
 #include "WebLinks.h"
@@ -39,8 +39,7 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
-    : QMainWindow(parent)
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     s_current = this;
     setObjectName(u"frmMain"_s);
@@ -82,7 +81,8 @@ void frmMain::createControls()
     client->setFont(face);
     setCentralWidget(client);
 
-    auto place = [client](auto *widget, const QString &name, const QRect &rect, const QString &accessibleName) {
+    auto place = [client](auto *widget, const QString &name, const QRect &rect,
+                          const QString &accessibleName) {
         widget->setParent(client);
         widget->setObjectName(name);
         widget->setGeometry(rect);
@@ -146,7 +146,8 @@ void frmMain::createControls()
     Label4 = label(u"Label4"_s, u"Mode:"_s, twips(2085, 5070, 510, 180));
     cmbMode = combo(u"cmbMode"_s, twips(2595, 5040, 2400, 315), u"Mode"_s);
     Label3 = label(u"Label3"_s, u"Resize Limit:"_s, twips(5055, 5070, 915, 180));
-    txtRSizeLimit = place(new QLineEdit(u"600W"_s), u"txtRSizeLimit"_s, twips(5970, 5040, 630, 285), u"Resize Limit"_s);
+    txtRSizeLimit =
+        place(new QLineEdit(u"600W"_s), u"txtRSizeLimit"_s, twips(5970, 5040, 630, 285), u"Resize Limit"_s);
     Label5 = label(u"Label5"_s, u"FTP Upload Size Limit (kb):"_s, twips(120, 5550, 1950, 180));
     cmbFTPSizeLimit =
         combo(u"cmbFTPSizeLimit"_s, twips(2115, 5520, 750, 315), u"FTP Upload Size Limit in kilobytes"_s);
@@ -157,7 +158,8 @@ void frmMain::createControls()
     Label6 = label(u"Label6"_s, u"Thumbnail Size:"_s, twips(120, 6030, 1245, 180));
     cmbTNSize = combo(u"cmbTNSize"_s, twips(1305, 5985, 1065, 315), u"Thumbnail Size"_s);
     Label7 = label(u"Label7"_s, u"Thumbnail Prefix:"_s, twips(2430, 6030, 1245, 180));
-    txtTNPrefix = place(new QLineEdit(u"tn_"_s), u"txtTNPrefix"_s, twips(3675, 6000, 780, 315), u"Thumbnail Prefix"_s);
+    txtTNPrefix =
+        place(new QLineEdit(u"tn_"_s), u"txtTNPrefix"_s, twips(3675, 6000, 780, 315), u"Thumbnail Prefix"_s);
     txtTNPrefix->setEnabled(false);
     chkExit = place(new QCheckBox(u"Exit when complete"_s), u"chkExit"_s, twips(4785, 6000, 2175, 285),
                     u"Exit when complete"_s);
@@ -209,7 +211,8 @@ void frmMain::Form_Load()
         ResizeUploadActive = false;
         m_tray->AddIconToTray();
 
-        cmbMode->addItems({u"All to Pct"_s, u"Exceed Limit to Pct"_s, u"All to Limit"_s, u"Exceed Limit to Limit"_s});
+        cmbMode->addItems(
+            {u"All to Pct"_s, u"Exceed Limit to Pct"_s, u"All to Limit"_s, u"Exceed Limit to Limit"_s});
         cmbMode->setEditText(u"Exceed Limit to Pct"_s);
         picbRawImage->setVisible(true);
         for (int pct = 5; pct <= 95; pct += 5)
@@ -365,7 +368,8 @@ void frmMain::mnuUpdateChk_Click()
 
 void frmMain::mnuSubscribe_Click()
 {
-    guarded(u"frmMain"_s, u"mnuSubscribe_Click"_s, [&] { UrlOpener::instance().openMail(subscribeMailLink()); });
+    guarded(u"frmMain"_s, u"mnuSubscribe_Click"_s,
+            [&] { UrlOpener::instance().openMail(subscribeMailLink()); });
 }
 
 void frmMain::mnuFakeError_Click()

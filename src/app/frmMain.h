@@ -85,6 +85,8 @@ public:
     bool tryBeginRun();
     void endRun();
     bool runActive() const { return m_runActive; }
+    // True when the window is to close as soon as the running scan or batch has stopped.
+    bool closePending() const { return m_closeAfterRun; }
 
     // Yields to the event loop, then tells whether Cancel has been requested.
     bool yieldCancelled();

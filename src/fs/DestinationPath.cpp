@@ -19,7 +19,8 @@ QString relativeToRoot(const QString &entry, const QString &imageRoot)
 {
     const QString root = withoutTrailingSeparators(imageRoot);
     QString relative = entry;
-    if (root == u"/"_s || (entry.startsWith(root) && (entry.size() == root.size() || entry.at(root.size()) == u'/')))
+    if (root == u"/"_s ||
+        (entry.startsWith(root) && (entry.size() == root.size() || entry.at(root.size()) == u'/')))
         relative = entry.mid(root == u"/"_s ? 0 : root.size());
     while (relative.startsWith(u'/'))
         relative.remove(0, 1);

@@ -74,8 +74,8 @@ QString temporarySibling(const QString &target)
 {
     static QAtomicInteger<quint64> counter;
     const QFileInfo info(target);
-    return info.path() + u"/."_s + info.fileName() + u".part-%1-%2"_s.arg(QCoreApplication::applicationPid())
-                                                          .arg(counter.fetchAndAddRelaxed(1));
+    return info.path() + u"/."_s + info.fileName() +
+           u".part-%1-%2"_s.arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
 }
 
 void CopyFile(const QString &source, const QString &target, bool overwrite)

@@ -9,11 +9,12 @@
 // error, 76 path not found).
 namespace FileSystem {
 
-enum class EntryType {
-    Missing,     // the entry cannot be read
-    File,        // a file, or a link to one
-    Folder,      // a real folder
-    FolderLink,  // a symbolic link to a folder: never walked, so a link to an ancestor cannot loop
+enum class EntryType
+{
+    Missing,    // the entry cannot be read
+    File,       // a file, or a link to one
+    Folder,     // a real folder
+    FolderLink, // a symbolic link to a folder: never walked, so a link to an ancestor cannot loop
 };
 
 bool FileExists(const QString &path);

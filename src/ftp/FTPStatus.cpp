@@ -1,6 +1,6 @@
 #include "FTPStatus.h"
 
-#include "report/ErrorGuard.h"
+#include "ErrorGuard.h"
 
 #include <QCloseEvent>
 #include <QLabel>

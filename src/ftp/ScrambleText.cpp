@@ -1,6 +1,6 @@
 #include "ScrambleText.h"
 
-#include "report/RunTimeError.h"
+#include "RunTimeError.h"
 
 #include <QList>
 #include <cstdint>

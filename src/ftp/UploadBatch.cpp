@@ -1,11 +1,11 @@
 #include "UploadBatch.h"
 
+#include "DestinationPath.h"
+#include "FileSystem.h"
 #include "FtpPassword.h"
 #include "PortText.h"
+#include "Settings.h"
 #include "UploadHost.h"
-#include "fs/DestinationPath.h"
-#include "fs/FileSystem.h"
-#include "settings/Settings.h"
 
 using namespace Qt::Literals::StringLiterals;
 

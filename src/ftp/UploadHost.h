@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/MessageBoxService.h"
+#include "MessageBoxService.h"
 
 #include <QString>
 #include <QStringList>

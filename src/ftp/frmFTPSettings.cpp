@@ -1,9 +1,9 @@
 #include "frmFTPSettings.h"
 
+#include "ErrorGuard.h"
 #include "FtpPassword.h"
 #include "PortText.h"
-#include "report/ErrorGuard.h"
-#include "settings/Settings.h"
+#include "Settings.h"
 
 #include <QFormLayout>
 #include <QLabel>

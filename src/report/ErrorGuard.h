@@ -8,8 +8,7 @@
 // The error handler every procedure of the program has: runs the body, and on an unexpected
 // error hands owner, procedure and error to the central reporter, then lets the caller go on.
 // Returns true when the body ran to its end.
-template<typename Body>
-bool guarded(const QString &owner, const QString &procedure, Body &&body)
+template <typename Body> bool guarded(const QString &owner, const QString &procedure, Body &&body)
 {
     try {
         std::forward<Body>(body)();

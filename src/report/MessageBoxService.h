@@ -8,9 +8,25 @@ class QWidget;
 class MessageBoxService
 {
 public:
-    enum class Icon { None, Critical, Information, Question, Exclamation };
-    enum class Buttons { Ok, YesNo };
-    enum class Answer { Ok, Yes, No };
+    enum class Icon
+    {
+        None,
+        Critical,
+        Information,
+        Question,
+        Exclamation
+    };
+    enum class Buttons
+    {
+        Ok,
+        YesNo
+    };
+    enum class Answer
+    {
+        Ok,
+        Yes,
+        No
+    };
 
     virtual ~MessageBoxService() = default;
     virtual Answer show(QWidget *owner, const QString &text, const QString &title, Icon icon,

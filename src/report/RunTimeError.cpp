@@ -5,11 +5,9 @@
 using namespace Qt::Literals::StringLiterals;
 
 RunTimeError::RunTimeError(int number, const QString &description)
-    : m_number(number),
-      m_description(description.isEmpty() ? standardDescription(number) : description),
+    : m_number(number), m_description(description.isEmpty() ? standardDescription(number) : description),
       m_what(m_description.toUtf8())
-{
-}
+{}
 
 const char *RunTimeError::what() const noexcept
 {

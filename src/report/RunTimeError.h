@@ -9,7 +9,8 @@
 class RunTimeError : public std::exception
 {
 public:
-    enum Number : int {
+    enum Number : int
+    {
         InvalidArgument = 5,
         Overflow = 6,
         OutOfMemory = 7,

@@ -11,7 +11,8 @@ inline constexpr char16_t DonationAccount[] = u"donate@pexaresizer.example";
 inline constexpr char16_t WebSearch[] = u"http://www.search.example";
 inline constexpr char16_t WebSearchTerm[] = u"Qt";
 inline constexpr char16_t ImageMagickProjectHost[] = u"www.imagemagick.example";
-inline constexpr char16_t ImageMagickProjectDownload[] = u"http://www.imagemagick.example/script/download.php";
+inline constexpr char16_t ImageMagickProjectDownload[] =
+    u"http://www.imagemagick.example/script/download.php";
 inline constexpr char16_t VendorHost[] = u"www.pexaresizer.example";
 inline constexpr char16_t VendorImageMagickDownload[] =
     u"http://www.pexaresizer.example/files/support/ImageMagick.exe";

@@ -1,7 +1,7 @@
 #include "Settings.h"
 
+#include "ErrorGuard.h"
 #include "cInifile.h"
-#include "report/ErrorGuard.h"
 
 #include <QCoreApplication>
 #include <QDir>

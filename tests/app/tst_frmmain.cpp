@@ -105,7 +105,8 @@ void TestFrmMain::withoutSettingsFileShowsEveryDefault()
     for (QPushButton *b : {form->cmdINV, form->cmdALL, form->cmdNONE, form->cmdResize, form->cmdUpload,
                            form->cmdResize_Upload})
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-    for (QPushButton *b : {form->cmdSetFolder, form->cmdScan, form->cmdExit, form->cmdFDestin, form->cmdFTPSettings})
+    for (QPushButton *b :
+         {form->cmdSetFolder, form->cmdScan, form->cmdExit, form->cmdFDestin, form->cmdFTPSettings})
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     QVERIFY(!form->txtImgRootPath->isEnabled());
     QVERIFY(!form->txtFDestin->isEnabled());
@@ -134,13 +135,14 @@ void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
     QCOMPARE(form->cmdResize_Upload->accessibleName(), u"Resize & Upload"_s);
     QVERIFY(form->lstFolders->isHidden());
     QVERIFY(!form->txtImgDimensions->focusPolicy());
-    const QStringList names = {u"cmdSetFolder"_s, u"txtImgRootPath"_s, u"cmdScan"_s,     u"cmdINV"_s,
-                               u"cmdALL"_s,       u"cmdNONE"_s,        u"lstFolders"_s,  u"cmdExit"_s,
-                               u"List1"_s,        u"picbRawImage"_s,   u"Label1"_s,      u"txtImgDimensions"_s,
-                               u"cmdFDestin"_s,   u"txtFDestin"_s,     u"cmbResizePct"_s, u"cmbMode"_s,
-                               u"txtRSizeLimit"_s, u"cmbFTPSizeLimit"_s, u"cmdFTPSettings"_s, u"chkRecreate"_s,
-                               u"cmbTNSize"_s,    u"txtTNPrefix"_s,    u"chkExit"_s,     u"cmdResize"_s,
-                               u"cmdUpload"_s,    u"cmdResize_Upload"_s};
+    const QStringList names = {
+        u"cmdSetFolder"_s,  u"txtImgRootPath"_s,  u"cmdScan"_s,        u"cmdINV"_s,
+        u"cmdALL"_s,        u"cmdNONE"_s,         u"lstFolders"_s,     u"cmdExit"_s,
+        u"List1"_s,         u"picbRawImage"_s,    u"Label1"_s,         u"txtImgDimensions"_s,
+        u"cmdFDestin"_s,    u"txtFDestin"_s,      u"cmbResizePct"_s,   u"cmbMode"_s,
+        u"txtRSizeLimit"_s, u"cmbFTPSizeLimit"_s, u"cmdFTPSettings"_s, u"chkRecreate"_s,
+        u"cmbTNSize"_s,     u"txtTNPrefix"_s,     u"chkExit"_s,        u"cmdResize"_s,
+        u"cmdUpload"_s,     u"cmdResize_Upload"_s};
     for (const QString &name : names) {
         auto *widget = form->findChild<QWidget *>(name);
         QVERIFY2(widget, qPrintable(name));
@@ -300,8 +302,9 @@ void TestFrmMain::menusHaveTheirItemsInOrder()
     QStringList items;
     for (QAction *action : form->Help->actions())
         items.append(action->objectName() + u'=' + action->text());
-    QCOMPARE(items, (QStringList{u"mnuAbout=About"_s, u"mnuHome=Software Home"_s, u"mnuUpdateChk=Update Check"_s,
-                                 u"mnuSubscribe=Subscribe to Orvel News"_s, u"mnuFakeError=Fake Error"_s}));
+    QCOMPARE(items,
+             (QStringList{u"mnuAbout=About"_s, u"mnuHome=Software Home"_s, u"mnuUpdateChk=Update Check"_s,
+                          u"mnuSubscribe=Subscribe to Orvel News"_s, u"mnuFakeError=Fake Error"_s}));
 }
 
 void TestFrmMain::fakeErrorIsReportedAsError400()

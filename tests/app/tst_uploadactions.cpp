@@ -1,14 +1,14 @@
+#include "CurlFtpClient.h"
 #include "ErrorRecorder.h"
+#include "FTPStatus.h"
+#include "FtpPassword.h"
 #include "FtpTestServer.h"
+#include "RunTimeError.h"
 #include "ScriptedMessageBox.h"
+#include "Settings.h"
 #include "UploadActions.h"
 #include "Yield.h"
 #include "frmMain.h"
-#include "ftp/CurlFtpClient.h"
-#include "ftp/FTPStatus.h"
-#include "ftp/FtpPassword.h"
-#include "report/RunTimeError.h"
-#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

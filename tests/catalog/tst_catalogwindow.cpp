@@ -390,6 +390,7 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     QVERIFY(closed);
     QVERIFY(!form->isVisible());
     QVERIFY(form->List1->count() < 6000);
+    QVERIFY(m_boxes->shown().isEmpty());
     QCOMPARE(form->cmdExit->text(), u"Exit"_s);
     QVERIFY(m_errors->reports.isEmpty());
 }

@@ -163,14 +163,16 @@ void TestFileSystem::destinationJoinsRootsWithOneSeparator_data()
     QTest::addColumn<QString>("destinationRoot");
     QTest::addColumn<QString>("expected");
     QTest::newRow("plain") << u"/photos/2008/a.jpg"_s << u"/photos"_s << u"/web"_s << u"/web/2008/a.jpg"_s;
-    QTest::newRow("root with separator") << u"/photos/2008/a.jpg"_s << u"/photos/"_s << u"/web/"_s
-                                         << u"/web/2008/a.jpg"_s;
-    QTest::newRow("filesystem root as image root") << u"/home/x/a.jpg"_s << u"/"_s << u"/out"_s
-                                                   << u"/out/home/x/a.jpg"_s;
-    QTest::newRow("filesystem root as destination") << u"/photos/a/b.jpg"_s << u"/photos"_s << u"/"_s
-                                                    << u"/a/b.jpg"_s;
-    QTest::newRow("root text recurs further on") << u"/p/x/p/y.jpg"_s << u"/p"_s << u"/d"_s << u"/d/x/p/y.jpg"_s;
-    QTest::newRow("image directly in root") << u"/photos/a.jpg"_s << u"/photos"_s << u"/web"_s << u"/web/a.jpg"_s;
+    QTest::newRow("root with separator")
+        << u"/photos/2008/a.jpg"_s << u"/photos/"_s << u"/web/"_s << u"/web/2008/a.jpg"_s;
+    QTest::newRow("filesystem root as image root")
+        << u"/home/x/a.jpg"_s << u"/"_s << u"/out"_s << u"/out/home/x/a.jpg"_s;
+    QTest::newRow("filesystem root as destination")
+        << u"/photos/a/b.jpg"_s << u"/photos"_s << u"/"_s << u"/a/b.jpg"_s;
+    QTest::newRow("root text recurs further on")
+        << u"/p/x/p/y.jpg"_s << u"/p"_s << u"/d"_s << u"/d/x/p/y.jpg"_s;
+    QTest::newRow("image directly in root")
+        << u"/photos/a.jpg"_s << u"/photos"_s << u"/web"_s << u"/web/a.jpg"_s;
 }
 
 void TestFileSystem::destinationJoinsRootsWithOneSeparator()

@@ -1,5 +1,5 @@
+#include "CurlFtpClient.h"
 #include "FtpTestServer.h"
-#include "ftp/CurlFtpClient.h"
 
 #include <QDir>
 #include <QElapsedTimer>

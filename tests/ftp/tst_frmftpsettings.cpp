@@ -1,9 +1,9 @@
 #include "ErrorRecorder.h"
-#include "ftp/FtpPassword.h"
-#include "ftp/PortText.h"
-#include "ftp/ScrambleText.h"
-#include "ftp/frmFTPSettings.h"
-#include "settings/Settings.h"
+#include "FtpPassword.h"
+#include "PortText.h"
+#include "ScrambleText.h"
+#include "Settings.h"
+#include "frmFTPSettings.h"
 
 #include <QFile>
 #include <QLineEdit>

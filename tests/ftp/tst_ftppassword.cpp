@@ -1,7 +1,7 @@
-#include "ftp/FtpPassword.h"
-#include "ftp/ScrambleText.h"
-#include "report/RunTimeError.h"
-#include "settings/Settings.h"
+#include "FtpPassword.h"
+#include "RunTimeError.h"
+#include "ScrambleText.h"
+#include "Settings.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "settings/cInifile.h"
+#include "cInifile.h"
 
 #include <QDir>
 #include <QFile>

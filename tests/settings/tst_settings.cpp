@@ -1,5 +1,5 @@
 #include "ErrorRecorder.h"
-#include "settings/Settings.h"
+#include "Settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
