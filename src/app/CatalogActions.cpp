@@ -338,9 +338,12 @@ void CatalogActions::bulkTick(const QString &procedure, Tick tick)
             return;
         }
         f.cmdFTPSettings->setEnabled(true);
-        f.cmdResize->setEnabled(true);
-        f.cmdUpload->setEnabled(true);
-        f.cmdResize_Upload->setEnabled(true);
+        // Without a destination root a batch would write below the filesystem root, so the
+        // batch buttons wait for one.
+        const bool haveDestination = !f.txtFDestin->text().isEmpty();
+        f.cmdResize->setEnabled(haveDestination);
+        f.cmdUpload->setEnabled(haveDestination);
+        f.cmdResize_Upload->setEnabled(haveDestination);
         f.cmdSetFolder->setEnabled(true);
         f.cmdScan->setEnabled(true);
         f.List1->setEnabled(true);

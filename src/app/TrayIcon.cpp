@@ -7,6 +7,10 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+std::optional<bool> s_trayAvailable;
+}
+
 TrayIcon::TrayIcon(frmMain &form) : QObject(&form), m_form(form) {}
 
 TrayIcon::~TrayIcon()
@@ -46,4 +50,15 @@ bool TrayIcon::isShown() const
 QString TrayIcon::toolTip() const
 {
     return m_icon ? m_icon->toolTip() : QString();
+}
+
+bool TrayIcon::canRestoreWindow() const
+{
+    const bool available = s_trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+    return available && isShown();
+}
+
+void TrayIcon::setTrayAvailableOverride(std::optional<bool> available)
+{
+    s_trayAvailable = available;
 }

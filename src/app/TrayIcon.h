@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 class QSystemTrayIcon;
 class frmMain;
 
@@ -19,6 +21,11 @@ public:
     void DeleteIconFromTray();
     bool isShown() const;
     QString toolTip() const;
+    // True when the icon sits in a notification area, so a hidden window can come back.
+    bool canRestoreWindow() const;
+
+    // Tells the icon whether a notification area exists, instead of asking the desktop (tests).
+    static void setTrayAvailableOverride(std::optional<bool> available);
 
 private:
     frmMain &m_form;

@@ -328,7 +328,14 @@ void frmMain::txtFDestin_Change()
 
 void frmMain::HideInTray_Click()
 {
-    guarded(u"frmMain"_s, u"HideInTray_Click"_s, [&] { hide(); });
+    guarded(u"frmMain"_s, u"HideInTray_Click"_s, [&] {
+        // Without a notification area nothing could bring a hidden window back: it is
+        // minimised instead, so the task bar still holds it.
+        if (m_tray->canRestoreWindow())
+            hide();
+        else
+            showMinimized();
+    });
 }
 
 void frmMain::trayDoubleClicked()
@@ -338,7 +345,7 @@ void frmMain::trayDoubleClicked()
             hide();
             setWindowState(windowState() | Qt::WindowMinimized);
         } else {
-            setWindowState(windowState() & ~Qt::WindowMinimized);
+            setWindowState(Qt::WindowNoState);
             show();
         }
     });

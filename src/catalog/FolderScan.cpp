@@ -91,14 +91,12 @@ void FolderScan::ScanFolder(const QString &folder)
         if (size >= 0 && Chk_Extension(path) != 0) {
             if (m_host.yieldCancelled())
                 return;
-            // The image past the limit stops the scan without being counted, so the counter
-            // always matches the list.
-            if (m_imagesFound >= m_fileLimit) {
+            // The image past the limit is counted as found but not listed; it stops the scan.
+            m_imagesFound += 1;
+            if (m_imagesFound >= m_fileLimit + 1.0)
                 m_host.requestCancel();
-            } else {
-                m_imagesFound += 1;
+            else
                 m_host.addImage(path);
-            }
         }
         m_host.showProgress(m_imagesFound, m_filesScanned);
         if (m_host.yieldCancelled())

@@ -40,6 +40,30 @@ struct FdCloser
     }
 };
 
+// Copies everything from one descriptor to another; 0 on success, else the errno value.
+int copyBytes(int in, int out)
+{
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put = ::write(out, buffer.constData() + done, got - done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return errno;
+            done += put;
+        }
+    }
+}
+
 } // namespace
 
 bool FileExists(const QString &path)
@@ -101,37 +125,14 @@ void CopyFile(const QString &source, const QString &target, bool overwrite)
     const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0)
         raiseErrno(destination);
-    bool written = false;
-    {
-        FdCloser outCloser{out};
-        QByteArray buffer(1 << 20, Qt::Uninitialized);
-        for (;;) {
-            const ssize_t got = ::read(in, buffer.data(), buffer.size());
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                break;
-            }
-            if (got == 0) {
-                written = true;
-                break;
-            }
-            ssize_t done = 0;
-            while (done < got) {
-                const ssize_t put = ::write(out, buffer.constData() + done, got - done);
-                if (put < 0 && errno == EINTR)
-                    continue;
-                if (put <= 0)
-                    break;
-                done += put;
-            }
-            if (done < got)
-                break;
-        }
-    }
-    const int savedErrno = errno;
-    if (!written || ::rename(temporaryName.constData(), native(destination).constData()) != 0) {
-        const int failure = written ? errno : savedErrno;
+    // The temporary file replaces the target only when every byte was written and the close
+    // succeeded too: some file systems report a failed write only there.
+    int failure = copyBytes(in, out);
+    if (::close(out) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temporaryName.constData(), native(destination).constData()) != 0)
+        failure = errno;
+    if (failure != 0) {
         ::unlink(temporaryName.constData());
         throw RunTimeError::fromErrno(failure, destination);
     }

@@ -45,6 +45,7 @@ private slots:
     void menusHaveTheirItemsInOrder();
     void fakeErrorIsReportedAsError400();
     void hideAndTrayDoubleClickToggleTheWindow();
+    void hideWithoutNotificationAreaMinimises();
     void subscribeOpensAMailLinkWithoutSubjectOrBody();
 
 private:
@@ -319,6 +320,7 @@ void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()
 {
     auto form = makeWindow();
     QCOMPARE(form->trayIcon()->toolTip(), u"Pexa Resizer"_s);
+    TrayIcon::setTrayAvailableOverride(true);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 
@@ -336,7 +338,26 @@ void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()
 
     form->trayDoubleClicked();
     QVERIFY(form->isVisible());
-    QVERIFY(!(form->windowState() & Qt::WindowMinimized));
+    // A maximised window comes back normal.
+    form->setWindowState(Qt::WindowMaximized);
+    form->trayDoubleClicked();
+    QVERIFY(!form->isVisible());
+    form->trayDoubleClicked();
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->windowState(), Qt::WindowNoState);
+    TrayIcon::setTrayAvailableOverride(std::nullopt);
+}
+
+void TestFrmMain::hideWithoutNotificationAreaMinimises()
+{
+    TrayIcon::setTrayAvailableOverride(false);
+    auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->HideInTray->trigger();
+    QVERIFY(form->isVisible());
+    QVERIFY(form->windowState() & Qt::WindowMinimized);
+    TrayIcon::setTrayAvailableOverride(std::nullopt);
 }
 
 void TestFrmMain::subscribeOpensAMailLinkWithoutSubjectOrBody()

@@ -406,8 +406,8 @@ void TestCatalogWindow::limitListsExactly32768()
     QCOMPARE(form->FileLimit, 32768);
     QCOMPARE(m_boxes->texts(), QStringList{u"Hit 32768 file limit!!"_s});
     QCOMPARE(m_boxes->shown().first().title, u"PexaResizer"_s);
-    // The image that hit the limit was examined, not listed; nothing after it was.
-    QCOMPARE(form->Label1->text(), u"32768 images out of 32769 scanned!"_s);
+    // The image that hit the limit was counted, not listed; nothing after it was examined.
+    QCOMPARE(form->Label1->text(), u"32769 images out of 32769 scanned!"_s);
     QCOMPARE(form->lstFolders->count(), 4);
 }
 
@@ -437,10 +437,13 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     form->List1->item(0)->setCheckState(Qt::Checked);
 
     const QList<QWidget *> released = {
-        form->cmdFTPSettings,  form->cmdResize, form->cmdUpload,   form->cmdResize_Upload, form->cmdSetFolder,
-        form->cmdScan,         form->List1,     form->cmdFDestin,  form->cmbResizePct,     form->cmbTNSize,
-        form->cmbFTPSizeLimit, form->cmbMode,   form->chkRecreate, form->txtRSizeLimit,    form->cmdINV,
-        form->cmdALL,          form->cmdNONE};
+        form->cmdFTPSettings, form->cmdSetFolder, form->cmdScan,         form->List1,   form->cmdFDestin,
+        form->cmbResizePct,   form->cmbTNSize,    form->cmbFTPSizeLimit, form->cmbMode, form->chkRecreate,
+        form->txtRSizeLimit,  form->cmdINV,       form->cmdALL,          form->cmdNONE};
+    auto batchesEnabled = [&] {
+        return form->cmdResize->isEnabled() && form->cmdUpload->isEnabled() &&
+               form->cmdResize_Upload->isEnabled();
+    };
     auto allReleased = [&] {
         for (QWidget *w : released) {
             if (!w->isEnabled())
@@ -454,6 +457,9 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     QCOMPARE(ticks(form->List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
     QCOMPARE(allReleased(), QString());
     QVERIFY(!form->txtTNPrefix->isEnabled());
+    // Without a destination root the batch buttons stay disabled.
+    QVERIFY(!form->cmdResize->isEnabled() && !form->cmdUpload->isEnabled() &&
+            !form->cmdResize_Upload->isEnabled());
 
     form->cmbTNSize->setEditText(u"40x40"_s);
     QTest::mouseClick(form->cmdALL, Qt::LeftButton);
@@ -462,8 +468,14 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     QVERIFY(form->txtTNPrefix->isEnabled());
     QCOMPARE(form->Label1->text(), u"3 images out of 3 scanned!"_s);
 
+    // With a destination root they are enabled whatever their state before.
+    form->txtFDestin->setText(u"/tmp/out"_s);
+    for (QWidget *batch : {static_cast<QWidget *>(form->cmdResize), static_cast<QWidget *>(form->cmdUpload),
+                           static_cast<QWidget *>(form->cmdResize_Upload)})
+        batch->setEnabled(false);
     form->cmbTNSize->setEditText(u"Disabled"_s);
     QTest::mouseClick(form->cmdNONE, Qt::LeftButton);
+    QVERIFY(batchesEnabled());
     QCOMPARE(ticks(form->List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     QVERIFY(form->Label1->text().isEmpty());
     QCOMPARE(allReleased(), QString());

@@ -334,10 +334,10 @@ void TestFolderScan::limitStopsAtTheNextImage()
     scan.GetFileList(root());
     QCOMPARE(host.images, (QStringList{root() + u"0.jpg"_s, root() + u"1.jpg"_s, root() + u"2.jpg"_s}));
     QVERIFY(host.cancelled);
-    // The fourth image was examined but neither counted as found nor listed.
-    QCOMPARE(scan.imagesFound(), 3.0);
+    // The fourth image was examined and counted as found, but not listed.
+    QCOMPARE(scan.imagesFound(), 4.0);
     QCOMPARE(scan.filesScanned(), 4.0);
-    QCOMPARE(host.progress, u"3/4"_s);
+    QCOMPARE(host.progress, u"4/4"_s);
 }
 
 void TestFolderScan::dimensionLineRoundsHalfToEven()
