@@ -42,7 +42,10 @@ private:
 } // namespace
 
 UploadActions::UploadActions(frmMain &form)
-    : QObject(&form), m_form(form), m_clientFactory([] { return std::make_unique<CurlFtpClient>(); })
+    : QObject(&form), m_form(form), m_clientFactory([] {
+          // The window keeps repainting, and Cancel can be pressed, while a step waits on the server.
+          return std::make_unique<CurlFtpClient>(CurlFtpClient::Timeouts{}, &Yield);
+      })
 {
     connect(form.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);
     connect(form.cmdUpload, &QPushButton::clicked, this, &UploadActions::cmdUpload_Click);
@@ -259,6 +262,8 @@ void UploadActions::showProgress()
     }
     m_status->show();
     m_status->raise();
+    // The window appears before the connection attempt, which can take a while.
+    YieldNow();
 }
 
 void UploadActions::addLine(const QString &line)
@@ -275,8 +280,11 @@ void UploadActions::setFileInProgress(const QString &text)
 
 void UploadActions::repaintProgress()
 {
-    if (m_status)
-        m_status->repaint();
+    if (!m_status)
+        return;
+    // The list places new lines only when laid out, so lay it out before painting.
+    m_status->FTPStatusMsgs->doItemsLayout();
+    m_status->repaint();
 }
 
 void UploadActions::showTransfer(qint64 sent, qint64 total)

@@ -101,6 +101,9 @@ void frmMain::createControls()
         auto *c = place(new QComboBox, name, rect, accessibleName);
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
+        // Without a completer typed text stays as typed: it would otherwise be completed to a
+        // list item, and leaving the box would then count as choosing that item.
+        c->setCompleter(nullptr);
         c->setMaxVisibleItems(20);
         return c;
     };

@@ -47,6 +47,7 @@ private slots:
     void hideAndTrayDoubleClickToggleTheWindow();
     void hideWithoutNotificationAreaMinimises();
     void subscribeOpensAMailLinkWithoutSubjectOrBody();
+    void typedComboTextStaysAsTypedAndUnsaved();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -369,6 +370,27 @@ void TestFrmMain::subscribeOpensAMailLinkWithoutSubjectOrBody()
     QVERIFY(opener.mails.first().startsWith(u"mailto:"_s));
     QVERIFY(!opener.mails.first().contains(u'?'));
     QVERIFY(opener.urls.isEmpty());
+}
+
+void TestFrmMain::typedComboTextStaysAsTypedAndUnsaved()
+{
+    auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->cmbMode->setFocus();
+    form->cmbMode->lineEdit()->clear();
+    QTest::keyClicks(form->cmbMode->lineEdit(), u"all to pct"_s);
+    form->cmbResizePct->setFocus();
+    form->cmbResizePct->lineEdit()->clear();
+    QTest::keyClicks(form->cmbResizePct->lineEdit(), u"1"_s);
+    QTest::keyClick(form->cmbResizePct->lineEdit(), Qt::Key_Return);
+    form->txtRSizeLimit->setFocus();
+    QCOMPARE(form->cmbMode->currentText(), u"all to pct"_s);
+    QCOMPARE(form->cmbResizePct->currentText(), u"1"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"resize_mode"_s), QString());
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"resize_pct"_s), QString());
+    // Typing is an edit: it takes the upload off until the next resize.
+    QVERIFY(!form->cmdUpload->isEnabled());
 }
 
 QTEST_MAIN(TestFrmMain)
