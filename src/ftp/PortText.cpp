@@ -1,52 +1,21 @@
 #include "PortText.h"
 
+#include "LimitNumber.h"
+#include "RunTimeError.h"
+
 #include <cmath>
 
 namespace PortText {
 
-namespace {
-
-bool isDigit(const QString &text, qsizetype i)
-{
-    return i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9';
-}
-
-} // namespace
-
 double leadingNumber(const QString &text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && (text.at(i) == u' ' || text.at(i) == u'\t'))
-        ++i;
-    const qsizetype start = i;
-    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-'))
-        ++i;
-    bool digits = false;
-    while (isDigit(text, i)) {
-        ++i;
-        digits = true;
+    // The same lenient reading as every number typed into the program; a number too large for
+    // a double simply lies outside every port range.
+    try {
+        return LimitNumber::leading(text);
+    } catch (const RunTimeError &) {
+        return HUGE_VAL;
     }
-    if (i < text.size() && text.at(i) == u'.') {
-        ++i;
-        while (isDigit(text, i)) {
-            ++i;
-            digits = true;
-        }
-    }
-    if (!digits)
-        return 0;
-    qsizetype end = i;
-    if (i < text.size() && (text.at(i) == u'e' || text.at(i) == u'E')) {
-        qsizetype e = i + 1;
-        if (e < text.size() && (text.at(e) == u'+' || text.at(e) == u'-'))
-            ++e;
-        if (isDigit(text, e)) {
-            while (isDigit(text, e))
-                ++e;
-            end = e;
-        }
-    }
-    return text.mid(start, end - start).toDouble();
 }
 
 bool acceptedWhileTyping(const QString &text)

@@ -276,6 +276,12 @@ bool MagickImageProcessor::convert(const QString &option, const QString &source,
         m_prepared.removeOne(job);
 
     waitFor(job->outputs);
-    const Output &output = job->outputs.result().at(index);
-    return output && writeReplacing(target, *output);
+    // A conversion that failed in any way, running out of memory included, is a failed
+    // conversion: the batch goes on without its output.
+    try {
+        const Output &output = job->outputs.result().at(index);
+        return output && writeReplacing(target, *output);
+    } catch (const std::exception &) {
+        return false;
+    }
 }

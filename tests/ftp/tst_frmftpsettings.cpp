@@ -221,6 +221,10 @@ void tst_frmFTPSettings::portTextNumbers()
     QCOMPARE(PortText::leadingNumber(u"12e"_s), 12.0);
     QCOMPARE(PortText::leadingNumber(u"x12"_s), 0.0);
     QCOMPARE(PortText::leadingNumber(QString()), 0.0);
+    // Blanks inside the number and hexadecimal forms read as everywhere else in the program.
+    QCOMPARE(PortText::leadingNumber(u"2 1"_s), 21.0);
+    QCOMPARE(PortText::leadingNumber(u"&H50"_s), 80.0);
+    QVERIFY(!PortText::connectPort(u"1e999"_s));
     // Halves go to the even neighbour; 0 means the FTP port.
     QCOMPARE(PortText::connectPort(u"22.5"_s), std::optional<uint16_t>(22));
     QCOMPARE(PortText::connectPort(u"21.5"_s), std::optional<uint16_t>(22));
