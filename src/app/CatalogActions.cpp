@@ -40,6 +40,7 @@ constexpr int InvalidPicture = 481;
 
 constexpr const char *ExtentProperty = "pexaHorizontalExtent";
 constexpr const char *RowHeightProperty = "pexaRowHeight";
+constexpr const char *RowOverheadProperty = "pexaRowOverhead";
 
 // Shaping every path of a 30,000-entry scan costs more than the walk itself; paths are almost
 // always plain ASCII, whose advances are looked up once per font and summed.
@@ -103,14 +104,20 @@ void CatalogActions::AddListItem(QListWidget *list, const QString &text)
         list->setProperty(ExtentProperty, extent);
     // The list sizes every row like its last one, so the widest width seen so far rides on the
     // newest entry; the extent never shrinks, not even when the list is cleared.
+    // The check box and the margins come on top of the text; they are measured once, on the
+    // first entry, by the list's own delegate.
     const QVariant rowHeight = list->property(RowHeightProperty);
     if (rowHeight.isValid())
-        item->setData(Qt::SizeHintRole, QSize(extent, rowHeight.toInt()));
+        item->setData(Qt::SizeHintRole,
+                      QSize(extent + list->property(RowOverheadProperty).toInt(), rowHeight.toInt()));
     list->addItem(item);
     if (!rowHeight.isValid()) {
-        const int height = list->sizeHintForRow(list->row(item));
+        const int row = list->row(item);
+        const int overhead = std::max(0, list->sizeHintForColumn(0) - width);
+        const int height = list->sizeHintForRow(row);
         list->setProperty(RowHeightProperty, height);
-        item->setData(Qt::SizeHintRole, QSize(extent, height));
+        list->setProperty(RowOverheadProperty, overhead);
+        item->setData(Qt::SizeHintRole, QSize(extent + overhead, height));
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -499,6 +500,9 @@ void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
                 longWidth);
     QVERIFY(form->List1->horizontalScrollBar()->maximum() > 0);
     QVERIFY(longWidth > shortest + form->List1->viewport()->width());
+    // A row holds the whole text beside its check box, so no path is cut short.
+    const int indicator = form->List1->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+    QTRY_VERIFY(form->List1->visualItemRect(form->List1->item(0)).width() >= longWidth + indicator);
 
     // Clearing keeps the range; the short entries of the next scan still scroll as far.
     const int before = form->List1->horizontalScrollBar()->maximum();
