@@ -58,7 +58,7 @@ void UploadActions::setClientFactory(ClientFactory factory)
     m_clientFactory = std::move(factory);
 }
 
-void UploadActions::setResizeBatch(std::function<void()> resizeBatch)
+void UploadActions::setResizeBatch(std::function<bool()> resizeBatch)
 {
     m_resizeBatch = std::move(resizeBatch);
 }
@@ -90,10 +90,10 @@ void UploadActions::cmdResize_Upload_Click()
         RunLock lock(m_form);
         m_closeRequested = false;
         m_form.ResizeUploadActive = true;
-        if (m_resizeBatch)
-            m_resizeBatch();
-        // The upload runs whatever way the resize ended, unless the program is closing.
-        if (!m_closeRequested)
+        const bool resizeStarted = !m_resizeBatch || m_resizeBatch();
+        // The upload runs whatever way the resize ended, unless the program is closing or the
+        // resize refused to start (its destination would be the photos themselves).
+        if (resizeStarted && !m_closeRequested)
             runUploadBatch();
         if (m_form.chkExit->isChecked())
             closeProgramWindows();

@@ -24,8 +24,9 @@ public:
 
     // The FTP client each run gets; the real one unless a test sets another.
     void setClientFactory(ClientFactory factory);
-    // The resize batch that Resize & Upload runs first, without taking the run lock.
-    void setResizeBatch(std::function<void()> resizeBatch);
+    // The resize batch that Resize & Upload runs first, without taking the run lock. It returns
+    // false when it refused to start, which stops the upload too.
+    void setResizeBatch(std::function<bool()> resizeBatch);
     // The progress window, or nullptr when it is not open.
     FTPStatus *statusWindow() const { return m_status; }
 
@@ -67,7 +68,7 @@ private:
     frmMain &m_form;
     QPointer<FTPStatus> m_status;
     ClientFactory m_clientFactory;
-    std::function<void()> m_resizeBatch;
+    std::function<bool()> m_resizeBatch;
     // The main window's close box was pressed during a run of ours: it closes when the run
     // ends, so nothing more is started and no closing messages are shown.
     bool m_closeRequested = false;

@@ -52,7 +52,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     m_catalog = new CatalogActions(*this);
     m_upload = new UploadActions(*this);
     m_resize = new ResizeActions(*this);
-    m_upload->setResizeBatch([this] { m_resize->runResizeBatch(); });
+    m_upload->setResizeBatch(
+        [this] { return m_resize->runResizeBatch() != ResizeActions::BatchResult::Refused; });
     Form_Load();
 }
 

@@ -158,6 +158,7 @@ private slots:
     void exitWhenCompleteClosesTheProgram();
     void resizeAndUploadRunsBothInTurn();
     void resizeAndUploadWithTheRealResize();
+    void resizeAndUploadStopsWhenTheResizeRefuses();
 
 private:
     void buildTree(const QStringList &images);
@@ -729,6 +730,7 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
         seen << QString::number(m_form->ResizeUploadActive) << QString::number(m_form->tryBeginRun());
         // A resize that was cancelled: the upload runs all the same.
         m_form->run.setCancelRequested(true);
+        return true;
     });
     QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
     QCOMPARE(seen, QStringList({u"1"_s, u"0"_s}));
@@ -773,6 +775,20 @@ void tst_UploadActions::resizeAndUploadWithTheRealResize()
     QVERIFY(sent.contains(u"2008/June/tn_p_img01.jpg"_s));
     QVERIFY(!m_form->ResizeUploadActive);
     verifyRestored(false);
+}
+
+void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
+{
+    makeForm();
+    // The destination is the image root: the resize refuses, and nothing is uploaded either.
+    m_form->txtFDestin->setText(m_form->txtImgRootPath->text());
+    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QCOMPARE(m_boxes->texts(), QStringList{u"Destination must differ from the image root!!"_s});
+    QVERIFY(!status());
+    QCOMPARE(serverTree(QString()), Tree());
+    QVERIFY(!m_form->ResizeUploadActive);
+    QVERIFY(!m_form->runActive());
+    QVERIFY(m_form->isVisible());
 }
 
 QTEST_MAIN(tst_UploadActions)
