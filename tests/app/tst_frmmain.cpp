@@ -1,9 +1,7 @@
-#include "ErrorRecorder.h"
 #include "RecordingUrlOpener.h"
-#include "ScriptedFolderPicker.h"
-#include "ScriptedMessageBox.h"
 #include "Settings.h"
 #include "TrayIcon.h"
+#include "WindowTestEnvironment.h"
 #include "frmMain.h"
 
 #include <QCheckBox>
@@ -53,30 +51,20 @@ private:
     std::unique_ptr<frmMain> makeWindow();
     void writeSetting(const QString &section, const QString &key, const QString &value);
 
-    std::unique_ptr<QTemporaryDir> m_settingsDir;
-    std::unique_ptr<ScriptedMessageBox> m_boxes;
-    std::unique_ptr<ScriptedFolderPicker> m_picker;
-    std::unique_ptr<ErrorRecorder> m_errors;
+    std::unique_ptr<WindowTestEnvironment> m_env;
 };
 
 void TestFrmMain::init()
 {
-    m_settingsDir = std::make_unique<QTemporaryDir>();
-    SettingsLocation::setFolderOverride(m_settingsDir->path());
-    m_boxes = std::make_unique<ScriptedMessageBox>();
-    m_picker = std::make_unique<ScriptedFolderPicker>();
-    m_errors = std::make_unique<ErrorRecorder>();
+    m_env.reset();
+    m_env = std::make_unique<WindowTestEnvironment>();
 }
 
 void TestFrmMain::cleanup()
 {
-    QCOMPARE(m_picker->pendingAnswers(), 0);
-    QCOMPARE(m_boxes->pendingAnswers(), 0);
-    m_errors.reset();
-    m_picker.reset();
-    m_boxes.reset();
-    SettingsLocation::setFolderOverride(QString());
-    m_settingsDir.reset();
+    QCOMPARE(m_env->picker.pendingAnswers(), 0);
+    QCOMPARE(m_env->boxes.pendingAnswers(), 0);
+    m_env.reset();
 }
 
 std::unique_ptr<frmMain> TestFrmMain::makeWindow()
@@ -121,9 +109,9 @@ void TestFrmMain::withoutSettingsFileShowsEveryDefault()
     QCOMPARE(form->cmbTNSize->count(), 10);
     QCOMPARE(form->cmbTNSize->itemText(1), u"20x20"_s);
     QCOMPARE(form->cmbTNSize->itemText(9), u"100x100"_s);
-    QVERIFY(m_errors->reports.isEmpty());
+    QVERIFY(m_env->errors.reports.isEmpty());
     // Reading the defaults writes nothing.
-    QVERIFY(!QFile::exists(m_settingsDir->filePath(u"settings.ini"_s)));
+    QVERIFY(!QFile::exists(m_env->settings.filePath(u"settings.ini"_s)));
 }
 
 void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
@@ -207,9 +195,9 @@ void TestFrmMain::destinationPickerCancelledChangesNothing()
 {
     writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/before"_s);
     auto form = makeWindow();
-    m_picker->setNextDirectory(QString());
+    m_env->picker.setNextDirectory(QString());
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
-    QCOMPARE(m_picker->titles, QStringList{u"Select Image Destination Root Path"_s});
+    QCOMPARE(m_env->picker.titles, QStringList{u"Select Image Destination Root Path"_s});
     QCOMPARE(form->txtFDestin->text(), u"/tmp/before"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/before"_s);
 }
@@ -217,7 +205,7 @@ void TestFrmMain::destinationPickerCancelledChangesNothing()
 void TestFrmMain::destinationPickerChosenIsShownAndStored()
 {
     auto form = makeWindow();
-    m_picker->setNextDirectory(u"/tmp/Web Gallery/ünïcode"_s);
+    m_env->picker.setNextDirectory(u"/tmp/Web Gallery/ünïcode"_s);
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QCOMPARE(form->txtFDestin->text(), u"/tmp/Web Gallery/ünïcode"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
@@ -229,12 +217,12 @@ void TestFrmMain::destinationPickerChosenIsShownAndStored()
 void TestFrmMain::destinationEnablesBatchesOnlyAfterImagesWereFound()
 {
     auto form = makeWindow();
-    m_picker->setNextDirectory(u"/tmp/a"_s);
+    m_env->picker.setNextDirectory(u"/tmp/a"_s);
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QVERIFY(!form->cmdResize->isEnabled());
 
     form->run.ImagesFound = 3;
-    m_picker->setNextDirectory(u"/tmp/b"_s);
+    m_env->picker.setNextDirectory(u"/tmp/b"_s);
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QVERIFY(form->cmdResize->isEnabled());
     QVERIFY(form->cmdUpload->isEnabled());
@@ -313,8 +301,8 @@ void TestFrmMain::fakeErrorIsReportedAsError400()
 {
     auto form = makeWindow();
     form->mnuFakeError->trigger();
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/mnuFakeError_Click/400"_s});
-    QVERIFY(!m_errors->reports.first().description.isEmpty());
+    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/mnuFakeError_Click/400"_s});
+    QVERIFY(!m_env->errors.reports.first().description.isEmpty());
 }
 
 void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()

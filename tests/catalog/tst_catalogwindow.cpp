@@ -1,8 +1,6 @@
 #include "CatalogActions.h"
-#include "ErrorRecorder.h"
-#include "ScriptedFolderPicker.h"
-#include "ScriptedMessageBox.h"
 #include "Settings.h"
+#include "WindowTestEnvironment.h"
 #include "frmMain.h"
 
 #include <QCheckBox>
@@ -105,34 +103,24 @@ private:
     QString makeImage(const QString &path, const QStringList &arguments);
     QString root() const { return m_tree->path() + u'/'; }
 
-    std::unique_ptr<QTemporaryDir> m_settingsDir;
     std::unique_ptr<QTemporaryDir> m_tree;
-    std::unique_ptr<ScriptedMessageBox> m_boxes;
-    std::unique_ptr<ScriptedFolderPicker> m_picker;
-    std::unique_ptr<ErrorRecorder> m_errors;
+    std::unique_ptr<WindowTestEnvironment> m_env;
 };
 
 void TestCatalogWindow::init()
 {
-    m_settingsDir = std::make_unique<QTemporaryDir>();
     m_tree = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_settingsDir->isValid() && m_tree->isValid());
-    SettingsLocation::setFolderOverride(m_settingsDir->path());
-    m_boxes = std::make_unique<ScriptedMessageBox>();
-    m_picker = std::make_unique<ScriptedFolderPicker>();
-    m_errors = std::make_unique<ErrorRecorder>();
+    QVERIFY(m_tree->isValid());
+    m_env.reset();
+    m_env = std::make_unique<WindowTestEnvironment>();
 }
 
 void TestCatalogWindow::cleanup()
 {
-    QCOMPARE(m_picker->pendingAnswers(), 0);
-    QCOMPARE(m_boxes->pendingAnswers(), 0);
-    m_errors.reset();
-    m_picker.reset();
-    m_boxes.reset();
-    SettingsLocation::setFolderOverride(QString());
+    QCOMPARE(m_env->picker.pendingAnswers(), 0);
+    QCOMPARE(m_env->boxes.pendingAnswers(), 0);
+    m_env.reset();
     m_tree.reset();
-    m_settingsDir.reset();
 }
 
 std::unique_ptr<frmMain> TestCatalogWindow::makeWindow()
@@ -146,7 +134,7 @@ std::unique_ptr<frmMain> TestCatalogWindow::makeWindow()
 
 void TestCatalogWindow::chooseRoot(frmMain &form, const QString &folder)
 {
-    m_picker->setNextDirectory(folder);
+    m_env->picker.setNextDirectory(folder);
     QTest::mouseClick(form.cmdSetFolder, Qt::LeftButton);
 }
 
@@ -180,7 +168,7 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
 
     const QString other = m_tree->path() + u"/sub"_s;
     chooseRoot(*form, other);
-    QCOMPARE(m_picker->titles.last(), u"Select Root Image Path"_s);
+    QCOMPARE(m_env->picker.titles.last(), u"Select Root Image Path"_s);
     QCOMPARE(form->txtImgRootPath->text(), other);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), other);
     for (QWidget *w : {static_cast<QWidget *>(form->cmdResize), static_cast<QWidget *>(form->cmdUpload),
@@ -250,8 +238,8 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
                        static_cast<QWidget *>(form->cmdINV), static_cast<QWidget *>(form->cmdNONE)})
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     QCOMPARE(form->List1->toolTip(), CheckTip);
-    QVERIFY(m_boxes->shown().isEmpty());
-    QVERIFY(m_errors->reports.isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
+    QVERIFY(m_env->errors.reports.isEmpty());
 
     // A second scan starts from empty lists.
     scan(*form);
@@ -269,7 +257,7 @@ void TestCatalogWindow::destinationDecidesResizeAndUpload()
     QVERIFY(!form->cmdUpload->isEnabled());
     QVERIFY(!form->cmdResize_Upload->isEnabled());
 
-    m_picker->setNextDirectory(u"/tmp/destination"_s);
+    m_env->picker.setNextDirectory(u"/tmp/destination"_s);
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QVERIFY(form->cmdResize->isEnabled());
     QVERIFY(form->cmdUpload->isEnabled());
@@ -286,7 +274,7 @@ void TestCatalogWindow::destinationDecidesResizeAndUpload()
     QVERIFY(form->Label1->text().isEmpty());
     QVERIFY(!form->cmdResize->isEnabled() && !form->cmdUpload->isEnabled());
     QVERIFY(!form->cmdALL->isEnabled());
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
 void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
@@ -339,12 +327,12 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     QVERIFY2(during.pumps > 2, "the scan never let the event loop run");
     QVERIFY(tickedDuringRun);
     // The root picker was not opened inside the run, and no scan ran inside it.
-    QCOMPARE(m_picker->titles.size(), 1);
+    QCOMPARE(m_env->picker.titles.size(), 1);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
     QCOMPARE(form->List1->count(), 4000);
     QCOMPARE(form->Label1->text(), u"4000 images out of 6000 scanned!"_s);
     QVERIFY(form->cmdResize->isEnabled());
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
 void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
@@ -368,9 +356,9 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     QCOMPARE(form->run.FilesScanned, scannedAtCancel);
     QCOMPARE(form->List1->count(), listedAtCancel);
     QVERIFY(form->isVisible());
-    QCOMPARE(m_boxes->texts(), QStringList{u"Cancelled!!"_s});
-    QCOMPARE(m_boxes->shown().first().title, u"PexaResizer"_s);
-    QCOMPARE(m_boxes->shown().first().icon, MessageBoxService::Icon::None);
+    QCOMPARE(m_env->boxes.texts(), QStringList{u"Cancelled!!"_s});
+    QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
+    QCOMPARE(m_env->boxes.shown().first().icon, MessageBoxService::Icon::None);
     QVERIFY(form->run.cancelRequested());
 
     // What was listed stays usable.
@@ -386,14 +374,14 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
             form->close();
         }
     });
-    m_boxes->clear();
+    m_env->boxes.clear();
     scan(*form);
     QVERIFY(closed);
     QVERIFY(!form->isVisible());
     QVERIFY(form->List1->count() < 6000);
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
     QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    QVERIFY(m_errors->reports.isEmpty());
+    QVERIFY(m_env->errors.reports.isEmpty());
 }
 
 void TestCatalogWindow::limitListsExactly32768()
@@ -405,8 +393,8 @@ void TestCatalogWindow::limitListsExactly32768()
     scan(*form);
     QCOMPARE(form->List1->count(), 32768);
     QCOMPARE(form->FileLimit, 32768);
-    QCOMPARE(m_boxes->texts(), QStringList{u"Hit 32768 file limit!!"_s});
-    QCOMPARE(m_boxes->shown().first().title, u"PexaResizer"_s);
+    QCOMPARE(m_env->boxes.texts(), QStringList{u"Hit 32768 file limit!!"_s});
+    QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     // The image that hit the limit was counted, not listed; nothing after it was examined.
     QCOMPARE(form->Label1->text(), u"32769 images out of 32769 scanned!"_s);
     QCOMPARE(form->lstFolders->count(), 4);
@@ -419,7 +407,7 @@ void TestCatalogWindow::failuresGoToTheirProcedures()
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/GetFSize/53"_s});
+    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/GetFSize/53"_s});
     QCOMPARE(form->List1->count(), 2);
     QCOMPARE(form->Label1->text(), u"2 images out of 2 scanned!"_s);
     QCOMPARE(form->cmdExit->text(), u"Exit"_s);
@@ -481,7 +469,7 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     QVERIFY(form->Label1->text().isEmpty());
     QCOMPARE(allReleased(), QString());
     QVERIFY(!form->txtTNPrefix->isEnabled());
-    QVERIFY(m_errors->reports.isEmpty());
+    QVERIFY(m_env->errors.reports.isEmpty());
 }
 
 void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
@@ -548,7 +536,7 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
     const QPixmap first = form->picbRawImage->pixmap();
     QVERIFY(first.cacheKey() != iconKey);
     QCOMPARE(first.size(), form->picbRawImage->size());
-    QVERIFY(m_errors->reports.isEmpty());
+    QVERIFY(m_env->errors.reports.isEmpty());
 
     // The keyboard moves the preview along.
     QTest::keyClick(form->List1, Qt::Key_Down);
@@ -562,15 +550,15 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
     // A picture that cannot be decoded is reported once and the last preview stays.
     clickRow(2);
     QCOMPARE(form->List1->currentRow(), 2);
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/List1_Click/481"_s});
+    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/List1_Click/481"_s});
     QCOMPARE(form->txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
     QCOMPARE(form->picbRawImage->pixmap().cacheKey(), secondKey);
 
     // Clicking the current entry again previews it again (its check box toggles too).
-    m_errors->reports.clear();
+    m_env->errors.reports.clear();
     QFile::remove(root() + u"3 broken.jpg"_s);
     clickRow(2);
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/List1_Click/53"_s});
+    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/List1_Click/53"_s});
     QVERIFY(!QFile::exists(root() + u"3 broken.jpg"_s));
 
     clickRow(0);
