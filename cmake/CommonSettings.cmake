@@ -8,7 +8,7 @@ target_compile_definitions(pexa_common INTERFACE
     PEXA_VERSION_MINOR=${PROJECT_VERSION_MINOR}
     PEXA_VERSION_REVISION=${PROJECT_VERSION_PATCH}
     $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
-target_compile_options(pexa_common INTERFACE -Wall -Wextra)
+target_compile_options(pexa_common INTERFACE -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow)
 if(PEXA_SANITIZE)
     target_compile_options(pexa_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                  -fno-sanitize-recover=undefined)

@@ -6,7 +6,10 @@
 #include "FolderPicker.h"
 #include "FolderScan.h"
 #include "ImageHeader.h"
+#include "MainControls.h"
 #include "MessageBoxService.h"
+#include "RunControls.h"
+#include "RunState.h"
 #include "Settings.h"
 #include "frmMain.h"
 
@@ -30,7 +33,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const QString Owner = u"frmMain"_s;
-const QString SettingsFileName = u"settings.ini"_s;
 const QString IdleCaption = u"Pexa Resizer"_s;
 const QString CheckTip =
     u"Unchecked - Follow Rule Below / Checked - Just copy file: Do not follow rule below."_s;
@@ -67,19 +69,20 @@ qreal textWidth(const QFont &font, QStringView text)
 
 } // namespace
 
-CatalogActions::CatalogActions(frmMain &form) : QObject(&form), m_form(form)
+CatalogActions::CatalogActions(frmMain &form, MainControls &ui, RunState &run)
+    : QObject(&form), m_form(form), m_ui(ui), m_run(run)
 {
-    connect(form.cmdSetFolder, &QPushButton::clicked, this, &CatalogActions::cmdSetFolder_Click);
-    connect(form.cmdScan, &QPushButton::clicked, this, &CatalogActions::cmdScan_Click);
-    connect(form.cmdALL, &QPushButton::clicked, this, &CatalogActions::cmdALL_Click);
-    connect(form.cmdNONE, &QPushButton::clicked, this, &CatalogActions::cmdNONE_Click);
-    connect(form.cmdINV, &QPushButton::clicked, this, &CatalogActions::cmdINV_Click);
+    connect(ui.cmdSetFolder, &QPushButton::clicked, this, &CatalogActions::cmdSetFolder_Click);
+    connect(ui.cmdScan, &QPushButton::clicked, this, &CatalogActions::cmdScan_Click);
+    connect(ui.cmdALL, &QPushButton::clicked, this, &CatalogActions::cmdALL_Click);
+    connect(ui.cmdNONE, &QPushButton::clicked, this, &CatalogActions::cmdNONE_Click);
+    connect(ui.cmdINV, &QPushButton::clicked, this, &CatalogActions::cmdINV_Click);
     // A new current entry (by mouse or keyboard) is previewed at once; a click on the entry
     // that was already current, on its text or its check box, previews it again.
-    connect(form.List1, &QListWidget::currentRowChanged, this, &CatalogActions::List1_Click);
-    connect(form.List1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { List1_ItemClicked(m_form.List1->row(item)); });
-    m_listViewport = form.List1->viewport();
+    connect(ui.List1, &QListWidget::currentRowChanged, this, &CatalogActions::List1_Click);
+    connect(ui.List1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { List1_ItemClicked(m_ui.List1->row(item)); });
+    m_listViewport = ui.List1->viewport();
     m_listViewport->installEventFilter(this);
 }
 
@@ -88,7 +91,7 @@ bool CatalogActions::eventFilter(QObject *watched, QEvent *event)
     // The window's own members are not touched for other events: the list's viewport still
     // sends some while the window is being torn down.
     if (event->type() == QEvent::MouseButtonPress && watched == m_listViewport)
-        m_rowBeforePress = m_form.List1->currentRow();
+        m_rowBeforePress = m_ui.List1->currentRow();
     return QObject::eventFilter(watched, event);
 }
 
@@ -121,13 +124,6 @@ void CatalogActions::AddListItem(QListWidget *list, const QString &text)
     }
 }
 
-double CatalogActions::GetFSize(const QString &path)
-{
-    double size = 0;
-    guarded(Owner, u"GetFSize"_s, [&] { size = FileSystem::FileSize(path); });
-    return size;
-}
-
 void CatalogActions::cmdSetFolder_Click()
 {
     // The root is an input of the scan and the batches: it cannot change under a running one.
@@ -137,21 +133,15 @@ void CatalogActions::cmdSetFolder_Click()
         const QString folder = Browse(&m_form, u"Select Root Image Path"_s);
         if (folder.isEmpty())
             return;
-        m_form.txtImgRootPath->setText(folder);
-        WriteIniValue(SettingsFileName, u"main"_s, u"root_path"_s, folder);
-        m_form.cmdResize->setEnabled(false);
-        m_form.cmdUpload->setEnabled(false);
-        m_form.cmdResize_Upload->setEnabled(false);
-        m_form.run.ImagesFound = 0;
-        m_form.run.FilesScanned = 0;
-        m_form.run.setCancelRequested(false);
-        m_form.List1->clear();
-        m_form.List1->setToolTip(QString());
-        m_form.cmdALL->setEnabled(false);
-        m_form.cmdINV->setEnabled(false);
-        m_form.cmdNONE->setEnabled(false);
-        m_form.Label1->clear();
-        m_form.List1->setEnabled(false);
+        m_ui.txtImgRootPath->setText(folder);
+        WriteIniValue(SettingKeys::ImageRoot, folder);
+        m_run.ImagesFound = 0;
+        m_run.FilesScanned = 0;
+        m_run.setCancelRequested(false);
+        m_ui.List1->clear();
+        m_ui.List1->setToolTip(QString());
+        m_ui.Label1->clear();
+        RunControls::apply(m_ui, RunControls::RootChanged, false);
     });
 }
 
@@ -167,71 +157,46 @@ void CatalogActions::cmdScan_Click()
 
 void CatalogActions::scanSteps()
 {
-    frmMain &f = m_form;
-    f.cmdResize->setEnabled(false);
-    f.cmdUpload->setEnabled(false);
-    f.cmdResize_Upload->setEnabled(false);
-    f.cmdFTPSettings->setEnabled(false);
-    f.picbRawImage->setVisible(true);
+    m_ui.picbRawImage->setVisible(true);
 
-    f.FileLimit = FolderScan::DefaultFileLimit;
-    f.run.ImagesFound = 0;
-    f.run.FilesScanned = 0;
-    f.run.OverLimitCount = 0;
-    f.run.setCancelRequested(false);
+    m_run.FileLimit = FolderScan::DefaultFileLimit;
+    m_run.ImagesFound = 0;
+    m_run.FilesScanned = 0;
+    m_run.OverLimitCount = 0;
+    m_run.setCancelRequested(false);
 
-    f.List1->clear();
-    f.List1->setToolTip(QString());
-    f.cmdALL->setEnabled(false);
-    f.cmdINV->setEnabled(false);
-    f.cmdNONE->setEnabled(false);
-    f.lstFolders->clear();
-    f.Label1->clear();
-
-    f.cmdExit->setText(u"Cancel"_s);
-    f.cmdSetFolder->setEnabled(false);
-    f.cmdScan->setEnabled(false);
-    f.cmdFDestin->setEnabled(false);
-    f.List1->setEnabled(false);
+    m_ui.List1->clear();
+    m_ui.List1->setToolTip(QString());
+    m_ui.lstFolders->clear();
+    m_ui.Label1->clear();
+    m_ui.cmdExit->setText(u"Cancel"_s);
+    RunControls::apply(m_ui, RunControls::ScanStart, false);
 
     m_progressPending = false;
     m_pendingCaption.clear();
     const QMetaObject::Connection beforePump =
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
                 &CatalogActions::flushProgress);
-    FolderScan scan(*this, Owner, f.FileLimit);
-    scan.GetFileList(f.txtImgRootPath->text());
+    FolderScan scan(*this, Owner, m_run.FileLimit);
+    scan.GetFileList(m_ui.txtImgRootPath->text());
     disconnect(beforePump);
     flushProgress();
 }
 
 void CatalogActions::closingSteps()
 {
-    frmMain &f = m_form;
-    f.setWindowTitle(IdleCaption);
-    f.cmdExit->setText(u"Exit"_s);
-
-    f.cmdSetFolder->setEnabled(true);
-    f.cmdScan->setEnabled(true);
-    f.List1->setEnabled(true);
-    f.cmdFDestin->setEnabled(true);
-    f.cmdFTPSettings->setEnabled(true);
-    f.cmdUpload->setEnabled(false);
-
-    f.List1->setToolTip(CheckTip);
-
-    if (f.run.ImagesFound != 0 && !f.txtFDestin->text().isEmpty()) {
-        f.cmdResize->setEnabled(true);
-        f.cmdUpload->setEnabled(true);
-        f.cmdResize_Upload->setEnabled(true);
-    }
+    m_form.setWindowTitle(IdleCaption);
+    m_ui.cmdExit->setText(u"Exit"_s);
+    RunControls::apply(m_ui, RunControls::ScanEnd, m_run.ImagesFound != 0);
+    m_ui.List1->setToolTip(CheckTip);
+    RunControls::apply(m_ui, RunControls::WhenReady, m_run.ImagesFound != 0);
 
     // A close box pressed during the scan ends the program quietly once the scan has stopped.
-    if (f.run.cancelRequested() && !f.closePending()) {
-        const QString text = f.run.ImagesFound >= f.FileLimit
-                                 ? u"Hit "_s + QString::number(f.FileLimit) + u" file limit!!"_s
+    if (m_run.cancelRequested() && !m_form.closePending()) {
+        const QString text = m_run.ImagesFound >= m_run.FileLimit
+                                 ? u"Hit "_s + QString::number(m_run.FileLimit) + u" file limit!!"_s
                                  : u"Cancelled!!"_s;
-        showMessage(&f, text);
+        showMessage(&m_form, text);
     }
 }
 
@@ -240,7 +205,7 @@ void CatalogActions::flushProgress()
     if (!m_progressPending)
         return;
     m_progressPending = false;
-    m_form.Label1->setText(
+    m_ui.Label1->setText(
         u"%1 images out of %2 scanned!"_s.arg(m_pendingImages, 0, 'f', 0).arg(m_pendingFiles, 0, 'f', 0));
     if (!m_pendingCaption.isEmpty()) {
         m_form.setWindowTitle(m_pendingCaption);
@@ -255,32 +220,32 @@ bool CatalogActions::yieldCancelled()
 
 void CatalogActions::requestCancel()
 {
-    m_form.run.setCancelRequested(true);
+    m_run.setCancelRequested(true);
 }
 
 double CatalogActions::fileSize(const QString &path)
 {
-    return GetFSize(path);
+    return FileSystem::GetFSize(path);
 }
 
 void CatalogActions::addImage(const QString &path)
 {
-    AddListItem(m_form.List1, path);
-    m_form.cmdALL->setEnabled(true);
-    m_form.cmdINV->setEnabled(true);
-    m_form.cmdNONE->setEnabled(true);
+    AddListItem(m_ui.List1, path);
+    m_ui.cmdALL->setEnabled(true);
+    m_ui.cmdINV->setEnabled(true);
+    m_ui.cmdNONE->setEnabled(true);
     m_pendingCaption = u"Scanning "_s + path;
 }
 
 void CatalogActions::addFolder(const QString &path)
 {
-    m_form.lstFolders->addItem(path);
+    m_ui.lstFolders->addItem(path);
 }
 
 void CatalogActions::showProgress(double imagesFound, double filesScanned)
 {
-    m_form.run.ImagesFound = imagesFound;
-    m_form.run.FilesScanned = filesScanned;
+    m_run.ImagesFound = imagesFound;
+    m_run.FilesScanned = filesScanned;
     m_pendingImages = imagesFound;
     m_pendingFiles = filesScanned;
     m_progressPending = true;
@@ -303,29 +268,22 @@ void CatalogActions::cmdINV_Click()
 
 void CatalogActions::bulkTick(const QString &procedure, Tick tick)
 {
-    frmMain &f = m_form;
     guarded(Owner, procedure, [&] {
-        const QList<QWidget *> locked = {f.cmdINV,      f.cmdALL,       f.cmdNONE,          f.cmdFTPSettings,
-                                         f.cmdResize,   f.cmdUpload,    f.cmdResize_Upload, f.cmdSetFolder,
-                                         f.cmdScan,     f.List1,        f.cmdFDestin,       f.cmbResizePct,
-                                         f.cmbTNSize,   f.txtTNPrefix,  f.cmbFTPSizeLimit,  f.cmbMode,
-                                         f.chkRecreate, f.txtRSizeLimit};
         // Inside a running scan or batch the buttons only tick: every control gets back the
         // state the run gave it, so no second run and no change of root can start.
-        const bool insideRun = f.runActive();
+        const bool insideRun = m_form.runActive();
         QList<bool> stateInRun;
         if (insideRun) {
-            for (QWidget *control : locked)
-                stateInRun.append(control->isEnabled());
+            for (const RunControls::Step &step : RunControls::RunStart)
+                stateInRun.append(RunControls::widget(m_ui, step.control)->isEnabled());
         }
-        for (QWidget *control : locked)
-            control->setEnabled(false);
+        RunControls::apply(m_ui, RunControls::RunStart, m_run.ImagesFound != 0);
 
         if (tick == Tick::Clear)
-            f.Label1->clear();
+            m_ui.Label1->clear();
 
-        for (int row = 0; row < f.List1->count(); ++row) {
-            QListWidgetItem *item = f.List1->item(row);
+        for (int row = 0; row < m_ui.List1->count(); ++row) {
+            QListWidgetItem *item = m_ui.List1->item(row);
             switch (tick) {
             case Tick::Set:
                 item->setCheckState(Qt::Checked);
@@ -340,44 +298,26 @@ void CatalogActions::bulkTick(const QString &procedure, Tick tick)
         }
 
         if (insideRun) {
-            for (qsizetype k = 0; k < locked.size(); ++k)
-                locked[k]->setEnabled(stateInRun[k]);
+            for (qsizetype k = 0; k < stateInRun.size(); ++k)
+                RunControls::widget(m_ui, RunControls::RunStart.at(k).control)->setEnabled(stateInRun.at(k));
             return;
         }
-        f.cmdFTPSettings->setEnabled(true);
         // Without a destination root a batch would write below the filesystem root, so the
         // batch buttons wait for one.
-        const bool haveDestination = !f.txtFDestin->text().isEmpty();
-        f.cmdResize->setEnabled(haveDestination);
-        f.cmdUpload->setEnabled(haveDestination);
-        f.cmdResize_Upload->setEnabled(haveDestination);
-        f.cmdSetFolder->setEnabled(true);
-        f.cmdScan->setEnabled(true);
-        f.List1->setEnabled(true);
-        f.cmdFDestin->setEnabled(true);
-        f.cmbResizePct->setEnabled(true);
-        f.cmbTNSize->setEnabled(true);
-        f.txtTNPrefix->setEnabled(f.cmbTNSize->currentText() != u"Disabled"_s);
-        f.cmbFTPSizeLimit->setEnabled(true);
-        f.cmbMode->setEnabled(true);
-        f.chkRecreate->setEnabled(true);
-        f.txtRSizeLimit->setEnabled(true);
-        f.cmdINV->setEnabled(true);
-        f.cmdALL->setEnabled(true);
-        f.cmdNONE->setEnabled(true);
+        RunControls::apply(m_ui, RunControls::TickingEnd, m_run.ImagesFound != 0);
     });
 }
 
 void CatalogActions::List1_ItemClicked(int row)
 {
-    if (row >= 0 && row == m_rowBeforePress && row == m_form.List1->currentRow())
+    if (row >= 0 && row == m_rowBeforePress && row == m_ui.List1->currentRow())
         List1_Click();
 }
 
 void CatalogActions::List1_Click()
 {
     guarded(Owner, u"List1_Click"_s, [&] {
-        const QListWidgetItem *item = m_form.List1->currentItem();
+        const QListWidgetItem *item = m_ui.List1->currentItem();
         if (!item)
             return;
         const QString path = item->text();
@@ -389,15 +329,15 @@ void CatalogActions::List1_Click()
         // Decoded straight to the preview's size: the picture is stretched to the box anyway,
         // and a camera photo decodes much faster scaled.
         QImageReader reader(path);
-        if (!m_form.picbRawImage->size().isEmpty())
-            reader.setScaledSize(m_form.picbRawImage->size());
+        if (!m_ui.picbRawImage->size().isEmpty())
+            reader.setScaledSize(m_ui.picbRawImage->size());
         const QImage picture = reader.read();
         if (picture.isNull())
             throw RunTimeError(InvalidPicture, u"Invalid picture: "_s + reader.errorString());
-        m_form.picbRawImage->setPixmap(QPixmap::fromImage(picture));
+        m_ui.picbRawImage->setPixmap(QPixmap::fromImage(picture));
 
-        const double bytes = GetFSize(path);
-        m_form.txtImgDimensions->setText(DimensionLine(height, width, bitsPerPixel, bytes));
-        m_form.picbRawImage->setToolTip(m_form.txtImgDimensions->text());
+        const double bytes = FileSystem::GetFSize(path);
+        m_ui.txtImgDimensions->setText(DimensionLine(height, width, bitsPerPixel, bytes));
+        m_ui.picbRawImage->setToolTip(m_ui.txtImgDimensions->text());
     });
 }

@@ -7,6 +7,8 @@
 
 class QListWidget;
 class frmMain;
+struct MainControls;
+struct RunState;
 
 // The image catalogue on the main window: choosing the image root, the folder scan that fills
 // the image list and the hidden folder list, bulk ticking and the preview of one image.
@@ -15,12 +17,10 @@ class CatalogActions : public QObject, private ScanHost
     Q_OBJECT
 
 public:
-    explicit CatalogActions(frmMain &form);
+    CatalogActions(frmMain &form, MainControls &ui, RunState &run);
 
     // Appends an entry and widens the list's horizontal scroll range to cover it.
     static void AddListItem(QListWidget *list, const QString &text);
-    // The size of a file in bytes; 0 for an empty path, or, reported, for one that cannot be read.
-    static double GetFSize(const QString &path);
 
 public slots:
     void cmdSetFolder_Click();
@@ -55,6 +55,8 @@ private:
     void showProgress(double imagesFound, double filesScanned) override;
 
     frmMain &m_form;
+    MainControls &m_ui;
+    RunState &m_run;
     QObject *m_listViewport = nullptr;
     // The row that was current when the mouse went down: a click on it previews it again.
     int m_rowBeforePress = -1;

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "ResizeBatchHost.h"
+
 #include <QObject>
 #include <QString>
 
 class QLineEdit;
 class frmMain;
+struct MainControls;
+struct RunState;
 
-// The main window's resize rules and the resize batch: the handlers of the rule controls and
-// of the Resize button.
-class ResizeActions : public QObject
+// The main window's resize rules and the Resize button: the handlers of the rule controls,
+// and the window's side of the resize batch.
+class ResizeActions : public QObject, private ResizeBatchHost
 {
     Q_OBJECT
 
@@ -23,7 +27,7 @@ public:
         ProcessorMissing,
     };
 
-    explicit ResizeActions(frmMain &form);
+    ResizeActions(frmMain &form, MainControls &ui, RunState &run);
 
     // The resize batch over List1. Does not take the run lock: the caller holds it.
     BatchResult runResizeBatch();
@@ -48,28 +52,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct EntryPaths
-    {
-        QString folder;
-        QString output;
-        QString thumbnail;
-    };
-    struct Batch;
-
     void resetLimitText();
-    bool destinationIsImageRoot() const;
-    void startBatch();
-    // False when Cancel stopped the batch.
-    bool processEntry(Batch &batch, int index);
-    void useProcessor(Batch &batch, int index);
-    void prepareEntry(int index);
-    EntryPaths pathsOf(const QString &destination, qsizetype lastSeparator) const;
-    bool thumbnailsWanted() const;
-    void markBySize(int index, const QString &output);
-    double GetFSize(const QString &path);
     void restoreControls(int processed);
-    void finishBatch(int processed);
+
+    bool yieldCancelled() override;
+    void setCaption(const QString &caption) override;
+    void setStatus(const QString &text) override;
+    void setTicked(int index, bool ticked) override;
+    void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
 
     frmMain &m_form;
-    QLineEdit *m_limitBox = nullptr;
+    MainControls &m_ui;
+    RunState &m_run;
 };

@@ -4,8 +4,6 @@
 #include "frmError.h"
 #include "frmMain.h"
 
-#include <QPushButton>
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -28,9 +26,7 @@ void Main()
     // An error report gives the main window back its Exit button, creating the window (hidden)
     // when an error comes before it exists.
     frmError::setLoadHook([] {
-        frmMain *window = mainWindow();
-        window->cmdExit->setEnabled(true);
-        window->cmdExit->setText(u"Exit"_s);
+        mainWindow()->giveBackExit();
     });
     auto *about = new frmAbout;
     about->setAttribute(Qt::WA_DeleteOnClose);

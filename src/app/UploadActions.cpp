@@ -3,6 +3,9 @@
 #include "CurlFtpClient.h"
 #include "ErrorGuard.h"
 #include "FTPStatus.h"
+#include "MainControls.h"
+#include "RunControls.h"
+#include "RunState.h"
 #include "UploadBatch.h"
 #include "Yield.h"
 #include "frmFTPSettings.h"
@@ -26,10 +29,10 @@ const QString UploadTooltip = u"Unchecked - FTP Upload File / Checked - DO NOT F
 class RunLock
 {
 public:
-    explicit RunLock(frmMain &form) : m_form(form) {}
+    RunLock(frmMain &form, RunState &run) : m_form(form), m_run(run) {}
     ~RunLock()
     {
-        m_form.ResizeUploadActive = false;
+        m_run.ResizeUploadActive = false;
         m_form.endRun();
     }
     RunLock(const RunLock &) = delete;
@@ -37,19 +40,20 @@ public:
 
 private:
     frmMain &m_form;
+    RunState &m_run;
 };
 
 } // namespace
 
-UploadActions::UploadActions(frmMain &form)
-    : QObject(&form), m_form(form), m_clientFactory([] {
+UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
+    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([] {
           // The window keeps repainting, and Cancel can be pressed, while a step waits on the server.
           return std::make_unique<CurlFtpClient>(CurlFtpClient::Timeouts{}, &Yield);
       })
 {
-    connect(form.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);
-    connect(form.cmdUpload, &QPushButton::clicked, this, &UploadActions::cmdUpload_Click);
-    connect(form.cmdResize_Upload, &QPushButton::clicked, this, &UploadActions::cmdResize_Upload_Click);
+    connect(ui.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);
+    connect(ui.cmdUpload, &QPushButton::clicked, this, &UploadActions::cmdUpload_Click);
+    connect(ui.cmdResize_Upload, &QPushButton::clicked, this, &UploadActions::cmdResize_Upload_Click);
     form.installEventFilter(this);
 }
 
@@ -76,7 +80,7 @@ void UploadActions::cmdUpload_Click()
     guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] {
         if (!m_form.tryBeginRun())
             return;
-        RunLock lock(m_form);
+        RunLock lock(m_form, m_run);
         m_closeRequested = false;
         runUploadBatch();
     });
@@ -87,22 +91,36 @@ void UploadActions::cmdResize_Upload_Click()
     guarded(u"frmMain"_s, u"cmdResize_Upload_Click"_s, [&] {
         if (!m_form.tryBeginRun())
             return;
-        RunLock lock(m_form);
+        RunLock lock(m_form, m_run);
         m_closeRequested = false;
-        m_form.ResizeUploadActive = true;
+        m_run.ResizeUploadActive = true;
         const bool resizeStarted = !m_resizeBatch || m_resizeBatch();
         // The upload runs whatever way the resize ended, unless the program is closing or the
         // resize refused to start (its destination would be the photos themselves).
         if (resizeStarted && !m_closeRequested)
             runUploadBatch();
-        if (m_form.chkExit->isChecked())
+        if (m_ui.chkExit->isChecked())
             closeProgramWindows();
     });
 }
 
 void UploadActions::runUploadBatch()
 {
-    UploadBatch batch(*this, m_clientFactory());
+    RunControls::apply(m_ui, RunControls::RunStart, m_run.ImagesFound != 0);
+    m_ui.List1->setToolTip(UploadTooltip);
+    m_run.setCancelRequested(false);
+    m_ui.cmdExit->setText(u"Cancel"_s);
+    m_ui.Label1->clear();
+
+    UploadInputs inputs{FtpSettings::read(),        m_ui.txtImgRootPath->text(), m_ui.txtFDestin->text(),
+                        m_ui.txtTNPrefix->text(),   m_ui.cmbTNSize->currentText(), {}, {}, {}};
+    for (int row = 0; row < m_ui.lstFolders->count(); ++row)
+        inputs.folders.append(m_ui.lstFolders->item(row)->text());
+    for (int row = 0; row < m_ui.List1->count(); ++row) {
+        inputs.entries.append(m_ui.List1->item(row)->text());
+        inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
+    }
+    UploadBatch batch(inputs, m_run, *this, m_clientFactory());
     UploadBatch::Outcome outcome = UploadBatch::Outcome::Refused;
     if (!guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] { outcome = batch.run(); })) {
         batch.abandon();
@@ -110,17 +128,17 @@ void UploadActions::runUploadBatch()
     }
     if (m_closeRequested)
         return;
-    if (!m_form.ResizeUploadActive && m_form.chkExit->isChecked()) {
+    if (!m_run.ResizeUploadActive && m_ui.chkExit->isChecked()) {
         closeProgramWindows();
         return;
     }
-    if (m_form.run.cancelRequested()) {
-        if (m_form.run.ImagesFound < m_form.FileLimit)
+    if (m_run.cancelRequested()) {
+        if (m_run.ImagesFound < m_run.FileLimit)
             showMessage(&m_form, u"Cancelled!!"_s);
         return;
     }
     // A Resize & Upload run that exits when complete ends the program instead.
-    if (outcome == UploadBatch::Outcome::CompleteWithErrors && !m_form.chkExit->isChecked())
+    if (outcome == UploadBatch::Outcome::CompleteWithErrors && !m_ui.chkExit->isChecked())
         showBox(UploadBatch::failureText(batch.failedFiles()), u"FTP Error!!"_s,
                 MessageBoxService::Icon::Critical);
 }
@@ -139,170 +157,41 @@ bool UploadActions::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-QString UploadActions::imageRoot() const
-{
-    return m_form.txtImgRootPath->text();
-}
-
-QString UploadActions::destinationRoot() const
-{
-    return m_form.txtFDestin->text();
-}
-
-QString UploadActions::thumbnailPrefix() const
-{
-    return m_form.txtTNPrefix->text();
-}
-
-QString UploadActions::thumbnailSize() const
-{
-    return m_form.cmbTNSize->currentText();
-}
-
-QStringList UploadActions::folderEntries() const
-{
-    QStringList entries;
-    for (int i = 0; i < m_form.lstFolders->count(); ++i)
-        entries.append(m_form.lstFolders->item(i)->text());
-    return entries;
-}
-
-int UploadActions::imageCount() const
-{
-    return m_form.List1->count();
-}
-
-QString UploadActions::imageAt(int index) const
-{
-    return m_form.List1->item(index)->text();
-}
-
-bool UploadActions::imageTicked(int index) const
-{
-    return m_form.List1->item(index)->checkState() == Qt::Checked;
-}
-
-void UploadActions::lockControls()
-{
-    frmMain &f = m_form;
-    for (QWidget *w : {static_cast<QWidget *>(f.cmdALL), static_cast<QWidget *>(f.cmdINV),
-                       static_cast<QWidget *>(f.cmdNONE)})
-        w->setEnabled(false);
-    f.List1->setToolTip(UploadTooltip);
-    for (QPushButton *b : {f.cmdFTPSettings, f.cmdResize, f.cmdUpload, f.cmdResize_Upload})
-        b->setEnabled(false);
-    f.run.setCancelRequested(false);
-    f.cmdExit->setText(u"Cancel"_s);
-    for (QWidget *w : {static_cast<QWidget *>(f.cmdSetFolder), static_cast<QWidget *>(f.cmdScan),
-                       static_cast<QWidget *>(f.List1), static_cast<QWidget *>(f.cmdFDestin),
-                       static_cast<QWidget *>(f.cmbResizePct), static_cast<QWidget *>(f.cmbTNSize),
-                       static_cast<QWidget *>(f.txtTNPrefix), static_cast<QWidget *>(f.cmbFTPSizeLimit),
-                       static_cast<QWidget *>(f.cmbMode), static_cast<QWidget *>(f.chkRecreate),
-                       static_cast<QWidget *>(f.txtRSizeLimit)})
-        w->setEnabled(false);
-    f.Label1->clear();
-}
-
-void UploadActions::restoreControls()
-{
-    frmMain &f = m_form;
-    for (QPushButton *b : {f.cmdALL, f.cmdINV, f.cmdNONE})
-        b->setEnabled(true);
-    f.setWindowTitle(u"Pexa Resizer"_s);
-    f.cmdExit->setText(u"Exit"_s);
-    for (QWidget *w : {static_cast<QWidget *>(f.cmdSetFolder), static_cast<QWidget *>(f.cmdScan),
-                       static_cast<QWidget *>(f.List1), static_cast<QWidget *>(f.cmdFDestin),
-                       static_cast<QWidget *>(f.cmdFTPSettings), static_cast<QWidget *>(f.cmbResizePct),
-                       static_cast<QWidget *>(f.cmbTNSize)})
-        w->setEnabled(true);
-    f.txtTNPrefix->setEnabled(f.cmbTNSize->currentText() != u"Disabled"_s);
-    for (QWidget *w : {static_cast<QWidget *>(f.cmbFTPSizeLimit), static_cast<QWidget *>(f.cmbMode),
-                       static_cast<QWidget *>(f.chkRecreate), static_cast<QWidget *>(f.txtRSizeLimit)})
-        w->setEnabled(true);
-    f.cmdUpload->setEnabled(false);
-    if (f.run.ImagesFound != 0 && !f.txtFDestin->text().isEmpty()) {
-        for (QPushButton *b : {f.cmdResize, f.cmdUpload, f.cmdResize_Upload})
-            b->setEnabled(true);
-    }
-}
-
-void UploadActions::clearUploadedList()
-{
-    frmMain &f = m_form;
-    f.List1->clear();
-    f.List1->setToolTip(QString());
-    f.run.ImagesFound = 0;
-    for (QPushButton *b : {f.cmdResize, f.cmdUpload, f.cmdResize_Upload})
-        b->setEnabled(false);
-    f.picbRawImage->hide();
-}
-
 bool UploadActions::yieldCancelled()
 {
     return m_form.yieldCancelled();
 }
 
-bool UploadActions::cancelRequested() const
+void UploadActions::restoreControls()
 {
-    return m_form.run.cancelRequested();
+    m_form.setWindowTitle(u"Pexa Resizer"_s);
+    m_ui.cmdExit->setText(u"Exit"_s);
+    RunControls::apply(m_ui, RunControls::UploadEnd, m_run.ImagesFound != 0);
+    RunControls::apply(m_ui, RunControls::WhenReady, m_run.ImagesFound != 0);
 }
 
-void UploadActions::setCancelRequested(bool requested)
+void UploadActions::clearUploadedList()
 {
-    m_form.run.setCancelRequested(requested);
+    m_ui.List1->clear();
+    m_ui.List1->setToolTip(QString());
+    m_run.ImagesFound = 0;
+    RunControls::apply(m_ui, RunControls::ListCleared, false);
+    m_ui.picbRawImage->hide();
 }
 
-void UploadActions::showProgress()
+UploadProgress &UploadActions::openProgress()
 {
     if (m_status) {
         m_status->startRun();
     } else {
         m_status = new FTPStatus;
-        connect(m_status, &FTPStatus::cancelClicked, this, [this] { m_form.run.setCancelRequested(true); });
+        connect(m_status, &FTPStatus::cancelClicked, this, [this] { m_run.setCancelRequested(true); });
     }
     m_status->show();
     m_status->raise();
     // The window appears before the connection attempt, which can take a while.
     YieldNow();
-}
-
-void UploadActions::addLine(const QString &line)
-{
-    if (m_status)
-        m_status->addLine(line);
-}
-
-void UploadActions::setFileInProgress(const QString &text)
-{
-    if (m_status)
-        m_status->txtFIPG->setText(text);
-}
-
-void UploadActions::repaintProgress()
-{
-    if (!m_status)
-        return;
-    // The list places new lines only when laid out, so lay it out before painting.
-    m_status->FTPStatusMsgs->doItemsLayout();
-    m_status->repaint();
-}
-
-void UploadActions::showTransfer(qint64 sent, qint64 total)
-{
-    if (m_status)
-        m_status->showTransfer(sent, total);
-}
-
-void UploadActions::showFileCount(int done, int total)
-{
-    if (m_status)
-        m_status->showFileCount(done, total);
-}
-
-void UploadActions::finishProgress()
-{
-    if (m_status)
-        m_status->cmdCancel->setText(u"Exit"_s);
+    return *m_status;
 }
 
 void UploadActions::showBox(const QString &text, const QString &title, MessageBoxService::Icon icon)

@@ -10,17 +10,19 @@
 #include <memory>
 
 class frmMain;
+struct MainControls;
+struct RunState;
 
-// The main window's FTP handlers: the settings dialog, Upload, and Resize & Upload. Also what
-// the upload batch needs of the main window and the progress window.
-class UploadActions : public QObject, public UploadHost
+// The main window's FTP handlers: the settings dialog, Upload, and Resize & Upload, and the
+// window's side of the upload batch.
+class UploadActions : public QObject, private UploadHost
 {
     Q_OBJECT
 
 public:
     using ClientFactory = std::function<std::unique_ptr<FtpClient>()>;
 
-    explicit UploadActions(frmMain &form);
+    UploadActions(frmMain &form, MainControls &ui, RunState &run);
 
     // The FTP client each run gets; the real one unless a test sets another.
     void setClientFactory(ClientFactory factory);
@@ -30,28 +32,6 @@ public:
     // The progress window, or nullptr when it is not open.
     FTPStatus *statusWindow() const { return m_status; }
 
-    QString imageRoot() const override;
-    QString destinationRoot() const override;
-    QString thumbnailPrefix() const override;
-    QString thumbnailSize() const override;
-    QStringList folderEntries() const override;
-    int imageCount() const override;
-    QString imageAt(int index) const override;
-    bool imageTicked(int index) const override;
-    void lockControls() override;
-    void restoreControls() override;
-    void clearUploadedList() override;
-    bool yieldCancelled() override;
-    bool cancelRequested() const override;
-    void setCancelRequested(bool requested) override;
-    void showProgress() override;
-    void addLine(const QString &line) override;
-    void setFileInProgress(const QString &text) override;
-    void repaintProgress() override;
-    void showTransfer(qint64 sent, qint64 total) override;
-    void showFileCount(int done, int total) override;
-    void finishProgress() override;
-    void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
 
 public slots:
     void cmdFTPSettings_Click();
@@ -65,7 +45,15 @@ private:
     void runUploadBatch();
     void closeProgramWindows();
 
+    bool yieldCancelled() override;
+    void restoreControls() override;
+    void clearUploadedList() override;
+    UploadProgress &openProgress() override;
+    void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
+
     frmMain &m_form;
+    MainControls &m_ui;
+    RunState &m_run;
     QPointer<FTPStatus> m_status;
     ClientFactory m_clientFactory;
     std::function<bool()> m_resizeBatch;

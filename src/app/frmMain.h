@@ -1,26 +1,19 @@
 #pragma once
 
+#include "MainControls.h"
 #include "RunState.h"
 
 #include <QMainWindow>
 #include <cstdint>
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QMenu;
-class QPushButton;
 class TrayIcon;
 class CatalogActions;
 class UploadActions;
 class ResizeActions;
 
 // The main window: the image list, the rule controls and the buttons that start a scan or a
-// batch. Controls carry their names as public members and object names so that the actions
-// that drive them, tests and accessibility tools find them.
+// batch. Controls carry their names as object names, so tests and accessibility tools find
+// them; the adapters that drive them get them from the window.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -32,53 +25,8 @@ public:
     // The live main window, or nullptr when there is none.
     static frmMain *current();
 
-    QPushButton *cmdSetFolder = nullptr;
-    QLineEdit *txtImgRootPath = nullptr;
-    QPushButton *cmdScan = nullptr;
-    QPushButton *cmdINV = nullptr;
-    QPushButton *cmdALL = nullptr;
-    QPushButton *cmdNONE = nullptr;
-    QListWidget *lstFolders = nullptr;
-    QPushButton *cmdExit = nullptr;
-    QListWidget *List1 = nullptr;
-    QLabel *picbRawImage = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *txtImgDimensions = nullptr;
-    QPushButton *cmdFDestin = nullptr;
-    QLineEdit *txtFDestin = nullptr;
-    QLabel *Label2 = nullptr;
-    QComboBox *cmbResizePct = nullptr;
-    QLabel *Label4 = nullptr;
-    QComboBox *cmbMode = nullptr;
-    QLabel *Label3 = nullptr;
-    QLineEdit *txtRSizeLimit = nullptr;
-    QLabel *Label5 = nullptr;
-    QComboBox *cmbFTPSizeLimit = nullptr;
-    QPushButton *cmdFTPSettings = nullptr;
-    QCheckBox *chkRecreate = nullptr;
-    QLabel *Label6 = nullptr;
-    QComboBox *cmbTNSize = nullptr;
-    QLabel *Label7 = nullptr;
-    QLineEdit *txtTNPrefix = nullptr;
-    QCheckBox *chkExit = nullptr;
-    QPushButton *cmdResize = nullptr;
-    QPushButton *cmdUpload = nullptr;
-    QPushButton *cmdResize_Upload = nullptr;
-
-    QAction *HideInTray = nullptr;
-    QMenu *Help = nullptr;
-    QAction *mnuAbout = nullptr;
-    QAction *mnuHome = nullptr;
-    QAction *mnuUpdateChk = nullptr;
-    QAction *mnuSubscribe = nullptr;
-    QAction *mnuFakeError = nullptr;
-
     // The process-wide run state the scan and the batches share.
-    RunState run;
-    // The scan's image limit, set by each scan.
-    int32_t FileLimit = 0;
-    // True while Resize & Upload runs.
-    bool ResizeUploadActive = false;
+    RunState &runState() { return m_run; }
 
     // Only one scan or batch runs at a time: a run starts only when this returns true and
     // calls endRun() when it is over, whatever way it ends.
@@ -97,6 +45,8 @@ public:
     TrayIcon *trayIcon() const { return m_tray; }
     // The resize rules and batch, for Resize & Upload.
     ResizeActions *resizeActions() const { return m_resize; }
+    // After an error report: the Exit button enabled and reading Exit.
+    void giveBackExit();
 
 public slots:
     void cmdExit_Click();
@@ -118,6 +68,8 @@ private:
     void Form_Load();
     void applyStoredSettings();
 
+    MainControls m_ui;
+    RunState m_run;
     TrayIcon *m_tray = nullptr;
     CatalogActions *m_catalog = nullptr;
     UploadActions *m_upload = nullptr;

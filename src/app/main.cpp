@@ -1,3 +1,4 @@
+#include "DesktopServices.h"
 #include "ErrorGuard.h"
 #include "StartUp.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"PexaResizer"_s);
     QApplication::setOrganizationName(u"PexaResizer"_s);
+    DesktopServices::install();
     if (!guarded(u"global"_s, u"Main"_s, Main))
         return 1;
     return QApplication::exec();

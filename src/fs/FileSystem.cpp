@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "ErrorGuard.h"
 #include "RunTimeError.h"
 
 #include <QAtomicInteger>
@@ -136,6 +137,13 @@ void CopyFile(const QString &source, const QString &target, bool overwrite)
         ::unlink(temporaryName.constData());
         throw RunTimeError::fromErrno(failure, destination);
     }
+}
+
+double GetFSize(const QString &path)
+{
+    double size = 0;
+    guarded(u"frmMain"_s, u"GetFSize"_s, [&] { size = FileSize(path); });
+    return size;
 }
 
 double FileSize(const QString &path)

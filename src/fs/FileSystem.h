@@ -29,6 +29,8 @@ void CopyFile(const QString &source, const QString &target, bool overwrite);
 
 // The size of a file in bytes. An empty path gives 0 without touching the disk.
 double FileSize(const QString &path);
+// The same, but a file that cannot be read is reported and counts as 0.
+double GetFSize(const QString &path);
 
 // The names of a folder's entries (files and folders, hidden ones included, "." and ".."
 // left out) in the order the system lists them. The whole listing is read before returning.

@@ -7,10 +7,6 @@
 // The port as the settings dialog and the upload read its text: by its leading number.
 namespace PortText {
 
-// The number the text starts with, read leniently (blanks inside it skipped, "&H" hexadecimal),
-// or 0 when it starts with none. "8080abc" gives 8080.
-double leadingNumber(const QString &text);
-
 // Whether the dialog keeps a port text as typed: its number lies above 0 and below 65535.
 bool acceptedWhileTyping(const QString &text);
 

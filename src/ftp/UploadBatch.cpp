@@ -2,16 +2,15 @@
 
 #include "DestinationPath.h"
 #include "FileSystem.h"
-#include "FtpPassword.h"
 #include "PortText.h"
-#include "Settings.h"
+#include "RunState.h"
 #include "UploadHost.h"
+#include "UploadProgress.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString SettingsFileName = u"settings.ini"_s;
 const QString ErrorTitle = u"FTP Error!!"_s;
 
 QString lastPiece(const QString &path)
@@ -35,8 +34,9 @@ QString spelledBelowRoot(const QString &relative, const QString &imageRoot)
 
 } // namespace
 
-UploadBatch::UploadBatch(UploadHost &host, std::unique_ptr<FtpClient> client)
-    : m_host(host), m_client(std::move(client))
+UploadBatch::UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host,
+                         std::unique_ptr<FtpClient> client)
+    : m_inputs(inputs), m_run(run), m_host(host), m_client(std::move(client))
 {}
 
 UploadBatch::~UploadBatch() = default;
@@ -51,15 +51,12 @@ QString UploadBatch::failureText(int failedFiles)
 UploadBatch::Outcome UploadBatch::run()
 {
     m_failedFiles = 0;
-    m_host.lockControls();
-    const Settings settings = readSettings();
     Outcome outcome = Outcome::Refused;
-    if (settings.address.isEmpty() || settings.username.isEmpty() || settings.password.isEmpty() ||
-        settings.port.isEmpty() || settings.root.isEmpty()) {
+    if (!m_inputs.server.complete()) {
         m_host.showBox(u"FTP Settings not correct!!"_s, ErrorTitle, MessageBoxService::Icon::Critical);
     } else {
-        m_host.showProgress();
-        outcome = transfer(settings);
+        m_progress = &m_host.openProgress();
+        outcome = transfer();
     }
     finish();
     return outcome;
@@ -70,22 +67,9 @@ void UploadBatch::abandon()
     finish();
 }
 
-UploadBatch::Settings UploadBatch::readSettings() const
+UploadBatch::Outcome UploadBatch::transfer()
 {
-    auto stored = [](const QString &key) { return ReadIniValue(SettingsFileName, u"ftp"_s, key); };
-    Settings settings;
-    settings.address = stored(u"address"_s);
-    settings.username = stored(u"username"_s);
-    const QString password = stored(u"password"_s);
-    if (!password.isEmpty())
-        settings.password = FtpPassword::fromStored(password);
-    settings.port = stored(u"port"_s);
-    settings.root = stored(u"root"_s);
-    return settings;
-}
-
-UploadBatch::Outcome UploadBatch::transfer(const Settings &settings)
-{
+    const FtpSettings &settings = m_inputs.server;
     m_opened = m_client->open();
     if (!m_opened) {
         fail(u"ERROR: Failed access the internet!!"_s, u"FTP Connection Error!!"_s);
@@ -101,7 +85,7 @@ UploadBatch::Outcome UploadBatch::transfer(const Settings &settings)
         return Outcome::Refused;
     }
     line(u"CD "_s + settings.root);
-    m_host.addLine(u"Finding/Creating Folders on FTP Root"_s);
+    m_progress->addLine(u"Finding/Creating Folders on FTP Root"_s);
     line(u" - This may take time, be patient!"_s);
 
     if (!folderPhase()) {
@@ -132,8 +116,8 @@ bool UploadBatch::locateRoot(const QString &root)
 // False when the phase was cancelled, by the user or by a folder that cannot be had.
 bool UploadBatch::folderPhase()
 {
-    const QString imageRoot = m_host.imageRoot();
-    const QStringList entries = m_host.folderEntries();
+    const QString imageRoot = m_inputs.imageRoot;
+    const QStringList entries = m_inputs.folders;
     for (const QString &entry : entries) {
         if (m_host.yieldCancelled())
             return false;
@@ -166,7 +150,7 @@ bool UploadBatch::folderPhase()
         if (failed) {
             line(u"ERROR: Cannot find/create "_s + spelledBelowRoot(relative, imageRoot));
             m_host.showBox(u"Cannot find/create folder!!"_s, ErrorTitle, MessageBoxService::Icon::Critical);
-            m_host.setCancelRequested(true);
+            m_run.setCancelRequested(true);
             return false;
         }
         for (int level = 0; level < levels; ++level)
@@ -177,12 +161,12 @@ bool UploadBatch::folderPhase()
 
 UploadBatch::Outcome UploadBatch::filePhase()
 {
-    const int count = m_host.imageCount();
+    const int count = static_cast<int>(m_inputs.entries.size());
     int toSend = 0;
     for (int i = 0; i < count; ++i)
-        toSend += m_host.imageTicked(i) ? 0 : 1;
+        toSend += m_inputs.ticked.at(i) ? 0 : 1;
     int done = 0;
-    m_host.showFileCount(done, toSend);
+    m_progress->showFileCount(done, toSend);
 
     bool cancelled = false;
     for (int i = 0; i < count; ++i) {
@@ -190,36 +174,36 @@ UploadBatch::Outcome UploadBatch::filePhase()
             cancelled = true;
             break;
         }
-        if (m_host.imageTicked(i))
+        if (m_inputs.ticked.at(i))
             continue;
         if (m_host.yieldCancelled()) {
             cancelled = true;
             break;
         }
-        const QString entry = m_host.imageAt(i);
-        const QString relative = DestinationPath::relativeToRoot(entry, m_host.imageRoot());
-        const QString remoteFolder = spelledBelowRoot(withoutLastPiece(relative), m_host.imageRoot());
+        const QString entry = m_inputs.entries.at(i);
+        const QString relative = DestinationPath::relativeToRoot(entry, m_inputs.imageRoot);
+        const QString remoteFolder = spelledBelowRoot(withoutLastPiece(relative), m_inputs.imageRoot);
         if (remoteFolder != m_currentFolder && !enterRemoteFolder(remoteFolder)) {
             line(u"Failed to locate "_s + remoteFolder);
-            m_host.setCancelRequested(true);
+            m_run.setCancelRequested(true);
             cancelled = true;
             break;
         }
         sendEntry(i);
-        m_host.showFileCount(++done, toSend);
+        m_progress->showFileCount(++done, toSend);
     }
 
-    if (cancelled || m_host.cancelRequested()) {
-        m_host.setFileInProgress(u"Operation Cancelled!!"_s);
+    if (cancelled || m_run.cancelRequested()) {
+        m_progress->setFileInProgress(u"Operation Cancelled!!"_s);
         line(u"Operation cancelled."_s);
         return Outcome::Cancelled;
     }
     if (m_failedFiles > 0) {
-        m_host.setFileInProgress(u"Operation Completed with Errors!!"_s);
+        m_progress->setFileInProgress(u"Operation Completed with Errors!!"_s);
         line(failureText(m_failedFiles));
         return Outcome::CompleteWithErrors;
     }
-    m_host.setFileInProgress(u"Operation Complete."_s);
+    m_progress->setFileInProgress(u"Operation Complete."_s);
     line(u"Files Successfully copied."_s);
     m_host.clearUploadedList();
     return Outcome::Complete;
@@ -252,12 +236,12 @@ void UploadBatch::leaveLevels()
 
 void UploadBatch::sendEntry(int index)
 {
-    const QString entry = m_host.imageAt(index);
-    const QString prefix = m_host.thumbnailPrefix();
-    const QString localImage = DestinationPath::forEntry(entry, m_host.imageRoot(), m_host.destinationRoot());
+    const QString entry = m_inputs.entries.at(index);
+    const QString prefix = m_inputs.thumbnailPrefix;
+    const QString localImage = DestinationPath::forEntry(entry, m_inputs.imageRoot, m_inputs.destinationRoot);
     const QString fileName = lastPiece(localImage);
     const QString localThumbnail = DestinationPath::join(withoutLastPiece(localImage), prefix + fileName);
-    m_host.setFileInProgress(localImage);
+    m_progress->setFileInProgress(localImage);
 
     if (!FileSystem::FileExists(localImage)) {
         ++m_failedFiles;
@@ -270,7 +254,7 @@ void UploadBatch::sendEntry(int index)
         return;
     }
     // With no prefix there is no thumbnail of its own: the path names the image itself.
-    if (prefix.isEmpty() || m_host.thumbnailSize() == u"Disabled"_s ||
+    if (prefix.isEmpty() || m_inputs.thumbnailSize == u"Disabled"_s ||
         !FileSystem::FileExists(localThumbnail))
         return;
     if (!put(localThumbnail, prefix + fileName)) {
@@ -281,9 +265,9 @@ void UploadBatch::sendEntry(int index)
 
 bool UploadBatch::put(const QString &localPath, const QString &remoteName)
 {
-    m_host.showTransfer(0, 0);
+    m_progress->showTransfer(0, 0);
     return m_client->putFile(localPath, remoteName,
-                             [this](qint64 sent, qint64 total) { m_host.showTransfer(sent, total); });
+                             [this](qint64 sent, qint64 total) { m_progress->showTransfer(sent, total); });
 }
 
 void UploadBatch::fail(const QString &text, const QString &box)
@@ -294,8 +278,8 @@ void UploadBatch::fail(const QString &text, const QString &box)
 
 void UploadBatch::line(const QString &text)
 {
-    m_host.addLine(text);
-    m_host.repaintProgress();
+    m_progress->addLine(text);
+    m_progress->repaintNow();
 }
 
 void UploadBatch::finish()
@@ -304,5 +288,6 @@ void UploadBatch::finish()
         m_client->close();
     m_opened = false;
     m_host.restoreControls();
-    m_host.finishProgress();
+    if (m_progress)
+        m_progress->finishRun();
 }

@@ -1,15 +1,35 @@
 #pragma once
 
 #include "FtpClient.h"
+#include "FtpSettings.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class UploadHost;
+class UploadProgress;
+struct RunState;
+
+// What an upload reads when it starts: the server, the roots, the thumbnail rule, the folders
+// and entries of the last scan with their ticks.
+struct UploadInputs
+{
+    FtpSettings server;
+    QString imageRoot;
+    QString destinationRoot;
+    QString thumbnailPrefix;
+    QString thumbnailSize;
+    // The hidden folder list, every entry whatever the ticks.
+    QStringList folders;
+    QStringList entries;
+    QList<bool> ticked;
+};
 
 // The upload: finds or creates below the FTP root every folder of the last scan, then sends
 // every unticked image's counterpart and its thumbnail, writing each step into the progress
-// window. Runs to its end on the calling thread.
+// window. Runs to its end on the calling thread, with the main window's controls locked.
 class UploadBatch
 {
 public:
@@ -22,10 +42,10 @@ public:
         CompleteWithErrors,
     };
 
-    UploadBatch(UploadHost &host, std::unique_ptr<FtpClient> client);
+    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host, std::unique_ptr<FtpClient> client);
     ~UploadBatch();
 
-    // Everything from locking the main window to giving its controls back.
+    // Everything from the settings check to giving the controls back.
     Outcome run();
     // After an unexpected error: closes the connection and gives the controls back.
     void abandon();
@@ -36,17 +56,7 @@ public:
     static QString failureText(int failedFiles);
 
 private:
-    struct Settings
-    {
-        QString address;
-        QString username;
-        QString password;
-        QString port;
-        QString root;
-    };
-
-    Settings readSettings() const;
-    Outcome transfer(const Settings &settings);
+    Outcome transfer();
     bool locateRoot(const QString &root);
     bool folderPhase();
     Outcome filePhase();
@@ -58,7 +68,10 @@ private:
     void line(const QString &text);
     void finish();
 
+    UploadInputs m_inputs;
+    RunState &m_run;
     UploadHost &m_host;
+    UploadProgress *m_progress = nullptr;
     std::unique_ptr<FtpClient> m_client;
     bool m_opened = false;
     QString m_currentFolder;

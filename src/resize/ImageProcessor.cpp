@@ -2,6 +2,11 @@
 
 #include "MagickImageProcessor.h"
 
+#include <QThread>
+
+#include <algorithm>
+#include <unistd.h>
+
 namespace {
 ImageProcessor *s_replacement = nullptr;
 }
@@ -9,6 +14,19 @@ ImageProcessor *s_replacement = nullptr;
 void ImageProcessor::prepare(const QString &, const QList<Conversion> &) {}
 
 void ImageProcessor::discardPrepared() {}
+
+ImageProcessor::Capacity ImageProcessor::capacity() const
+{
+    // One image per core; a quarter of the machine's memory leaves room for everything else.
+    const qint64 physical = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+    return {std::max(2, QThread::idealThreadCount()), physical / 4};
+}
+
+qint64 ImageProcessor::memoryFor(int width, int height) const
+{
+    // Four channels of 16 bits a pixel, as the processor holds a decoded image.
+    return qint64(width) * height * 8;
+}
 
 ImageProcessor &ImageProcessor::instance()
 {

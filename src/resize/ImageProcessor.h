@@ -32,6 +32,16 @@ public:
     // Forgets prepared conversions that were never asked for (at the end of a batch).
     virtual void discardPrepared();
 
+    // How much may be prepared at once: images in flight, and the memory they may take.
+    struct Capacity
+    {
+        int images = 2;
+        qint64 memory = 0;
+    };
+    virtual Capacity capacity() const;
+    // The memory one image of this size takes while it is converted.
+    virtual qint64 memoryFor(int width, int height) const;
+
     static ImageProcessor &instance();
     // Installs a replacement (tests); nullptr restores the real processor.
     static void setInstance(ImageProcessor *processor);

@@ -183,8 +183,8 @@ struct MagickImageProcessor::Job
 MagickImageProcessor::MagickImageProcessor(const QStringList &requiredCoders)
     : m_requiredCoders(requiredCoders)
 {
-    // Two images at a time keep two cores busy; ImageMagick gives one image one core here.
-    m_pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    // One image per core; ImageMagick gives one image one core here.
+    m_pool.setMaxThreadCount(ImageProcessor::capacity().images);
 }
 
 MagickImageProcessor::~MagickImageProcessor()
@@ -236,6 +236,22 @@ std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::findPrepared(co
             return job;
     }
     return nullptr;
+}
+
+ImageProcessor::Capacity MagickImageProcessor::capacity() const
+{
+    // Pixels beyond ImageMagick's own memory limit go to its disk cache, which is far slower
+    // than waiting for room.
+    Capacity room = ImageProcessor::capacity();
+    const auto limit = MagickCore::GetMagickResourceLimit(MagickCore::MemoryResource);
+    if (limit > 0 && limit < static_cast<MagickCore::MagickSizeType>(room.memory))
+        room.memory = static_cast<qint64>(limit);
+    return room;
+}
+
+qint64 MagickImageProcessor::memoryFor(int width, int height) const
+{
+    return qint64(width) * height * 4 * qint64(sizeof(MagickCore::Quantum));
 }
 
 void MagickImageProcessor::prepare(const QString &source, const QList<Conversion> &conversions)

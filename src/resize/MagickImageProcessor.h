@@ -23,6 +23,8 @@ public:
     bool convert(const QString &option, const QString &source, const QString &target) override;
     void prepare(const QString &source, const QList<Conversion> &conversions) override;
     void discardPrepared() override;
+    Capacity capacity() const override;
+    qint64 memoryFor(int width, int height) const override;
 
 private:
     struct Job;

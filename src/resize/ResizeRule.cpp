@@ -1,6 +1,6 @@
 #include "ResizeRule.h"
 
-#include "LimitNumber.h"
+#include "NumberText.h"
 #include "RunTimeError.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -12,7 +12,7 @@ const QString OptionPrefix = u"-resize="_s;
 ResizeRule::LimitTest ResizeRule::test(const QString &limitText, int width, int height)
 {
     const QString upper = limitText.toUpper();
-    const double limit = LimitNumber::leading(limitText);
+    const double limit = NumberText::leading(limitText);
     const bool hasW = upper.contains(u'W');
     const bool hasH = upper.contains(u'H');
     const bool widthAbove = hasW && limit < width;
@@ -38,13 +38,13 @@ std::optional<QString> ResizeRule::option(const QString &mode, const QString &pe
     if (mode == u"All to Pct"_s || mode == u"Exceed Limit to Pct"_s)
         return OptionPrefix + percentText + u"%x"_s + percentText + u'%';
     if (mode == u"All to Limit"_s || mode == u"Exceed Limit to Limit"_s) {
-        const int32_t limit = LimitNumber::toInt32(LimitNumber::leading(limitText));
+        const int32_t limit = NumberText::toInt32(NumberText::leading(limitText));
         const int divisor = scaleBy == Dimension::Width ? width : height;
         if (divisor == 0)
             throw RunTimeError(RunTimeError::DivisionByZero);
         const double factor = static_cast<double>(limit) / divisor;
-        return OptionPrefix + LimitNumber::general(width * factor) + u'x' +
-               LimitNumber::general(height * factor);
+        return OptionPrefix + NumberText::general(width * factor) + u'x' +
+               NumberText::general(height * factor);
     }
     return std::nullopt;
 }

@@ -12,6 +12,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+const QString SettingsFileName = u"settings.ini"_s;
+
 QString &folderOverride()
 {
     static QString folder;
@@ -53,6 +55,22 @@ void WriteIniValue(const QString &fileName, const QString &section, const QStrin
         aimAt(ini, fileName, section, key);
         ini.setValue(value);
     });
+}
+
+QString ReadIniValue(const SettingKey &key)
+{
+    return ReadIniValue(SettingsFileName, key.section, key.name);
+}
+
+void WriteIniValue(const SettingKey &key, const QString &value)
+{
+    WriteIniValue(SettingsFileName, key.section, key.name, value);
+}
+
+QString ReadIniValueOrDefault(const SettingKey &key)
+{
+    const QString value = ReadIniValue(key);
+    return value.isEmpty() ? key.fallback : value;
 }
 
 namespace SettingsLocation {

@@ -1,5 +1,7 @@
 #include "cInifile.h"
 
+#include "NumberText.h"
+
 #include <QFile>
 #include <QList>
 #include <QLocale>
@@ -310,91 +312,6 @@ bool writeProfile(const QString &path, const QString &rawSection, const std::opt
     return saveIni(path, ini);
 }
 
-int digitAt(const QString &digits, qint64 index)
-{
-    return index < digits.size() ? digits.at(index).unicode() - u'0' : 0;
-}
-
-// Exact decimal rounding, halves to even: the number is the digits with the decimal point
-// after the first pointPosition of them (a position that may lie outside the digits).
-std::optional<int32_t> roundedDecimal(bool negative, const QString &digits, qint64 pointPosition)
-{
-    qint64 first = 0;
-    while (first < digits.size() && digits.at(first) == u'0')
-        ++first;
-    if (first == digits.size())
-        return 0;
-    // Eleven or more integer digits are out of range whatever they are.
-    if (pointPosition - first > 10)
-        return std::nullopt;
-    qint64 magnitude = 0;
-    for (qint64 i = first; i < pointPosition; ++i)
-        magnitude = magnitude * 10 + digitAt(digits, i);
-    if (pointPosition >= 0 && pointPosition < digits.size()) {
-        const int dropped = digitAt(digits, pointPosition);
-        bool restNonZero = false;
-        for (qint64 i = pointPosition + 1; i < digits.size(); ++i)
-            restNonZero = restNonZero || digits.at(i) != u'0';
-        if (dropped > 5 || (dropped == 5 && (restNonZero || magnitude % 2 == 1)))
-            ++magnitude;
-    }
-    const qint64 value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(value);
-}
-
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// Blanks, a sign, digits with one decimal point (the C one or the user's), an exponent.
-std::optional<int32_t> parseRoundedInteger(const QString &text)
-{
-    const QString s = text.trimmed();
-    const QString localePoint = QLocale().decimalPoint();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
-        negative = s.at(i) == u'-';
-        ++i;
-    }
-    QString digits;
-    std::optional<qint64> integerDigits;
-    for (; i < s.size(); ++i) {
-        const QChar c = s.at(i);
-        if (isAsciiDigit(c))
-            digits += c;
-        else if (!integerDigits && (c == u'.' || (localePoint.size() == 1 && c == localePoint.front())))
-            integerDigits = digits.size();
-        else
-            break;
-    }
-    if (digits.isEmpty())
-        return std::nullopt;
-    qint64 exponent = 0;
-    if (i < s.size() && (s.at(i) == u'e' || s.at(i) == u'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
-            negativeExponent = s.at(i) == u'-';
-            ++i;
-        }
-        const qsizetype exponentStart = i;
-        // Capped: beyond a million the answer is out of range or zero anyway.
-        for (; i < s.size() && isAsciiDigit(s.at(i)); ++i)
-            exponent = std::min<qint64>(exponent * 10 + (s.at(i).unicode() - u'0'), 1'000'000);
-        if (i == exponentStart)
-            return std::nullopt;
-        if (negativeExponent)
-            exponent = -exponent;
-    }
-    if (i != s.size())
-        return std::nullopt;
-    return roundedDecimal(negative, digits, integerDigits.value_or(digits.size()) + exponent);
-}
-
 // Window arithmetic in 32 bits, as the stored numbers are; a result beyond them is an error.
 int32_t checked(qint64 value)
 {
@@ -548,5 +465,5 @@ void cInifile::LoadFormPosition(FormWindow &window, const ScreenMetrics &screen,
 
 int32_t cInifile::CLngDefault(const QString &text, int32_t defaultValue)
 {
-    return parseRoundedInteger(text).value_or(defaultValue);
+    return NumberText::roundedInteger(text).value_or(defaultValue);
 }

@@ -35,7 +35,7 @@ public:
         examined.append(path);
         if (cancelled)
             examinedAfterCancel.append(path);
-        return CatalogActions::GetFSize(path);
+        return FileSystem::GetFSize(path);
     }
     void addImage(const QString &path) override
     {
@@ -231,8 +231,8 @@ void TestFolderScan::unreadableSizeIsReportedAndCounted()
     QCOMPARE(errors.summary(), QStringList{u"frmMain/GetFSize/53"_s});
     QCOMPARE(host.images, (QStringList{root() + u"broken.jpg"_s, root() + u"good.jpg"_s}));
     QCOMPARE(host.progress, u"2/2"_s);
-    QCOMPARE(CatalogActions::GetFSize(QString()), 0.0);
-    QCOMPARE(CatalogActions::GetFSize(root() + u"good.jpg"_s), 1.0);
+    QCOMPARE(FileSystem::GetFSize(QString()), 0.0);
+    QCOMPARE(FileSystem::GetFSize(root() + u"good.jpg"_s), 1.0);
 }
 
 void TestFolderScan::missingRootIsEmptyAndSilent()

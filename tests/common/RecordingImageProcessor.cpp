@@ -27,6 +27,8 @@ bool RecordingImageProcessor::convert(const QString &option, const QString &sour
 {
     const Call call{option, source, target};
     calls.append(call);
+    if (inFlight.contains(source) && --inFlight[source] == 0)
+        inFlight.remove(source);
     if (onConvert)
         onConvert(call);
     if (failing)
@@ -41,6 +43,8 @@ void RecordingImageProcessor::prepare(const QString &source, const QList<Convers
 {
     for (const Conversion &conversion : conversions)
         prepared.append({conversion.option, source, conversion.target});
+    inFlight[source] += static_cast<int>(conversions.size());
+    peakInFlight = std::max(peakInFlight, static_cast<int>(inFlight.size()));
 }
 
 QStringList RecordingImageProcessor::summary() const

@@ -2,6 +2,7 @@
 
 #include "ImageProcessor.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -25,6 +26,7 @@ public:
     void ensureAvailable() override;
     bool convert(const QString &option, const QString &source, const QString &target) override;
     void prepare(const QString &source, const QList<Conversion> &conversions) override;
+    Capacity capacity() const override { return room; }
 
     QList<Call> calls;
     QList<Call> prepared;
@@ -37,6 +39,12 @@ public:
     qsizetype outputSize = 100;
     // Runs inside each conversion, before it writes (to look at the window mid-batch).
     std::function<void(const Call &)> onConvert;
+
+    // What the batch may prepare at once; memoryFor is the base's estimate.
+    Capacity room{2, qint64(1) << 40};
+    // Sources prepared and not yet converted in full, and the most there were at once.
+    QHash<QString, int> inFlight;
+    int peakInFlight = 0;
 
     // "option source target" of every call, for compact comparisons.
     QStringList summary() const;

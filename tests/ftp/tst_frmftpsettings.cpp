@@ -1,5 +1,6 @@
 #include "ErrorRecorder.h"
 #include "FtpPassword.h"
+#include "NumberText.h"
 #include "PortText.h"
 #include "ScrambleText.h"
 #include "Settings.h"
@@ -215,15 +216,15 @@ void tst_frmFTPSettings::awkwardPasswordsComeBackIntact()
 
 void tst_frmFTPSettings::portTextNumbers()
 {
-    QCOMPARE(PortText::leadingNumber(u"8080abc"_s), 8080.0);
-    QCOMPARE(PortText::leadingNumber(u"  22.5x"_s), 22.5);
-    QCOMPARE(PortText::leadingNumber(u"1e3"_s), 1000.0);
-    QCOMPARE(PortText::leadingNumber(u"12e"_s), 12.0);
-    QCOMPARE(PortText::leadingNumber(u"x12"_s), 0.0);
-    QCOMPARE(PortText::leadingNumber(QString()), 0.0);
+    QCOMPARE(NumberText::leadingPort(u"8080abc"_s), 8080.0);
+    QCOMPARE(NumberText::leadingPort(u"  22.5x"_s), 22.5);
+    QCOMPARE(NumberText::leadingPort(u"1e3"_s), 1000.0);
+    QCOMPARE(NumberText::leadingPort(u"12e"_s), 12.0);
+    QCOMPARE(NumberText::leadingPort(u"x12"_s), 0.0);
+    QCOMPARE(NumberText::leadingPort(QString()), 0.0);
     // Blanks inside the number and hexadecimal forms read as everywhere else in the program.
-    QCOMPARE(PortText::leadingNumber(u"2 1"_s), 21.0);
-    QCOMPARE(PortText::leadingNumber(u"&H50"_s), 80.0);
+    QCOMPARE(NumberText::leadingPort(u"2 1"_s), 21.0);
+    QCOMPARE(NumberText::leadingPort(u"&H50"_s), 80.0);
     QVERIFY(!PortText::connectPort(u"1e999"_s));
     // Halves go to the even neighbour; 0 means the FTP port.
     QCOMPARE(PortText::connectPort(u"22.5"_s), std::optional<uint16_t>(22));

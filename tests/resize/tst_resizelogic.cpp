@@ -1,4 +1,4 @@
-#include "LimitNumber.h"
+#include "NumberText.h"
 #include "MakePath.h"
 #include "ResizeRule.h"
 #include "RunTimeError.h"
@@ -59,47 +59,47 @@ void TestResizeLogic::leadingNumberIsReadLeniently()
 {
     QFETCH(QString, text);
     QFETCH(double, value);
-    QCOMPARE(LimitNumber::leading(text), value);
+    QCOMPARE(NumberText::leading(text), value);
 }
 
 void TestResizeLogic::leadingNumberTooLargeForADoubleOverflows()
 {
     try {
-        LimitNumber::leading(u"1e400W"_s);
+        NumberText::leading(u"1e400W"_s);
         QFAIL("no overflow");
     } catch (const RunTimeError &error) {
         QCOMPARE(error.number(), int(RunTimeError::Overflow));
     }
-    QCOMPARE(LimitNumber::leading(u"1e-400W"_s), 0.0);
+    QCOMPARE(NumberText::leading(u"1e-400W"_s), 0.0);
 }
 
 void TestResizeLogic::roundingIsHalfToEvenWithinTheType()
 {
-    QCOMPARE(LimitNumber::toInt16(2.5), int16_t(2));
-    QCOMPARE(LimitNumber::toInt16(3.5), int16_t(4));
-    QCOMPARE(LimitNumber::toInt16(-2.5), int16_t(-2));
-    QCOMPARE(LimitNumber::toInt16(32767.4), int16_t(32767));
-    QCOMPARE(LimitNumber::toInt16(-32768.5), int16_t(-32768));
-    QCOMPARE(LimitNumber::toInt32(2147483647.0), int32_t(2147483647));
+    QCOMPARE(NumberText::toInt16(2.5), int16_t(2));
+    QCOMPARE(NumberText::toInt16(3.5), int16_t(4));
+    QCOMPARE(NumberText::toInt16(-2.5), int16_t(-2));
+    QCOMPARE(NumberText::toInt16(32767.4), int16_t(32767));
+    QCOMPARE(NumberText::toInt16(-32768.5), int16_t(-32768));
+    QCOMPARE(NumberText::toInt32(2147483647.0), int32_t(2147483647));
     for (double outside : {32767.5, -32769.0, 40000.0}) {
         try {
-            LimitNumber::toInt16(outside);
+            NumberText::toInt16(outside);
             QFAIL(qPrintable(u"no overflow for %1"_s.arg(outside)));
         } catch (const RunTimeError &error) {
             QCOMPARE(error.number(), int(RunTimeError::Overflow));
         }
     }
-    QVERIFY_THROWS_EXCEPTION(RunTimeError, LimitNumber::toInt32(3e9));
+    QVERIFY_THROWS_EXCEPTION(RunTimeError, NumberText::toInt32(3e9));
 }
 
 void TestResizeLogic::strictReadingAcceptsOnlyAWholeNumber()
 {
-    QCOMPARE(LimitNumber::strict(u"500"_s), 500.0);
-    QCOMPARE(LimitNumber::strict(u" 12.5 "_s), 12.5);
-    QCOMPARE(LimitNumber::strict(u"1e2"_s), 100.0);
+    QCOMPARE(NumberText::strict(u"500"_s), 500.0);
+    QCOMPARE(NumberText::strict(u" 12.5 "_s), 12.5);
+    QCOMPARE(NumberText::strict(u"1e2"_s), 100.0);
     for (const QString &bad : {u""_s, u"abc"_s, u"5 0"_s, u"500kb"_s, u"-"_s}) {
         try {
-            LimitNumber::strict(bad);
+            NumberText::strict(bad);
             QFAIL(qPrintable(u"accepted '%1'"_s.arg(bad)));
         } catch (const RunTimeError &error) {
             QCOMPARE(error.number(), int(RunTimeError::TypeMismatch));
@@ -123,7 +123,7 @@ void TestResizeLogic::generalFormKeepsFifteenDigits()
 {
     QFETCH(double, value);
     QFETCH(QString, text);
-    QCOMPARE(LimitNumber::general(value), text);
+    QCOMPARE(NumberText::general(value), text);
 }
 
 void TestResizeLogic::limitTestsPickTheScalingDimension_data()

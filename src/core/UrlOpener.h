@@ -13,7 +13,7 @@ public:
     // A mail link that no mail program takes is dropped silently.
     virtual void openMail(const QString &mailtoLink) = 0;
 
+    // The opener the application installed at start; tests install doubles.
     static UrlOpener &instance();
-    // Installs a replacement (tests); nullptr restores the real opener.
     static void setInstance(UrlOpener *opener);
 };

@@ -1,6 +1,8 @@
-#include "LimitNumber.h"
+#include "NumberText.h"
 
 #include "RunTimeError.h"
+
+#include <QLocale>
 
 #include <cerrno>
 #include <clocale>
@@ -57,9 +59,48 @@ int64_t roundedInRange(double value, double low, double high)
     return static_cast<int64_t>(rounded);
 }
 
+int digitAt(const QString &digits, qint64 index)
+{
+    return index < digits.size() ? digits.at(index).unicode() - u'0' : 0;
+}
+
+// Exact decimal rounding, halves to even: the number is the digits with the decimal point
+// after the first pointPosition of them (a position that may lie outside the digits).
+std::optional<int32_t> roundedDecimal(bool negative, const QString &digits, qint64 pointPosition)
+{
+    qint64 first = 0;
+    while (first < digits.size() && digits.at(first) == u'0')
+        ++first;
+    if (first == digits.size())
+        return 0;
+    // Eleven or more integer digits are out of range whatever they are.
+    if (pointPosition - first > 10)
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (qint64 i = first; i < pointPosition; ++i)
+        magnitude = magnitude * 10 + digitAt(digits, i);
+    if (pointPosition >= 0 && pointPosition < digits.size()) {
+        const int dropped = digitAt(digits, pointPosition);
+        bool restNonZero = false;
+        for (qint64 i = pointPosition + 1; i < digits.size(); ++i)
+            restNonZero = restNonZero || digits.at(i) != u'0';
+        if (dropped > 5 || (dropped == 5 && (restNonZero || magnitude % 2 == 1)))
+            ++magnitude;
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
 } // namespace
 
-double LimitNumber::leading(const QString &text)
+double NumberText::leading(const QString &text)
 {
     qsizetype i = 0;
     while (i < text.size() && isSkipped(text.at(i)))
@@ -116,7 +157,16 @@ double LimitNumber::leading(const QString &text)
     return end == number.c_str() ? 0.0 : value;
 }
 
-double LimitNumber::strict(const QString &text)
+double NumberText::leadingPort(const QString &text)
+{
+    try {
+        return leading(text);
+    } catch (const RunTimeError &) {
+        return HUGE_VAL;
+    }
+}
+
+double NumberText::strict(const QString &text)
 {
     const QString trimmed = text.trimmed();
     const std::string number = trimmed.toStdString();
@@ -131,21 +181,67 @@ double LimitNumber::strict(const QString &text)
     return value;
 }
 
-int16_t LimitNumber::toInt16(double value)
+int16_t NumberText::toInt16(double value)
 {
     return static_cast<int16_t>(
         roundedInRange(value, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
-int32_t LimitNumber::toInt32(double value)
+int32_t NumberText::toInt32(double value)
 {
     return static_cast<int32_t>(
         roundedInRange(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-QString LimitNumber::general(double value)
+QString NumberText::general(double value)
 {
     if (value == 0)
         return u"0"_s;
     return QString::number(value, 'g', 15).toUpper();
+}
+
+// Blanks, a sign, digits with one decimal point (the C one or the user's), an exponent.
+std::optional<int32_t> NumberText::roundedInteger(const QString &text)
+{
+    const QString s = text.trimmed();
+    const QString localePoint = QLocale().decimalPoint();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
+        negative = s.at(i) == u'-';
+        ++i;
+    }
+    QString digits;
+    std::optional<qint64> integerDigits;
+    for (; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (isAsciiDigit(c))
+            digits += c;
+        else if (!integerDigits && (c == u'.' || (localePoint.size() == 1 && c == localePoint.front())))
+            integerDigits = digits.size();
+        else
+            break;
+    }
+    if (digits.isEmpty())
+        return std::nullopt;
+    qint64 exponent = 0;
+    if (i < s.size() && (s.at(i) == u'e' || s.at(i) == u'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-')) {
+            negativeExponent = s.at(i) == u'-';
+            ++i;
+        }
+        const qsizetype exponentStart = i;
+        // Capped: beyond a million the answer is out of range or zero anyway.
+        for (; i < s.size() && isAsciiDigit(s.at(i)); ++i)
+            exponent = std::min<qint64>(exponent * 10 + (s.at(i).unicode() - u'0'), 1'000'000);
+        if (i == exponentStart)
+            return std::nullopt;
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    if (i != s.size())
+        return std::nullopt;
+    return roundedDecimal(negative, digits, integerDigits.value_or(digits.size()) + exponent);
 }

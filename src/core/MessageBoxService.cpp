@@ -1,20 +1,21 @@
 #include "MessageBoxService.h"
 
-#include "QtMessageBoxService.h"
+#include <QtGlobal>
 
 namespace {
-MessageBoxService *s_replacement = nullptr;
+MessageBoxService *s_service = nullptr;
 }
 
 MessageBoxService &MessageBoxService::instance()
 {
-    static QtMessageBoxService real;
-    return s_replacement ? *s_replacement : real;
+    if (!s_service)
+        qFatal("No message-box service is installed");
+    return *s_service;
 }
 
 void MessageBoxService::setInstance(MessageBoxService *service)
 {
-    s_replacement = service;
+    s_service = service;
 }
 
 void showMessage(QWidget *owner, const QString &text, const QString &title, MessageBoxService::Icon icon)

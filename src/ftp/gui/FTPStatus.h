@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UploadProgress.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -10,7 +12,7 @@ class QPushButton;
 
 // The transfer progress window: the upload's lines, the file in hand with the bytes sent of
 // it and the files done, and the button that cancels the run or, after it, closes the window.
-class FTPStatus : public QWidget
+class FTPStatus : public QWidget, public UploadProgress
 {
     Q_OBJECT
 
@@ -25,11 +27,13 @@ public:
     QLabel *lblWarning = nullptr;
     QPushButton *cmdCancel = nullptr;
 
-    // A new run: an empty list, Cancel, no file in hand.
-    void startRun();
-    void addLine(const QString &line);
-    void showTransfer(qint64 sent, qint64 total);
-    void showFileCount(int done, int total);
+    void startRun() override;
+    void addLine(const QString &line) override;
+    void setFileInProgress(const QString &text) override;
+    void repaintNow() override;
+    void showTransfer(qint64 sent, qint64 total) override;
+    void showFileCount(int done, int total) override;
+    void finishRun() override;
 
 signals:
     // Cancel pressed, or the window closed, while a run goes on.

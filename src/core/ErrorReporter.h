@@ -14,8 +14,8 @@ struct ErrorReport
     QString description;
 };
 
-// The central reporter of unexpected run-time errors. By default a report fills the error
-// window and shows it modally; tests install a handler of their own to record reports.
+// The central reporter of unexpected run-time errors. The program installs the error window as
+// its handler at start; tests install a handler of their own to record reports.
 class ErrorReporter
 {
 public:

@@ -32,8 +32,8 @@ public:
     virtual Answer show(QWidget *owner, const QString &text, const QString &title, Icon icon,
                         Buttons buttons) = 0;
 
+    // The service the application installed at start; tests install doubles.
     static MessageBoxService &instance();
-    // Installs a replacement (tests); nullptr restores the real message boxes.
     static void setInstance(MessageBoxService *service);
 };
 

@@ -12,18 +12,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-const QString SettingsFileName = u"settings.ini"_s;
-const QString DefaultPort = u"21"_s;
-
-QString stored(const QString &key)
-{
-    return ReadIniValue(SettingsFileName, u"ftp"_s, key);
-}
-
-void store(const QString &key, const QString &value)
-{
-    WriteIniValue(SettingsFileName, u"ftp"_s, key, value);
-}
+const QString DefaultPort = SettingKeys::FtpPort.fallback;
 } // namespace
 
 frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
@@ -61,12 +50,12 @@ frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
 void frmFTPSettings::Form_Load()
 {
     guarded(u"frmFTPSettings"_s, u"Form_Load"_s, [&] {
-        txtRootPath->setText(stored(u"root"_s));
-        txtFTPAddress->setText(stored(u"address"_s));
-        txtUsername->setText(stored(u"username"_s));
-        const QString password = stored(u"password"_s);
+        txtRootPath->setText(ReadIniValue(SettingKeys::FtpRoot));
+        txtFTPAddress->setText(ReadIniValue(SettingKeys::FtpAddress));
+        txtUsername->setText(ReadIniValue(SettingKeys::FtpUsername));
+        const QString password = ReadIniValue(SettingKeys::FtpPassword);
         txtPassword->setText(password.isEmpty() ? QString() : FtpPassword::fromStored(password));
-        const QString port = stored(u"port"_s);
+        const QString port = ReadIniValue(SettingKeys::FtpPort);
         txtPort->setText(port.isEmpty() ? DefaultPort : port);
     });
 }
@@ -91,10 +80,10 @@ void frmFTPSettings::Form_Unload()
     guarded(u"frmFTPSettings"_s, u"Form_Unload"_s, [&] {
         if (!PortText::acceptedOnClose(txtPort->text()))
             txtPort->setText(DefaultPort);
-        store(u"port"_s, txtPort->text());
-        store(u"address"_s, txtFTPAddress->text());
-        store(u"username"_s, txtUsername->text());
-        store(u"password"_s, FtpPassword::storedForm(txtPassword->text()));
-        store(u"root"_s, txtRootPath->text());
+        WriteIniValue(SettingKeys::FtpPort, txtPort->text());
+        WriteIniValue(SettingKeys::FtpAddress, txtFTPAddress->text());
+        WriteIniValue(SettingKeys::FtpUsername, txtUsername->text());
+        WriteIniValue(SettingKeys::FtpPassword, FtpPassword::storedForm(txtPassword->text()));
+        WriteIniValue(SettingKeys::FtpRoot, txtRootPath->text());
     });
 }

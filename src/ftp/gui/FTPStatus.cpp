@@ -73,6 +73,23 @@ void FTPStatus::addLine(const QString &line)
     FTPStatusMsgs->addItem(line);
 }
 
+void FTPStatus::setFileInProgress(const QString &text)
+{
+    txtFIPG->setText(text);
+}
+
+void FTPStatus::repaintNow()
+{
+    // The list places new lines only when laid out, so lay it out before painting.
+    FTPStatusMsgs->doItemsLayout();
+    repaint();
+}
+
+void FTPStatus::finishRun()
+{
+    cmdCancel->setText(u"Exit"_s);
+}
+
 // The bar repaints itself at once on every change of its value, which a transfer reports
 // many times a millisecond; so it takes the latest value only when the event loop next runs.
 void FTPStatus::showTransfer(qint64 sent, qint64 total)

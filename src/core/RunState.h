@@ -13,6 +13,10 @@ struct RunState
     int16_t CancelRequested = 0;
     // Entries marked as over the upload size limit since the last scan.
     int16_t OverLimitCount = 0;
+    // The scan's image limit, set by each scan.
+    int32_t FileLimit = 0;
+    // True while Resize & Upload runs.
+    bool ResizeUploadActive = false;
 
     bool cancelRequested() const { return CancelRequested != 0; }
     void setCancelRequested(bool requested) { CancelRequested = requested ? -1 : 0; }

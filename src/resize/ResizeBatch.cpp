@@ -1,0 +1,243 @@
+#include "ResizeBatch.h"
+
+#include "DestinationPath.h"
+#include "ErrorGuard.h"
+#include "FileSystem.h"
+#include "ImageHeader.h"
+#include "MakePath.h"
+#include "NumberText.h"
+#include "ResizeBatchHost.h"
+#include "ResizeRule.h"
+#include "RunState.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString Owner = u"frmMain"_s;
+
+// The folder a path names once links and "." or ".." are resolved; a folder that does not
+// exist yet is compared by its cleaned absolute path.
+QString realFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+ResizeBatch::ResizeBatch(const ResizeInputs &inputs, RunState &run, ResizeBatchHost &host,
+                         ImageProcessor &processor)
+    : m_inputs(inputs), m_run(run), m_host(host), m_processor(processor), m_capacity(processor.capacity()),
+      m_preparedMemory(inputs.entries.size(), 0)
+{}
+
+std::optional<QString> ResizeBatch::refusal(const QString &imageRoot, const QString &destinationRoot)
+{
+    // Every output would be written over its own source photo.
+    if (realFolder(destinationRoot) == realFolder(imageRoot))
+        return u"Destination must differ from the image root!!"_s;
+    return std::nullopt;
+}
+
+ResizeBatch::Outcome ResizeBatch::run()
+{
+    bool processorMissing = false;
+    const bool ranThrough = guarded(Owner, u"cmdResize_Click"_s, [&] {
+        try {
+            for (int index = 0; index < m_inputs.entries.size(); ++index) {
+                if (!processEntry(index))
+                    break;
+            }
+        } catch (const RunTimeError &error) {
+            if (error.number() != RunTimeError::CannotCreateComponent)
+                throw;
+            processorMissing = true;
+        }
+    });
+    m_processor.discardPrepared();
+    if (processorMissing)
+        return Outcome::ProcessorMissing;
+    return ranThrough ? Outcome::Finished : Outcome::Failed;
+}
+
+ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
+{
+    EntryPlan plan;
+    plan.source = m_inputs.entries.at(index);
+    const QString destination =
+        DestinationPath::forEntry(plan.source, m_inputs.imageRoot, m_inputs.destinationRoot);
+    const qsizetype separator = destination.lastIndexOf(u'/');
+    plan.folder = destination.left(separator);
+    const QString name = destination.mid(separator + 1);
+    plan.output = plan.folder + u'/' + name;
+    if (!m_inputs.recreate && FileSystem::FileExists(plan.output))
+        return plan;
+
+    plan.action = EntryPlan::Action::Copy;
+    // With no prefix the thumbnail would land on the output itself.
+    if (m_inputs.thumbnailSize != u"Disabled"_s && !m_inputs.thumbnailPrefix.isEmpty())
+        plan.thumbnail = plan.folder + u'/' + m_inputs.thumbnailPrefix + name;
+    // A ticked entry is only copied, but its size still tells what its thumbnail costs.
+    const bool justCopy = m_inputs.ticked.at(index);
+    try {
+        int32_t bitsPerPixel = 0;
+        ImageHeader::ReadImageSize(plan.source, plan.height, plan.width, bitsPerPixel);
+    } catch (const RunTimeError &error) {
+        if (!justCopy)
+            plan.headerError = error;
+        return plan;
+    }
+    if (justCopy)
+        return plan;
+    const ResizeRule::LimitTest limit = ResizeRule::test(m_inputs.limit, plan.width, plan.height);
+    if (!ResizeRule::resizesAll(m_inputs.mode) && !limit.exceeds)
+        return plan;
+    plan.action = EntryPlan::Action::Resize;
+    try {
+        plan.option = ResizeRule::option(m_inputs.mode, m_inputs.percent, m_inputs.limit, plan.width,
+                                         plan.height, limit.scaleBy)
+                          .value_or(QString());
+    } catch (const RunTimeError &error) {
+        plan.optionError = error;
+    }
+    return plan;
+}
+
+bool ResizeBatch::processEntry(int index)
+{
+    if (m_host.yieldCancelled())
+        return false;
+    const QString source = m_inputs.entries.at(index);
+    m_host.setCaption(u"Processing "_s + source);
+
+    // The destination path is walked separator by separator, with a yield at each.
+    const QString destination = DestinationPath::forEntry(source, m_inputs.imageRoot, m_inputs.destinationRoot);
+    for (const QChar c : destination) {
+        if (c == u'/' && m_host.yieldCancelled())
+            break;
+    }
+    const EntryPlan entry = plan(index);
+
+    if (entry.action != EntryPlan::Action::Skip) {
+        if (m_host.yieldCancelled())
+            return false;
+        if (entry.headerError)
+            throw *entry.headerError;
+        if (m_host.yieldCancelled())
+            return false;
+        // A folder left empty means the filesystem root, which always exists.
+        if (!entry.folder.isEmpty() && !FileSystem::FolderExists(entry.folder))
+            MakePath(entry.folder);
+        if (m_host.yieldCancelled())
+            return false;
+
+        if (entry.action == EntryPlan::Action::Resize) {
+            m_host.setCaption(u"Resizing "_s + source);
+            if (m_host.yieldCancelled())
+                return false;
+            useProcessor(index);
+            if (entry.optionError)
+                throw *entry.optionError;
+            // A failed conversion leaves no output; the size step below reports it.
+            if (!entry.option.isEmpty())
+                m_processor.convert(entry.option, source, entry.output);
+        } else {
+            m_host.setCaption(u"Copying "_s + source);
+            if (m_host.yieldCancelled())
+                return false;
+            FileSystem::CopyFile(source, entry.folder + u'/', true);
+        }
+
+        if (!entry.thumbnail.isEmpty()) {
+            useProcessor(index);
+            FileSystem::CopyFile(source, entry.thumbnail, true);
+            // A failed conversion leaves the plain copy as the thumbnail.
+            m_processor.convert(ResizeRule::thumbnailOption(m_inputs.thumbnailSize), source, entry.thumbnail);
+        }
+    } else {
+        m_host.setCaption(u"Skipping "_s + source);
+        if (m_host.yieldCancelled())
+            return false;
+    }
+
+    markBySize(index, entry.output);
+    ++m_processed;
+    m_host.setStatus(QString::number(m_processed) + u" images out of "_s + NumberText::general(m_run.ImagesFound) +
+                     u" files completed!"_s);
+    return true;
+}
+
+void ResizeBatch::useProcessor(int index)
+{
+    if (!m_processorChecked) {
+        m_processor.ensureAvailable();
+        m_processorChecked = true;
+    }
+    // Keeps as many entries converting as the processor has room for, this one first, so the
+    // workers always have the next image at hand while the window shows this one.
+    qint64 memoryInFlight = 0;
+    for (int entry = index; entry <= m_preparedUpTo; ++entry)
+        memoryInFlight += m_preparedMemory.at(entry);
+    for (int entry = std::max(index, m_preparedUpTo + 1);
+         entry < m_inputs.entries.size() && entry - index < m_capacity.images; ++entry) {
+        const EntryPlan next = plan(entry);
+        const qint64 memory = m_processor.memoryFor(next.width, next.height);
+        // The entry in hand is converted whatever it needs; the next wait for room.
+        if (entry > index && memoryInFlight + memory > m_capacity.memory)
+            break;
+        prepare(next);
+        m_preparedMemory[entry] = memory;
+        memoryInFlight += memory;
+        m_preparedUpTo = entry;
+    }
+}
+
+void ResizeBatch::prepare(const EntryPlan &entry)
+{
+    // A guess that turns out wrong costs only the work: convert writes nothing it was not
+    // asked for. An entry whose plan met an error meets it again in its own steps.
+    if (entry.action == EntryPlan::Action::Skip || entry.headerError || entry.optionError)
+        return;
+    QList<ImageProcessor::Conversion> conversions;
+    if (!entry.option.isEmpty())
+        conversions.append({entry.option, entry.output});
+    if (!entry.thumbnail.isEmpty())
+        conversions.append({ResizeRule::thumbnailOption(m_inputs.thumbnailSize), entry.thumbnail});
+    if (!conversions.isEmpty())
+        m_processor.prepare(entry.source, conversions);
+}
+
+void ResizeBatch::markBySize(int index, const QString &output)
+{
+    const double size = FileSystem::GetFSize(output);
+    const double limit = NumberText::strict(m_inputs.uploadSizeLimit) * 1024;
+    if (size > limit) {
+        if (m_run.OverLimitCount == std::numeric_limits<int16_t>::max())
+            throw RunTimeError(RunTimeError::Overflow);
+        ++m_run.OverLimitCount;
+        m_host.setTicked(index, true);
+    } else {
+        m_host.setTicked(index, false);
+    }
+}
+
+void ResizeBatch::showClosingMessages()
+{
+    const int16_t marked = m_run.OverLimitCount;
+    if (!m_run.cancelRequested() && marked > 0) {
+        const QString text =
+            marked == 1 ? u"1 file marked to not upload due to FTP Size Limit!!"_s
+                        : QString::number(marked) + u" files marked to not upload due to FTP Size Limit!!"_s;
+        m_host.showBox(text, u"FTP Size Limit"_s, MessageBoxService::Icon::Information);
+    }
+    if (m_run.ImagesFound < m_run.FileLimit && m_run.cancelRequested())
+        m_host.showBox(u"Cancelled!!"_s, QString(), MessageBoxService::Icon::None);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// One key of the settings file: its section, its name, and the text its readers put in place
+// of an empty read (a missing key and an empty value read alike).
+struct SettingKey
+{
+    QString section;
+    QString name;
+    QString fallback;
+};
+
+// Every key the program keeps. The image root's fallback is worked out at run time (see
+// frmMain), so its entry has none.
+namespace SettingKeys {
+using namespace Qt::Literals::StringLiterals;
+
+inline const SettingKey ThumbnailSize{u"main"_s, u"tn_size"_s, u"Disabled"_s};
+inline const SettingKey ThumbnailPrefix{u"main"_s, u"tn_prefix"_s, u"tn_"_s};
+inline const SettingKey ResizeMode{u"main"_s, u"resize_mode"_s, u"Exceed Limit to Pct"_s};
+inline const SettingKey ResizeLimit{u"main"_s, u"resize_limit"_s, u"600W"_s};
+inline const SettingKey ResizePercent{u"main"_s, u"resize_pct"_s, u"25"_s};
+inline const SettingKey DestinationRoot{u"main"_s, u"dest_path"_s, QString()};
+inline const SettingKey ImageRoot{u"main"_s, u"root_path"_s, QString()};
+inline const SettingKey UploadSizeLimit{u"ftp"_s, u"ul_size_limit"_s, u"500"_s};
+inline const SettingKey FtpAddress{u"ftp"_s, u"address"_s, QString()};
+inline const SettingKey FtpUsername{u"ftp"_s, u"username"_s, QString()};
+inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString()};
+inline const SettingKey FtpPort{u"ftp"_s, u"port"_s, u"21"_s};
+inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
+
+} // namespace SettingKeys
