@@ -4,7 +4,8 @@
 // whether every output and thumbnail has the same pixels as the loop's.
 //
 // Usage: resize_bench [--corpus DIR] [--work DIR]
-//   --corpus DIR  use the corpus in DIR when it holds one already, else generate it there
+//   --corpus DIR  use the corpus in DIR when it holds one already, else make it there with
+//                 bench/make_corpus.sh
 //   --work DIR    where the outputs go (default: a temporary folder)
 //   --count N     use only the first N photographs (quicker trials)
 //   --rounds N    alternate the two runs N times and compare the medians (default 3)
@@ -37,7 +38,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString Generator = u"/work/shared/bench/make_corpus.sh"_s;
+const QString Generator = QStringLiteral(PEXA_BENCH_DIR "/make_corpus.sh");
 const QString Convert = u"/usr/bin/convert"_s;
 constexpr double Target = 0.60;
 
@@ -210,7 +211,7 @@ int main(int argc, char **argv)
 
     if (!QFile::exists(corpus + u"/MD5SUMS"_s)) {
         say(u"Generating the corpus in %1 (about a minute)..."_s.arg(corpus));
-        if (!run(Generator, {corpus}))
+        if (!run(u"/bin/bash"_s, {Generator, corpus}))
             qFatal("the corpus generator failed");
     }
     const QStringList images = photographs(corpus).mid(0, count);

@@ -1,8 +1,8 @@
 // Times a scan of a large tree through the real main window against a bare walk of the same
 // tree that reads every file's size, and measures what listing the images adds to memory.
 //
-//   python3 /work/shared/bench/make_tree.py /tmp/pexa-tree
-//   QT_QPA_PLATFORM=offscreen build-catalog/bench/scan_bench /tmp/pexa-tree
+//   python3 bench/make_tree.py /tmp/pexa-tree
+//   QT_QPA_PLATFORM=offscreen build-bench/bench/scan_bench /tmp/pexa-tree
 
 #include "ErrorReporter.h"
 #include "MessageBoxService.h"
@@ -75,8 +75,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString tree = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"/tmp/pexa-tree"_s;
     if (!std::filesystem::is_directory(tree.toStdString())) {
-        std::fprintf(stderr, "no tree at %s: make it with python3 /work/shared/bench/make_tree.py %s\n",
-                     qPrintable(tree), qPrintable(tree));
+        std::fprintf(stderr, "no tree at %s: make it with python3 %s/make_tree.py %s\n", qPrintable(tree),
+                     PEXA_BENCH_DIR, qPrintable(tree));
         return 2;
     }
 
