@@ -1,14 +1,17 @@
 // The resize batch against the command it stands for: 24 photographs of 4000x3000 resized to 25 %
 // with 100x100 thumbnails, once by a shell loop of two `convert` processes per image and once
-// by the Resize button of the real main window (offscreen). Prints both times, their ratio, and
-// whether every output and thumbnail has the same pixels as the loop's.
+// by the Resize button of the real main window (offscreen), after a scan of a folder that holds
+// just those photographs. Prints both times, their ratio, and whether every output and thumbnail
+// has the same pixels as the loop's.
 //
-// Usage: resize_bench [--corpus DIR] [--work DIR]
-//   --corpus DIR  use the corpus in DIR when it holds one already, else generate it there
-//   --work DIR    where the outputs go (default: a temporary folder)
+// Usage: resize_bench [--corpus DIR] [--work DIR] [--count N] [--rounds N]
+//   --corpus DIR  use the corpus in DIR when it holds one already, else make it there with
+//                 bench/make_corpus.sh
+//   --work DIR    where the copied photographs and the outputs go (default: a temporary folder)
 //   --count N     use only the first N photographs (quicker trials)
 //   --rounds N    alternate the two runs N times and compare the medians (default 3)
 
+#include "BenchSupport.h"
 #include "MessageBoxService.h"
 #include "Settings.h"
 #include "frmMain.h"
@@ -29,15 +32,17 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <cstdio>
 #include <list>
 #include <sys/resource.h>
 
 using namespace Qt::Literals::StringLiterals;
+using bench::control;
+using bench::figure;
+using bench::say;
 
 namespace {
 
-const QString Generator = u"/work/shared/bench/make_corpus.sh"_s;
+const QString Generator = QStringLiteral(PEXA_BENCH_DIR "/make_corpus.sh");
 const QString Convert = u"/usr/bin/convert"_s;
 constexpr double Target = 0.60;
 
@@ -46,7 +51,9 @@ double cpuSeconds(int who)
 {
     rusage usage{};
     getrusage(who, &usage);
-    auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+    auto seconds = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -55,12 +62,6 @@ double median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-void say(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
 }
 
 // Answers every box with OK and remembers the texts, so a batch never waits for a person.
@@ -113,10 +114,28 @@ double baseline(const QString &corpus, const QStringList &images, const QString 
     timer.start();
     if (!run(u"/bin/sh"_s, {u"-c"_s, script}))
         qFatal("the convert loop failed");
-    return timer.elapsed() / 1000.0;
+    return static_cast<double>(timer.elapsed()) / 1000.0;
 }
 
-double batch(const QString &corpus, const QStringList &images, const QString &out, QStringList &notices)
+// The photographs of the run alone below a root of their own, so that a scan of that root
+// lists exactly them, as it does a user's folder of photographs.
+QStringList stagePhotographs(const QString &corpus, const QStringList &images, const QString &root)
+{
+    QDir(root).removeRecursively();
+    QStringList staged;
+    for (const QString &image : images) {
+        const QString target = root + u'/' + QDir(corpus).relativeFilePath(image);
+        QDir().mkpath(QFileInfo(target).path());
+        if (!QFile::copy(image, target))
+            qFatal("cannot copy %s to %s", qPrintable(image), qPrintable(target));
+        staged.append(target);
+    }
+    return staged;
+}
+
+// A user's batch: the rule set in the window, a scan of the photographs' root, then Resize.
+// Only the Resize click is timed; the loop it is compared with does not list anything either.
+double batch(const QString &root, const QStringList &images, const QString &out, QStringList &notices)
 {
     QTemporaryDir settings;
     SettingsLocation::setFolderOverride(settings.path());
@@ -127,27 +146,32 @@ double batch(const QString &corpus, const QStringList &images, const QString &ou
         frmMain form;
         form.show();
         QCoreApplication::processEvents();
-        // What a scan of the corpus leaves for the batch, limited to the photographs.
-        form.txtImgRootPath->setText(corpus);
-        form.FileLimit = 32768;
-        for (const QString &image : images) {
-            auto *item = new QListWidgetItem(image, form.List1);
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Unchecked);
-        }
-        form.run.ImagesFound = images.size();
-        form.txtFDestin->setText(out);
-        form.cmbMode->setEditText(u"All to Pct"_s);
-        form.cmbResizePct->setEditText(u"25"_s);
-        form.cmbTNSize->setEditText(u"100x100"_s);
-        form.txtTNPrefix->setText(u"tn_"_s);
-        form.cmbFTPSizeLimit->setEditText(u"1000"_s);
-        form.chkRecreate->setChecked(true);
+        control<QLineEdit>(form, u"txtImgRootPath"_s)->setText(root);
+        control<QLineEdit>(form, u"txtFDestin"_s)->setText(out);
+        control<QComboBox>(form, u"cmbMode"_s)->setEditText(u"All to Pct"_s);
+        control<QComboBox>(form, u"cmbResizePct"_s)->setEditText(u"25"_s);
+        control<QComboBox>(form, u"cmbTNSize"_s)->setEditText(u"100x100"_s);
+        control<QLineEdit>(form, u"txtTNPrefix"_s)->setText(u"tn_"_s);
+        control<QComboBox>(form, u"cmbFTPSizeLimit"_s)->setEditText(u"1000"_s);
+        control<QCheckBox>(form, u"chkRecreate"_s)->setChecked(true);
+
+        control<QPushButton>(form, u"cmdScan"_s)->click();
+        const auto *list = control<QListWidget>(form, u"List1"_s);
+        QStringList listed;
+        for (int row = 0; row < list->count(); ++row)
+            listed.append(list->item(row)->text());
+        listed.sort();
+        if (listed != images)
+            qFatal("the scan listed %lld entries, not the %lld photographs",
+                   static_cast<long long>(listed.size()), static_cast<long long>(images.size()));
+        auto *resize = control<QPushButton>(form, u"cmdResize"_s);
+        if (!resize->isEnabled())
+            qFatal("Resize is not enabled after the scan");
 
         QElapsedTimer timer;
         timer.start();
-        form.cmdResize->click();
-        seconds = timer.elapsed() / 1000.0;
+        resize->click();
+        seconds = static_cast<double>(timer.elapsed()) / 1000.0;
     }
     MessageBoxService::setInstance(nullptr);
     SettingsLocation::setFolderOverride(QString());
@@ -210,11 +234,12 @@ int main(int argc, char **argv)
 
     if (!QFile::exists(corpus + u"/MD5SUMS"_s)) {
         say(u"Generating the corpus in %1 (about a minute)..."_s.arg(corpus));
-        if (!run(Generator, {corpus}))
+        if (!run(u"/bin/bash"_s, {Generator, corpus}))
             qFatal("the corpus generator failed");
     }
-    const QStringList images = photographs(corpus).mid(0, count);
-    say(u"Corpus: %1 photographs in %2"_s.arg(images.size()).arg(corpus));
+    const QString photos = work + u"/photos"_s;
+    const QStringList images = stagePhotographs(corpus, photographs(corpus).mid(0, count), photos);
+    say(u"Corpus: %1 photographs of %2, copied to %3"_s.arg(images.size()).arg(corpus, photos));
 
     const QString loopOut = work + u"/convert-loop"_s;
     const QString batchOut = work + u"/batch"_s;
@@ -228,32 +253,32 @@ int main(int argc, char **argv)
         QDir(loopOut).removeRecursively();
         QDir(batchOut).removeRecursively();
         const double loopCpuBefore = cpuSeconds(RUSAGE_CHILDREN);
-        loopTimes.append(baseline(corpus, images, loopOut));
+        loopTimes.append(baseline(photos, images, loopOut));
         const double loopCpu = cpuSeconds(RUSAGE_CHILDREN) - loopCpuBefore;
         QStringList notices;
         const double batchCpuBefore = cpuSeconds(RUSAGE_SELF);
-        batchTimes.append(batch(corpus, images, batchOut, notices));
+        batchTimes.append(batch(photos, images, batchOut, notices));
         const double batchCpu = cpuSeconds(RUSAGE_SELF) - batchCpuBefore;
-        say(u"round %1: convert loop (2 processes per image) %2 s (processor time %3 s), "
-            u"Resize batch through the main window %4 s (processor time %5 s), ratio %6"_s.arg(round)
-                .arg(loopTimes.last(), 0, 'f', 2)
-                .arg(loopCpu, 0, 'f', 2)
-                .arg(batchTimes.last(), 0, 'f', 2)
-                .arg(batchCpu, 0, 'f', 2)
-                .arg(batchTimes.last() / loopTimes.last(), 0, 'f', 3));
+        figure(u"round %1: convert loop (2 processes per image) %2 s (processor time %3 s), "
+               u"Resize batch through the main window %4 s (processor time %5 s), ratio %6"_s.arg(round)
+                   .arg(loopTimes.last(), 0, 'f', 2)
+                   .arg(loopCpu, 0, 'f', 2)
+                   .arg(batchTimes.last(), 0, 'f', 2)
+                   .arg(batchCpu, 0, 'f', 2)
+                   .arg(batchTimes.last() / loopTimes.last(), 0, 'f', 3));
         for (const QString &notice : notices)
             say(u"  message: "_s + notice);
     }
     const double loopSeconds = median(loopTimes);
     const double batchSeconds = median(batchTimes);
-    say(u"median: convert loop %1 s, Resize batch %2 s"_s.arg(loopSeconds, 0, 'f', 2)
-            .arg(batchSeconds, 0, 'f', 2));
+    figure(u"median: convert loop %1 s, Resize batch %2 s"_s.arg(loopSeconds, 0, 'f', 2)
+               .arg(batchSeconds, 0, 'f', 2));
 
     int identical = 0;
     int compared = 0;
     for (const QString &image : images) {
-        const QString relative = QDir(corpus).relativeFilePath(image);
-        for (const QString &name : {relative, QDir(corpus).relativeFilePath(thumbnailOf(image))}) {
+        const QString relative = QDir(photos).relativeFilePath(image);
+        for (const QString &name : {relative, QDir(photos).relativeFilePath(thumbnailOf(image))}) {
             ++compared;
             if (samePixels(loopOut + u'/' + name, batchOut + u'/' + name))
                 ++identical;
@@ -262,9 +287,9 @@ int main(int argc, char **argv)
         }
     }
     const double ratio = batchSeconds / loopSeconds;
-    say(u"Pixel-identical outputs and thumbnails: %1 of %2"_s.arg(identical).arg(compared));
-    say(u"Ratio of the medians, batch / convert loop: %1 (target at most %2)"_s.arg(ratio, 0, 'f', 3)
-            .arg(Target, 0, 'f', 2));
+    figure(u"Pixel-identical outputs and thumbnails: %1 of %2"_s.arg(identical).arg(compared));
+    figure(u"Ratio of the medians, batch / convert loop: %1 (target at most %2)"_s.arg(ratio, 0, 'f', 3)
+               .arg(Target, 0, 'f', 2));
     const bool ok = identical == compared && ratio <= Target;
     say(ok ? u"PASS"_s : u"FAIL"_s);
     return ok ? 0 : 1;

@@ -1,10 +1,10 @@
 // Uploads 200 files of 100 KB in 5 folders through the main window to a local pyftpdlib
 // server, and the same tree with `lftp mirror -R --parallel=1` to the same server, alternating
-// for several rounds; prints the medians and their ratio.
-#include "FTPStatus.h"
+// for several rounds; prints the medians and their ratio. Each upload follows a scan of the
+// photographs' folder, as a user's would; only the upload is timed.
+#include "BenchSupport.h"
 #include "FtpPassword.h"
 #include "Settings.h"
-#include "UploadActions.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -24,6 +24,8 @@
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
+using bench::control;
+using bench::figure;
 
 namespace {
 
@@ -78,8 +80,17 @@ double timeLftp(const Server &server, const QString &local, const QString &remot
     const int code =
         QProcess::execute(u"lftp"_s, {u"-u"_s, u"bench,bench"_s, u"-p"_s, QString::number(server.port),
                                       u"-e"_s, script, u"127.0.0.1"_s});
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     return code == 0 ? seconds : -1;
+}
+
+QStringList entriesOf(const QListWidget &list)
+{
+    QStringList entries;
+    for (int row = 0; row < list.count(); ++row)
+        entries.append(list.item(row)->text());
+    entries.sort();
+    return entries;
 }
 
 double timeUpload(const QString &imageRoot, const QString &destination, const QStringList &folders,
@@ -87,26 +98,33 @@ double timeUpload(const QString &imageRoot, const QString &destination, const QS
 {
     frmMain form;
     form.show();
-    form.txtImgRootPath->setText(imageRoot);
-    form.cmbTNSize->setEditText(u"Disabled"_s);
-    for (const QString &folder : folders)
-        form.lstFolders->addItem(folder);
-    for (const QString &image : images) {
-        auto *item = new QListWidgetItem(image, form.List1);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
+    control<QLineEdit>(form, u"txtImgRootPath"_s)->setText(imageRoot);
+    control<QComboBox>(form, u"cmbTNSize"_s)->setEditText(u"Disabled"_s);
+    control<QLineEdit>(form, u"txtFDestin"_s)->setText(destination);
+    control<QPushButton>(form, u"cmdScan"_s)->click();
+    const auto *list = control<QListWidget>(form, u"List1"_s);
+    if (entriesOf(*list) != images || entriesOf(*control<QListWidget>(form, u"lstFolders"_s)) != folders) {
+        std::fprintf(stderr, "the scan did not list the %lld photographs in their %lld folders\n",
+                     static_cast<long long>(images.size()), static_cast<long long>(folders.size()));
+        return -1;
     }
-    form.run.ImagesFound = images.size();
-    form.FileLimit = 32768;
-    form.txtFDestin->setText(destination);
+    auto *upload = control<QPushButton>(form, u"cmdUpload"_s);
+    if (!upload->isEnabled()) {
+        std::fprintf(stderr, "Upload is not enabled after the scan\n");
+        return -1;
+    }
     QElapsedTimer timer;
     timer.start();
-    QTest::mouseClick(form.cmdUpload, Qt::LeftButton);
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    const bool complete = form.List1->count() == 0;
-    if (FTPStatus *status = form.findChild<UploadActions *>()->statusWindow())
-        delete status;
-    return complete ? seconds : -1;
+    QTest::mouseClick(upload, Qt::LeftButton);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    // A complete upload empties the list.
+    const bool complete = list->count() == 0;
+    QWidget *status = bench::topLevelWindow(u"FTPStatus"_s);
+    const bool shown = status != nullptr;
+    if (!shown)
+        std::fprintf(stderr, "the upload showed no progress window\n");
+    delete status;
+    return complete && shown ? seconds : -1;
 }
 
 } // namespace
@@ -129,6 +147,7 @@ int main(int argc, char **argv)
     for (int f = 0; f < Folders; ++f) {
         const QString folder = u"album%1"_s.arg(f + 1);
         folders.append(imageRoot + u'/' + folder);
+        QDir().mkpath(imageRoot + u'/' + folder);
         QDir().mkpath(destination + u'/' + folder);
         for (int i = 0; i < FilesPerFolder; ++i) {
             const QString name = u"%1/img%2.jpg"_s.arg(folder).arg(i + 1, 3, 10, QChar(u'0'));
@@ -136,6 +155,10 @@ int main(int argc, char **argv)
             random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), FileSize / 4);
             QFile file(destination + u'/' + name);
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return 2;
+            // What the scan finds; the upload sends the file of the same name below the destination.
+            QFile photo(imageRoot + u'/' + name);
+            if (!photo.open(QIODevice::WriteOnly))
                 return 2;
             images.append(imageRoot + u'/' + name);
         }
@@ -183,7 +206,7 @@ int main(int argc, char **argv)
                          intact ? "intact" : "incomplete");
             return 1;
         }
-        std::printf("round %d: lftp %.3f s, upload %.3f s\n", round, lftp, upload);
+        figure(u"round %1: lftp %2 s, upload %3 s"_s.arg(round).arg(lftp, 0, 'f', 3).arg(upload, 0, 'f', 3));
         lftpTimes.append(lftp);
         uploadTimes.append(upload);
     }
@@ -192,8 +215,8 @@ int main(int argc, char **argv)
 
     const double lftp = median(lftpTimes);
     const double upload = median(uploadTimes);
-    std::printf("median lftp mirror -R --parallel=1: %.3f s\n", lftp);
-    std::printf("median upload through the window:   %.3f s\n", upload);
-    std::printf("ratio upload / lftp: %.2f (target at most 1.30)\n", upload / lftp);
+    figure(u"median lftp mirror -R --parallel=1: %1 s"_s.arg(lftp, 0, 'f', 3));
+    figure(u"median upload through the window:   %1 s"_s.arg(upload, 0, 'f', 3));
+    figure(u"ratio upload / lftp: %1 (target at most 1.30)"_s.arg(upload / lftp, 0, 'f', 2));
     return 0;
 }
