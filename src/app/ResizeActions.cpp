@@ -51,7 +51,8 @@ bool ResizeActions::eventFilter(QObject *watched, QEvent *event)
     // The box also loses the focus while its window is torn down; the window must not be
     // touched then. Switching to another window is not leaving the box either: it keeps the
     // focus there.
-    if (event->type() == QEvent::FocusOut && watched == m_ui.txtRSizeLimit && m_ui.txtRSizeLimit->window()->isVisible()) {
+    if (event->type() == QEvent::FocusOut && watched == m_ui.txtRSizeLimit &&
+        m_ui.txtRSizeLimit->window()->isVisible()) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             txtRSizeLimit_LostFocus();
@@ -175,11 +176,17 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
     m_ui.Label1->setText(QString());
 
     // The rule controls stay locked until the batch ends, so what they read now holds for it.
-    ResizeInputs inputs{m_ui.cmbMode->currentText(),      m_ui.cmbResizePct->currentText(),
-                        m_ui.txtRSizeLimit->text(),       m_ui.cmbTNSize->currentText(),
-                        m_ui.txtTNPrefix->text(),         m_ui.chkRecreate->isChecked(),
-                        m_ui.txtImgRootPath->text(),      m_ui.txtFDestin->text(),
-                        m_ui.cmbFTPSizeLimit->currentText(), {}, {}};
+    ResizeInputs inputs{m_ui.cmbMode->currentText(),
+                        m_ui.cmbResizePct->currentText(),
+                        m_ui.txtRSizeLimit->text(),
+                        m_ui.cmbTNSize->currentText(),
+                        m_ui.txtTNPrefix->text(),
+                        m_ui.chkRecreate->isChecked(),
+                        m_ui.txtImgRootPath->text(),
+                        m_ui.txtFDestin->text(),
+                        m_ui.cmbFTPSizeLimit->currentText(),
+                        {},
+                        {}};
     for (int row = 0; row < m_ui.List1->count(); ++row) {
         inputs.entries.append(m_ui.List1->item(row)->text());
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);

@@ -16,10 +16,11 @@ using enum Control;
 using enum State;
 
 const Table RunStart = {
-    {TickAll, Off},       {Invert, Off},          {TickNone, Off},    {FtpSetup, Off},      {Resize, Off},
-    {Upload, Off},        {ResizeUpload, Off},    {SetFolder, Off},   {Scan, Off},          {Images, Off},
-    {Destination, Off},   {ResizePercent, Off},   {ThumbnailSize, Off}, {ThumbnailPrefix, Off},
-    {UploadLimit, Off},   {Mode, Off},            {Recreate, Off},    {Limit, Off},
+    {TickAll, Off},       {Invert, Off},          {TickNone, Off},     {FtpSetup, Off},
+    {Resize, Off},        {Upload, Off},          {ResizeUpload, Off}, {SetFolder, Off},
+    {Scan, Off},          {Images, Off},          {Destination, Off},  {ResizePercent, Off},
+    {ThumbnailSize, Off}, {ThumbnailPrefix, Off}, {UploadLimit, Off},  {Mode, Off},
+    {Recreate, Off},      {Limit, Off},
 };
 
 const Table ScanStart = {
@@ -28,37 +29,71 @@ const Table ScanStart = {
 };
 
 const Table ScanEnd = {
-    {SetFolder, On}, {Scan, On},           {Images, On},         {Destination, On},         {FtpSetup, On},
-    {Upload, Off},
+    {SetFolder, On}, {Scan, On}, {Images, On}, {Destination, On}, {FtpSetup, On}, {Upload, Off},
 };
 
 const Table ResizeEnd = {
-    {SetFolder, On},         {Scan, On},        {Destination, On}, {Images, On},   {ResizePercent, On},
-    {ThumbnailSize, On},     {ThumbnailPrefix, ByThumbnailSize},   {UploadLimit, On}, {Mode, On},
-    {Recreate, On},          {Limit, On},       {FtpSetup, On},
+    {SetFolder, On},
+    {Scan, On},
+    {Destination, On},
+    {Images, On},
+    {ResizePercent, On},
+    {ThumbnailSize, On},
+    {ThumbnailPrefix, ByThumbnailSize},
+    {UploadLimit, On},
+    {Mode, On},
+    {Recreate, On},
+    {Limit, On},
+    {FtpSetup, On},
 };
 
 const Table UploadEnd = {
-    {TickAll, On},        {Invert, On},       {TickNone, On},     {SetFolder, On},
-    {Scan, On},           {Images, On},       {Destination, On},  {FtpSetup, On},
-    {ResizePercent, On},  {ThumbnailSize, On}, {ThumbnailPrefix, ByThumbnailSize}, {UploadLimit, On},
-    {Mode, On},           {Recreate, On},     {Limit, On},        {Upload, Off},
+    {TickAll, On},
+    {Invert, On},
+    {TickNone, On},
+    {SetFolder, On},
+    {Scan, On},
+    {Images, On},
+    {Destination, On},
+    {FtpSetup, On},
+    {ResizePercent, On},
+    {ThumbnailSize, On},
+    {ThumbnailPrefix, ByThumbnailSize},
+    {UploadLimit, On},
+    {Mode, On},
+    {Recreate, On},
+    {Limit, On},
+    {Upload, Off},
 };
 
 const Table WhenReady = {{Resize, OnWhenReady}, {Upload, OnWhenReady}, {ResizeUpload, OnWhenReady}};
 
 const Table TickingEnd = {
-    {FtpSetup, On},      {Resize, ByDestination}, {Upload, ByDestination}, {ResizeUpload, ByDestination},
-    {SetFolder, On},     {Scan, On},              {Images, On},            {Destination, On},
-    {ResizePercent, On}, {ThumbnailSize, On},     {ThumbnailPrefix, ByThumbnailSize},
-    {UploadLimit, On},   {Mode, On},              {Recreate, On},          {Limit, On},
-    {Invert, On},        {TickAll, On},           {TickNone, On},
+    {FtpSetup, On},
+    {Resize, ByDestination},
+    {Upload, ByDestination},
+    {ResizeUpload, ByDestination},
+    {SetFolder, On},
+    {Scan, On},
+    {Images, On},
+    {Destination, On},
+    {ResizePercent, On},
+    {ThumbnailSize, On},
+    {ThumbnailPrefix, ByThumbnailSize},
+    {UploadLimit, On},
+    {Mode, On},
+    {Recreate, On},
+    {Limit, On},
+    {Invert, On},
+    {TickAll, On},
+    {TickNone, On},
 };
 
 const Table TickButtons = {{TickAll, On}, {Invert, On}, {TickNone, On}};
 
 const Table RootChanged = {
-    {Resize, Off}, {Upload, Off}, {ResizeUpload, Off}, {TickAll, Off}, {Invert, Off}, {TickNone, Off}, {Images, Off},
+    {Resize, Off}, {Upload, Off},   {ResizeUpload, Off}, {TickAll, Off},
+    {Invert, Off}, {TickNone, Off}, {Images, Off},
 };
 
 const Table ListCleared = {{Resize, Off}, {Upload, Off}, {ResizeUpload, Off}};

@@ -25,9 +25,7 @@ void Main()
     frmAbout::setContinueAction([] { mainWindow()->show(); });
     // An error report gives the main window back its Exit button, creating the window (hidden)
     // when an error comes before it exists.
-    frmError::setLoadHook([] {
-        mainWindow()->giveBackExit();
-    });
+    frmError::setLoadHook([] { mainWindow()->giveBackExit(); });
     auto *about = new frmAbout;
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->show();

@@ -112,8 +112,14 @@ void UploadActions::runUploadBatch()
     m_ui.cmdExit->setText(u"Cancel"_s);
     m_ui.Label1->clear();
 
-    UploadInputs inputs{FtpSettings::read(),        m_ui.txtImgRootPath->text(), m_ui.txtFDestin->text(),
-                        m_ui.txtTNPrefix->text(),   m_ui.cmbTNSize->currentText(), {}, {}, {}};
+    UploadInputs inputs{FtpSettings::read(),
+                        m_ui.txtImgRootPath->text(),
+                        m_ui.txtFDestin->text(),
+                        m_ui.txtTNPrefix->text(),
+                        m_ui.cmbTNSize->currentText(),
+                        {},
+                        {},
+                        {}};
     for (int row = 0; row < m_ui.lstFolders->count(); ++row)
         inputs.folders.append(m_ui.lstFolders->item(row)->text());
     for (int row = 0; row < m_ui.List1->count(); ++row) {

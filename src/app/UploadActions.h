@@ -32,7 +32,6 @@ public:
     // The progress window, or nullptr when it is not open.
     FTPStatus *statusWindow() const { return m_status; }
 
-
 public slots:
     void cmdFTPSettings_Click();
     void cmdUpload_Click();

@@ -109,7 +109,8 @@ void frmMain::createControls()
     };
 
     m_ui.cmdSetFolder = button(u"cmdSetFolder"_s, u"Select Image Root"_s, twips(120, 105, 1710, 315));
-    m_ui.txtImgRootPath = place(new QLineEdit, u"txtImgRootPath"_s, twips(1815, 120, 5160, 300), u"Image root"_s);
+    m_ui.txtImgRootPath =
+        place(new QLineEdit, u"txtImgRootPath"_s, twips(1815, 120, 5160, 300), u"Image root"_s);
     m_ui.txtImgRootPath->setEnabled(false);
     m_ui.cmdScan = button(u"cmdScan"_s, u"Scan Root"_s, twips(120, 675, 1110, 315));
     m_ui.cmdINV = button(u"cmdINV"_s, u"Inv"_s, twips(2355, 675, 540, 315));
@@ -142,7 +143,8 @@ void frmMain::createControls()
         m_ui.txtImgDimensions->setPalette(palette);
     }
     m_ui.cmdFDestin = button(u"cmdFDestin"_s, u"Select Destination"_s, twips(120, 4560, 1710, 300));
-    m_ui.txtFDestin = place(new QLineEdit, u"txtFDestin"_s, twips(1815, 4560, 5160, 300), u"Destination root"_s);
+    m_ui.txtFDestin =
+        place(new QLineEdit, u"txtFDestin"_s, twips(1815, 4560, 5160, 300), u"Destination root"_s);
     m_ui.txtFDestin->setEnabled(false);
     m_ui.Label2 = label(u"Label2"_s, u"Resize Percent:"_s, twips(120, 5070, 1245, 180));
     m_ui.cmbResizePct = combo(u"cmbResizePct"_s, twips(1305, 5040, 645, 315), u"Resize Percent"_s);
@@ -156,7 +158,7 @@ void frmMain::createControls()
         combo(u"cmbFTPSizeLimit"_s, twips(2115, 5520, 750, 315), u"FTP Upload Size Limit in kilobytes"_s);
     m_ui.cmdFTPSettings = button(u"cmdFTPSettings"_s, u"FTP Setup"_s, twips(2955, 5520, 915, 315));
     m_ui.chkRecreate = place(new QCheckBox(u"Recreate existing pictures"_s), u"chkRecreate"_s,
-                        twips(4785, 5520, 2175, 285), u"Recreate existing pictures"_s);
+                             twips(4785, 5520, 2175, 285), u"Recreate existing pictures"_s);
     m_ui.chkRecreate->setChecked(true);
     m_ui.Label6 = label(u"Label6"_s, u"Thumbnail Size:"_s, twips(120, 6030, 1245, 180));
     m_ui.cmbTNSize = combo(u"cmbTNSize"_s, twips(1305, 5985, 1065, 315), u"Thumbnail Size"_s);
@@ -165,10 +167,11 @@ void frmMain::createControls()
         place(new QLineEdit(u"tn_"_s), u"txtTNPrefix"_s, twips(3675, 6000, 780, 315), u"Thumbnail Prefix"_s);
     m_ui.txtTNPrefix->setEnabled(false);
     m_ui.chkExit = place(new QCheckBox(u"Exit when complete"_s), u"chkExit"_s, twips(4785, 6000, 2175, 285),
-                    u"Exit when complete"_s);
+                         u"Exit when complete"_s);
     m_ui.cmdResize = button(u"cmdResize"_s, u"Resize"_s, twips(120, 6480, 1530, 315));
     m_ui.cmdUpload = button(u"cmdUpload"_s, u"Upload"_s, twips(1665, 6480, 1530, 315));
-    m_ui.cmdResize_Upload = button(u"cmdResize_Upload"_s, u"Resize && Upload"_s, twips(3225, 6480, 1530, 315));
+    m_ui.cmdResize_Upload =
+        button(u"cmdResize_Upload"_s, u"Resize && Upload"_s, twips(3225, 6480, 1530, 315));
     for (QPushButton *b : {m_ui.cmdResize, m_ui.cmdUpload, m_ui.cmdResize_Upload})
         b->setEnabled(false);
 

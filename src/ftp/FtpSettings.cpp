@@ -18,5 +18,6 @@ FtpSettings FtpSettings::read()
 
 bool FtpSettings::complete() const
 {
-    return !address.isEmpty() && !username.isEmpty() && !password.isEmpty() && !port.isEmpty() && !root.isEmpty();
+    return !address.isEmpty() && !username.isEmpty() && !password.isEmpty() && !port.isEmpty() &&
+           !root.isEmpty();
 }

@@ -42,7 +42,8 @@ public:
         CompleteWithErrors,
     };
 
-    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host, std::unique_ptr<FtpClient> client);
+    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host,
+                std::unique_ptr<FtpClient> client);
     ~UploadBatch();
 
     // Everything from the settings check to giving the controls back.

@@ -119,7 +119,8 @@ bool ResizeBatch::processEntry(int index)
     m_host.setCaption(u"Processing "_s + source);
 
     // The destination path is walked separator by separator, with a yield at each.
-    const QString destination = DestinationPath::forEntry(source, m_inputs.imageRoot, m_inputs.destinationRoot);
+    const QString destination =
+        DestinationPath::forEntry(source, m_inputs.imageRoot, m_inputs.destinationRoot);
     for (const QChar c : destination) {
         if (c == u'/' && m_host.yieldCancelled())
             break;
@@ -170,8 +171,8 @@ bool ResizeBatch::processEntry(int index)
 
     markBySize(index, entry.output);
     ++m_processed;
-    m_host.setStatus(QString::number(m_processed) + u" images out of "_s + NumberText::general(m_run.ImagesFound) +
-                     u" files completed!"_s);
+    m_host.setStatus(QString::number(m_processed) + u" images out of "_s +
+                     NumberText::general(m_run.ImagesFound) + u" files completed!"_s);
     return true;
 }
 

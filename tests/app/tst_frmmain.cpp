@@ -221,7 +221,7 @@ void TestFrmMain::destinationEnablesBatchesOnlyAfterImagesWereFound()
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QVERIFY(!form->cmdResize->isEnabled());
 
-    form->run.ImagesFound = 3;
+    form->runState().ImagesFound = 3;
     m_env->picker.setNextDirectory(u"/tmp/b"_s);
     QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
     QVERIFY(form->cmdResize->isEnabled());
@@ -241,14 +241,14 @@ void TestFrmMain::exitClosesAndCancelOnlyStopsTheRun()
 
     form->cmdExit->setText(u"Cancel"_s);
     QTest::mouseClick(form->cmdExit, Qt::LeftButton);
-    QVERIFY(form->run.cancelRequested());
-    QCOMPARE(form->run.CancelRequested, int16_t(-1));
+    QVERIFY(form->runState().cancelRequested());
+    QCOMPARE(form->runState().CancelRequested, int16_t(-1));
     QVERIFY(form->isVisible());
 
-    form->run.setCancelRequested(false);
+    form->runState().setCancelRequested(false);
     form->cmdExit->setText(u"Something else"_s);
     QTest::mouseClick(form->cmdExit, Qt::LeftButton);
-    QVERIFY(!form->run.cancelRequested());
+    QVERIFY(!form->runState().cancelRequested());
     QVERIFY(form->isVisible());
 
     form->cmdExit->setText(u"Exit"_s);
@@ -264,7 +264,7 @@ void TestFrmMain::closeBoxDuringRunCountsAsCancel()
     QVERIFY(form->tryBeginRun());
     QVERIFY(!form->close());
     QVERIFY(form->isVisible());
-    QVERIFY(form->run.cancelRequested());
+    QVERIFY(form->runState().cancelRequested());
     // The run notices the cancel, stops, and the window closes only then.
     form->endRun();
     QVERIFY(!form->isVisible());

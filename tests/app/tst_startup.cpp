@@ -39,6 +39,7 @@ private:
 
 void TestStartUp::init()
 {
+    ErrorReporter::setHandler(&frmError::showReport);
     SettingsLocation::setFolderOverride(m_settings.path());
 }
 

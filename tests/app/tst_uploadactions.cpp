@@ -254,7 +254,7 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     m_form->txtImgRootPath->setText(m_root);
     m_form->cmbTNSize->setEditText(u"50x50"_s);
     m_form->txtTNPrefix->setText(u"tn_"_s);
-    m_form->FileLimit = 32768;
+    m_form->runState().FileLimit = 32768;
     for (const QString &folder : std::as_const(m_folders))
         m_form->lstFolders->addItem(folder);
     for (const QString &image : std::as_const(m_images)) {
@@ -262,7 +262,7 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(ticked.contains(QFileInfo(image).fileName()) ? Qt::Checked : Qt::Unchecked);
     }
-    m_form->run.ImagesFound = m_images.size();
+    m_form->runState().ImagesFound = m_images.size();
     m_form->txtFDestin->setText(m_dest);
     QVERIFY(m_form->cmdUpload->isEnabled());
 }
@@ -338,7 +338,7 @@ void tst_UploadActions::verifyRestored(bool listKept)
     QCOMPARE(m_form->cmdResize->isEnabled(), listKept);
     QCOMPARE(m_form->cmdResize_Upload->isEnabled(), listKept);
     QCOMPARE(m_form->List1->count(), listKept ? m_images.size() : 0);
-    QCOMPARE(m_form->run.ImagesFound, listKept ? double(m_images.size()) : 0.0);
+    QCOMPARE(m_form->runState().ImagesFound, listKept ? double(m_images.size()) : 0.0);
     QVERIFY(!m_form->runActive());
     if (status())
         QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
@@ -581,7 +581,7 @@ void tst_UploadActions::cancelInTheFolderPhase()
 {
     makeForm();
     useClient([&](const QString &operation, const QString &) {
-        if (operation == u"makeFolder"_s && !m_form->run.cancelRequested())
+        if (operation == u"makeFolder"_s && !m_form->runState().cancelRequested())
             pressSoon(status()->cmdCancel);
     });
     clickUpload();
@@ -616,7 +616,7 @@ void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
 {
     makeForm();
     useClient([&](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s && !m_form->run.cancelRequested()) {
+        if (operation == u"putFile"_s && !m_form->runState().cancelRequested()) {
             FTPStatus *window = status();
             QMetaObject::invokeMethod(
                 window, [window] { window->close(); }, Qt::QueuedConnection);
@@ -668,7 +668,7 @@ void tst_UploadActions::secondRunReplacesRemoteFilesAndReusesTheWindow()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
-    m_form->run.ImagesFound = m_images.size();
+    m_form->runState().ImagesFound = m_images.size();
     m_form->txtFDestin_Change();
     clickUpload();
     QCOMPARE(serverTree(QString()), expectedTree({}));
@@ -727,16 +727,16 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
     makeForm();
     QStringList seen;
     m_actions->setResizeBatch([&] {
-        seen << QString::number(m_form->ResizeUploadActive) << QString::number(m_form->tryBeginRun());
+        seen << QString::number(m_form->runState().ResizeUploadActive) << QString::number(m_form->tryBeginRun());
         // A resize that was cancelled: the upload runs all the same.
-        m_form->run.setCancelRequested(true);
+        m_form->runState().setCancelRequested(true);
         return true;
     });
     QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
     QCOMPARE(seen, QStringList({u"1"_s, u"0"_s}));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(serverTree(QString()), expectedTree({}));
-    QVERIFY(!m_form->ResizeUploadActive);
+    QVERIFY(!m_form->runState().ResizeUploadActive);
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
 
@@ -744,7 +744,7 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
     m_form->chkExit->setChecked(true);
     for (const QString &image : std::as_const(m_images))
         new QListWidgetItem(image, m_form->List1);
-    m_form->run.ImagesFound = m_images.size();
+    m_form->runState().ImagesFound = m_images.size();
     m_form->txtFDestin_Change();
     QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
     QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
@@ -773,7 +773,7 @@ void tst_UploadActions::resizeAndUploadWithTheRealResize()
     QCOMPARE(sent, treeOf(m_dest));
     QCOMPARE(sent.size(), 3 + 2 * 6);
     QVERIFY(sent.contains(u"2008/June/tn_p_img01.jpg"_s));
-    QVERIFY(!m_form->ResizeUploadActive);
+    QVERIFY(!m_form->runState().ResizeUploadActive);
     verifyRestored(false);
 }
 
@@ -786,7 +786,7 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QCOMPARE(m_boxes->texts(), QStringList{u"Destination must differ from the image root!!"_s});
     QVERIFY(!status());
     QCOMPARE(serverTree(QString()), Tree());
-    QVERIFY(!m_form->ResizeUploadActive);
+    QVERIFY(!m_form->runState().ResizeUploadActive);
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
 }

@@ -179,8 +179,8 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     QCOMPARE(form->List1->count(), 0);
     QVERIFY(form->List1->toolTip().isEmpty());
     QVERIFY(form->Label1->text().isEmpty());
-    QCOMPARE(form->run.ImagesFound, 0.0);
-    QCOMPARE(form->run.FilesScanned, 0.0);
+    QCOMPARE(form->runState().ImagesFound, 0.0);
+    QCOMPARE(form->runState().FilesScanned, 0.0);
     // The folder list waits for the next scan.
     QCOMPARE(entries(form->lstFolders), QStringList{root() + u"sub"_s});
     QVERIFY(form->cmdScan->isEnabled());
@@ -309,10 +309,10 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
             expect(form->windowTitle() == u"Scanning "_s + form->List1->item(listed - 1)->text(),
                    u"caption names the last image"_s);
         }
-        if (form->run.FilesScanned > 0)
+        if (form->runState().FilesScanned > 0)
             expect(
                 form->Label1->text() ==
-                    u"%1 images out of %2 scanned!"_s.arg(form->run.ImagesFound).arg(form->run.FilesScanned),
+                    u"%1 images out of %2 scanned!"_s.arg(form->runState().ImagesFound).arg(form->runState().FilesScanned),
                 u"status line current"_s);
         expect(!form->tryBeginRun(), u"no second run"_s);
 
@@ -346,20 +346,20 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     int listedAtCancel = -1;
     DuringRun during(*form, [&] {
         if (scannedAtCancel < 0 && form->List1->count() > 50) {
-            scannedAtCancel = form->run.FilesScanned;
+            scannedAtCancel = form->runState().FilesScanned;
             listedAtCancel = form->List1->count();
             QTest::mouseClick(form->cmdExit, Qt::LeftButton);
         }
     });
     scan(*form);
     QVERIFY(scannedAtCancel > 0);
-    QCOMPARE(form->run.FilesScanned, scannedAtCancel);
+    QCOMPARE(form->runState().FilesScanned, scannedAtCancel);
     QCOMPARE(form->List1->count(), listedAtCancel);
     QVERIFY(form->isVisible());
     QCOMPARE(m_env->boxes.texts(), QStringList{u"Cancelled!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     QCOMPARE(m_env->boxes.shown().first().icon, MessageBoxService::Icon::None);
-    QVERIFY(form->run.cancelRequested());
+    QVERIFY(form->runState().cancelRequested());
 
     // What was listed stays usable.
     QVERIFY(form->List1->isEnabled());
@@ -392,7 +392,7 @@ void TestCatalogWindow::limitListsExactly32768()
     chooseRoot(*form, m_tree->path());
     scan(*form);
     QCOMPARE(form->List1->count(), 32768);
-    QCOMPARE(form->FileLimit, 32768);
+    QCOMPARE(form->runState().FileLimit, 32768);
     QCOMPARE(m_env->boxes.texts(), QStringList{u"Hit 32768 file limit!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     // The image that hit the limit was counted, not listed; nothing after it was examined.

@@ -104,6 +104,8 @@ private:
 
 void tst_ErrorReport::initTestCase()
 {
+    // The program installs the report window as the reporter at start; so does this test.
+    ErrorReporter::setHandler(&frmError::showReport);
     QVERIFY(m_server.start());
 }
 

@@ -87,7 +87,7 @@ void TestResizeBatch::init()
     m_form = std::make_unique<frmMain>();
     m_form->show();
     m_form->txtImgRootPath->setText(m_root);
-    m_form->FileLimit = 32768;
+    m_form->runState().FileLimit = 32768;
     m_form->List1->setEnabled(true);
 }
 
@@ -139,7 +139,7 @@ void TestResizeBatch::addEntries(const QStringList &paths, int ticked)
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(i == ticked ? Qt::Checked : Qt::Unchecked);
     }
-    m_form->run.ImagesFound = paths.size();
+    m_form->runState().ImagesFound = paths.size();
     m_form->txtFDestin->setText(m_dest);
 }
 
@@ -289,7 +289,7 @@ void TestResizeBatch::existingOutputIsSkippedButStillWeighed()
     QCOMPARE(m_processor->summary(), QStringList());
     QVERIFY(!QFile::exists(out(u"tn_a.png"_s)));
     QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Checked);
-    QCOMPARE(m_form->run.OverLimitCount, int16_t(1));
+    QCOMPARE(m_form->runState().OverLimitCount, int16_t(1));
     QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"FTP Size Limit"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Information);
@@ -311,7 +311,7 @@ void TestResizeBatch::sizeMarkIsStrictlyAboveTheLimitAndCountsAcrossBatches()
     // A second batch on the same scan copies the marked entry as it is and counts it again.
     m_boxes->clear();
     clickResize();
-    QCOMPARE(m_form->run.OverLimitCount, int16_t(2));
+    QCOMPARE(m_form->runState().OverLimitCount, int16_t(2));
     QCOMPARE(m_boxes->texts(), QStringList{u"2 files marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_form->Label1->text(), u"2 images out of 2 files completed!"_s);
 }
@@ -349,7 +349,7 @@ void TestResizeBatch::exitWhenCompleteClosesTheWindowUnlessUploadFollows()
     setMode(u"Exceed Limit to Pct"_s);
     m_form->cmbFTPSizeLimit->setEditText(u"1"_s);
     m_form->chkExit->setChecked(true);
-    m_form->ResizeUploadActive = true;
+    m_form->runState().ResizeUploadActive = true;
     QVERIFY(m_form->tryBeginRun());
     m_form->resizeActions()->runResizeBatch();
     m_form->endRun();
@@ -357,7 +357,7 @@ void TestResizeBatch::exitWhenCompleteClosesTheWindowUnlessUploadFollows()
     QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
 
     m_boxes->clear();
-    m_form->ResizeUploadActive = false;
+    m_form->runState().ResizeUploadActive = false;
     clickResize();
     QVERIFY(!m_form->isVisible());
     QCOMPARE(m_boxes->texts(), QStringList());

@@ -21,7 +21,10 @@ public:
     void setCaption(const QString &caption) override { captions.append(caption); }
     void setStatus(const QString &text) override { status = text; }
     void setTicked(int index, bool ticked) override { ticks[index] = ticked; }
-    void showBox(const QString &text, const QString &, MessageBoxService::Icon) override { boxes.append(text); }
+    void showBox(const QString &text, const QString &, MessageBoxService::Icon) override
+    {
+        boxes.append(text);
+    }
 
     QStringList captions;
     QString status;
@@ -48,8 +51,17 @@ private:
 
 ResizeInputs TestResizeLookahead::inputsFor(const QTemporaryDir &dir, int images, int width, int height)
 {
-    ResizeInputs inputs{u"All to Pct"_s, u"50"_s,       u"600W"_s, u"100x100"_s, u"tn_"_s, true,
-                        dir.path() + u"/in"_s, dir.path() + u"/out"_s, u"500"_s, {}, {}};
+    ResizeInputs inputs{u"All to Pct"_s,
+                        u"50"_s,
+                        u"600W"_s,
+                        u"100x100"_s,
+                        u"tn_"_s,
+                        true,
+                        dir.path() + u"/in"_s,
+                        dir.path() + u"/out"_s,
+                        u"500"_s,
+                        {},
+                        {}};
     QDir().mkpath(inputs.imageRoot);
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::gray);
