@@ -8,7 +8,8 @@ class QSystemTrayIcon;
 class frmMain;
 
 // The main window's icon in the notification area: tooltip "Pexa Resizer"; a left
-// double-click toggles the window. A desktop without a notification area is not an error.
+// double-click, or on a D-Bus notification area the icon's activation, toggles the window. A
+// desktop without a notification area is not an error.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -30,4 +31,5 @@ public:
 private:
     frmMain &m_form;
     QSystemTrayIcon *m_icon = nullptr;
+    bool m_onDBus = false;
 };

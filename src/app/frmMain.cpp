@@ -36,6 +36,17 @@ QRect twips(int left, int top, int width, int height)
     return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
 }
 
+// Puts a text into an editable combo box. When the text is one of its items that item becomes
+// current too, so the list opens on it and the arrow keys move from it. No pick from the list
+// is raised: that is the user's.
+void putText(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+    combo->setEditText(text);
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
@@ -81,24 +92,25 @@ void frmMain::createControls()
     client->setFont(face);
     setCentralWidget(client);
 
-    auto place = [client](auto *widget, const QString &name, const QRect &rect,
-                          const QString &accessibleName) {
+    // Accessible names are left to Qt wherever something visible names the control: a button
+    // or check box is named by its caption, which may change, and a box by its label (the
+    // label's buddy). Only controls that nothing visible names get a name of their own.
+    auto place = [client](auto *widget, const QString &name, const QRect &rect) {
         widget->setParent(client);
         widget->setObjectName(name);
         widget->setGeometry(rect);
-        widget->setAccessibleName(accessibleName);
         return widget;
     };
     auto button = [&](const QString &name, const QString &caption, const QRect &rect) {
-        auto *b = place(new QPushButton(caption), name, rect, QString(caption).replace(u"&&"_s, u"&"_s));
+        auto *b = place(new QPushButton(caption), name, rect);
         b->setAutoDefault(false);
         return b;
     };
     auto label = [&](const QString &name, const QString &caption, const QRect &rect) {
-        return place(new QLabel(caption), name, rect, caption);
+        return place(new QLabel(caption), name, rect);
     };
-    auto combo = [&](const QString &name, const QRect &rect, const QString &accessibleName) {
-        auto *c = place(new QComboBox, name, rect, accessibleName);
+    auto combo = [&](const QString &name, const QRect &rect) {
+        auto *c = place(new QComboBox, name, rect);
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
         // Without a completer typed text stays as typed: it would otherwise be completed to a
@@ -109,31 +121,32 @@ void frmMain::createControls()
     };
 
     m_ui.cmdSetFolder = button(u"cmdSetFolder"_s, u"Select Image Root"_s, twips(120, 105, 1710, 315));
-    m_ui.txtImgRootPath =
-        place(new QLineEdit, u"txtImgRootPath"_s, twips(1815, 120, 5160, 300), u"Image root"_s);
+    m_ui.txtImgRootPath = place(new QLineEdit, u"txtImgRootPath"_s, twips(1815, 120, 5160, 300));
+    m_ui.txtImgRootPath->setAccessibleName(u"Image root"_s);
     m_ui.txtImgRootPath->setEnabled(false);
     m_ui.cmdScan = button(u"cmdScan"_s, u"Scan Root"_s, twips(120, 675, 1110, 315));
     m_ui.cmdINV = button(u"cmdINV"_s, u"Inv"_s, twips(2355, 675, 540, 315));
-    m_ui.cmdINV->setAccessibleName(u"Invert ticks"_s);
+    m_ui.cmdINV->setAccessibleDescription(u"Invert the ticks of all images"_s);
     m_ui.cmdALL = button(u"cmdALL"_s, u"All"_s, twips(2895, 675, 540, 315));
-    m_ui.cmdALL->setAccessibleName(u"Tick all"_s);
+    m_ui.cmdALL->setAccessibleDescription(u"Tick all images"_s);
     m_ui.cmdNONE = button(u"cmdNONE"_s, u"None"_s, twips(3435, 675, 540, 315));
-    m_ui.cmdNONE->setAccessibleName(u"Untick all"_s);
+    m_ui.cmdNONE->setAccessibleDescription(u"Untick all images"_s);
     for (QPushButton *b : {m_ui.cmdINV, m_ui.cmdALL, m_ui.cmdNONE})
         b->setEnabled(false);
-    m_ui.lstFolders = place(new QListWidget, u"lstFolders"_s, twips(4215, 675, 660, 255), u"Folders"_s);
+    m_ui.lstFolders = place(new QListWidget, u"lstFolders"_s, twips(4215, 675, 660, 255));
     m_ui.lstFolders->hide();
     m_ui.cmdExit = button(u"cmdExit"_s, u"Exit"_s, twips(6090, 675, 885, 315));
-    m_ui.List1 = place(new QListWidget, u"List1"_s, twips(120, 960, 3855, 3210), u"Images"_s);
+    m_ui.List1 = place(new QListWidget, u"List1"_s, twips(120, 960, 3855, 3210));
+    m_ui.List1->setAccessibleName(u"Images"_s);
     m_ui.List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_ui.List1->setUniformItemSizes(true);
-    m_ui.picbRawImage = place(new QLabel, u"picbRawImage"_s, twips(4065, 960, 2925, 3225), u"Preview"_s);
+    m_ui.picbRawImage = place(new QLabel, u"picbRawImage"_s, twips(4065, 960, 2925, 3225));
+    m_ui.picbRawImage->setAccessibleName(u"Preview"_s);
     m_ui.picbRawImage->setScaledContents(true);
     m_ui.picbRawImage->setPixmap(QPixmap(u":/images/pexa.png"_s));
     m_ui.Label1 = label(u"Label1"_s, QString(), twips(150, 4215, 3795, 285));
-    m_ui.Label1->setAccessibleName(u"Status"_s);
-    m_ui.txtImgDimensions =
-        place(new QLineEdit, u"txtImgDimensions"_s, twips(4080, 4215, 2910, 285), u"Image dimensions"_s);
+    m_ui.txtImgDimensions = place(new QLineEdit, u"txtImgDimensions"_s, twips(4080, 4215, 2910, 285));
+    m_ui.txtImgDimensions->setAccessibleName(u"Image dimensions"_s);
     m_ui.txtImgDimensions->setReadOnly(true);
     m_ui.txtImgDimensions->setFocusPolicy(Qt::NoFocus);
     m_ui.txtImgDimensions->setFrame(false);
@@ -143,31 +156,27 @@ void frmMain::createControls()
         m_ui.txtImgDimensions->setPalette(palette);
     }
     m_ui.cmdFDestin = button(u"cmdFDestin"_s, u"Select Destination"_s, twips(120, 4560, 1710, 300));
-    m_ui.txtFDestin =
-        place(new QLineEdit, u"txtFDestin"_s, twips(1815, 4560, 5160, 300), u"Destination root"_s);
+    m_ui.txtFDestin = place(new QLineEdit, u"txtFDestin"_s, twips(1815, 4560, 5160, 300));
+    m_ui.txtFDestin->setAccessibleName(u"Destination root"_s);
     m_ui.txtFDestin->setEnabled(false);
     m_ui.Label2 = label(u"Label2"_s, u"Resize Percent:"_s, twips(120, 5070, 1245, 180));
-    m_ui.cmbResizePct = combo(u"cmbResizePct"_s, twips(1305, 5040, 645, 315), u"Resize Percent"_s);
+    m_ui.cmbResizePct = combo(u"cmbResizePct"_s, twips(1305, 5040, 645, 315));
     m_ui.Label4 = label(u"Label4"_s, u"Mode:"_s, twips(2085, 5070, 510, 180));
-    m_ui.cmbMode = combo(u"cmbMode"_s, twips(2595, 5040, 2400, 315), u"Mode"_s);
+    m_ui.cmbMode = combo(u"cmbMode"_s, twips(2595, 5040, 2400, 315));
     m_ui.Label3 = label(u"Label3"_s, u"Resize Limit:"_s, twips(5055, 5070, 915, 180));
-    m_ui.txtRSizeLimit =
-        place(new QLineEdit(u"600W"_s), u"txtRSizeLimit"_s, twips(5970, 5040, 630, 285), u"Resize Limit"_s);
+    m_ui.txtRSizeLimit = place(new QLineEdit(u"600W"_s), u"txtRSizeLimit"_s, twips(5970, 5040, 630, 285));
     m_ui.Label5 = label(u"Label5"_s, u"FTP Upload Size Limit (kb):"_s, twips(120, 5550, 1950, 180));
-    m_ui.cmbFTPSizeLimit =
-        combo(u"cmbFTPSizeLimit"_s, twips(2115, 5520, 750, 315), u"FTP Upload Size Limit in kilobytes"_s);
+    m_ui.cmbFTPSizeLimit = combo(u"cmbFTPSizeLimit"_s, twips(2115, 5520, 750, 315));
     m_ui.cmdFTPSettings = button(u"cmdFTPSettings"_s, u"FTP Setup"_s, twips(2955, 5520, 915, 315));
-    m_ui.chkRecreate = place(new QCheckBox(u"Recreate existing pictures"_s), u"chkRecreate"_s,
-                             twips(4785, 5520, 2175, 285), u"Recreate existing pictures"_s);
+    m_ui.chkRecreate =
+        place(new QCheckBox(u"Recreate existing pictures"_s), u"chkRecreate"_s, twips(4785, 5520, 2175, 285));
     m_ui.chkRecreate->setChecked(true);
     m_ui.Label6 = label(u"Label6"_s, u"Thumbnail Size:"_s, twips(120, 6030, 1245, 180));
-    m_ui.cmbTNSize = combo(u"cmbTNSize"_s, twips(1305, 5985, 1065, 315), u"Thumbnail Size"_s);
+    m_ui.cmbTNSize = combo(u"cmbTNSize"_s, twips(1305, 5985, 1065, 315));
     m_ui.Label7 = label(u"Label7"_s, u"Thumbnail Prefix:"_s, twips(2430, 6030, 1245, 180));
-    m_ui.txtTNPrefix =
-        place(new QLineEdit(u"tn_"_s), u"txtTNPrefix"_s, twips(3675, 6000, 780, 315), u"Thumbnail Prefix"_s);
+    m_ui.txtTNPrefix = place(new QLineEdit(u"tn_"_s), u"txtTNPrefix"_s, twips(3675, 6000, 780, 315));
     m_ui.txtTNPrefix->setEnabled(false);
-    m_ui.chkExit = place(new QCheckBox(u"Exit when complete"_s), u"chkExit"_s, twips(4785, 6000, 2175, 285),
-                         u"Exit when complete"_s);
+    m_ui.chkExit = place(new QCheckBox(u"Exit when complete"_s), u"chkExit"_s, twips(4785, 6000, 2175, 285));
     m_ui.cmdResize = button(u"cmdResize"_s, u"Resize"_s, twips(120, 6480, 1530, 315));
     m_ui.cmdUpload = button(u"cmdUpload"_s, u"Upload"_s, twips(1665, 6480, 1530, 315));
     m_ui.cmdResize_Upload =
@@ -219,7 +228,7 @@ void frmMain::Form_Load()
 
         m_ui.cmbMode->addItems(
             {u"All to Pct"_s, u"Exceed Limit to Pct"_s, u"All to Limit"_s, u"Exceed Limit to Limit"_s});
-        m_ui.cmbMode->setEditText(u"Exceed Limit to Pct"_s);
+        putText(m_ui.cmbMode, u"Exceed Limit to Pct"_s);
         m_ui.picbRawImage->setVisible(true);
         for (int pct = 5; pct <= 95; pct += 5)
             m_ui.cmbResizePct->addItem(QString::number(pct));
@@ -236,7 +245,7 @@ void frmMain::Form_Load()
 void frmMain::applyStoredSettings()
 {
     const QString tnSize = ReadIniValue(SettingKeys::ThumbnailSize);
-    m_ui.cmbTNSize->setEditText(tnSize.isEmpty() ? SettingKeys::ThumbnailSize.fallback : tnSize);
+    putText(m_ui.cmbTNSize, tnSize.isEmpty() ? SettingKeys::ThumbnailSize.fallback : tnSize);
     if (!tnSize.isEmpty())
         m_ui.txtTNPrefix->setEnabled(tnSize != u"Disabled"_s);
 
@@ -244,10 +253,10 @@ void frmMain::applyStoredSettings()
     if (!tnPrefix.isEmpty())
         m_ui.txtTNPrefix->setText(tnPrefix);
 
-    m_ui.cmbFTPSizeLimit->setEditText(ReadIniValueOrDefault(SettingKeys::UploadSizeLimit));
-    m_ui.cmbMode->setEditText(ReadIniValueOrDefault(SettingKeys::ResizeMode));
+    putText(m_ui.cmbFTPSizeLimit, ReadIniValueOrDefault(SettingKeys::UploadSizeLimit));
+    putText(m_ui.cmbMode, ReadIniValueOrDefault(SettingKeys::ResizeMode));
     m_ui.txtRSizeLimit->setText(ReadIniValueOrDefault(SettingKeys::ResizeLimit));
-    m_ui.cmbResizePct->setEditText(ReadIniValueOrDefault(SettingKeys::ResizePercent));
+    putText(m_ui.cmbResizePct, ReadIniValueOrDefault(SettingKeys::ResizePercent));
     m_ui.txtFDestin->setText(ReadIniValueOrDefault(SettingKeys::DestinationRoot));
     // Where a drive root was the default, the user's home folder is.
     const QString root = ReadIniValue(SettingKeys::ImageRoot);
