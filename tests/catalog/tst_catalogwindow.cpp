@@ -279,7 +279,8 @@ void TestCatalogWindow::destinationDecidesResizeAndUpload()
 
 void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
 {
-    for (int k = 0; k < 6000; ++k)
+    // Enough files that the scan lasts several of the yield's pump intervals.
+    for (int k = 0; k < 15000; ++k)
         touch(root() + u"d%1/f%2.%3"_s.arg(k % 20).arg(k).arg(k % 3 ? u"jpg"_s : u"txt"_s));
     auto form = makeWindow();
     form->txtFDestin->setText(u"/tmp/out"_s);
@@ -329,8 +330,8 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     // The root picker was not opened inside the run, and no scan ran inside it.
     QCOMPARE(m_env->picker.titles.size(), 1);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
-    QCOMPARE(form->List1->count(), 4000);
-    QCOMPARE(form->Label1->text(), u"4000 images out of 6000 scanned!"_s);
+    QCOMPARE(form->List1->count(), 10000);
+    QCOMPARE(form->Label1->text(), u"10000 images out of 15000 scanned!"_s);
     QVERIFY(form->cmdResize->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
 }
