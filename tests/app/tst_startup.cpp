@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestStartUp : public QObject
@@ -34,12 +36,13 @@ private:
     static void reportThroughWindow(const QString &procedure);
 
     QTemporaryDir m_settings;
-    ScriptedMessageBox m_boxes;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
 };
 
 void TestStartUp::init()
 {
     SettingsLocation::setFolderOverride(m_settings.path());
+    m_boxes = std::make_unique<ScriptedMessageBox>();
 }
 
 void TestStartUp::cleanup()
@@ -50,8 +53,11 @@ void TestStartUp::cleanup()
             windows.append(window);
     }
     qDeleteAll(windows);
-    QVERIFY(!frmMain::current());
+    const QStringList left = m_boxes->leftovers();
+    m_boxes.reset();
     SettingsLocation::setFolderOverride(QString());
+    QVERIFY(!frmMain::current());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 frmAbout *TestStartUp::aboutBox()

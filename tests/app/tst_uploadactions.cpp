@@ -223,10 +223,11 @@ void tst_UploadActions::cleanup()
         if (w->objectName() == u"FTPStatus"_s)
             delete w;
     }
-    QVERIFY2(m_errors->reports.isEmpty(), qPrintable(m_errors->summary().join(u", "_s)));
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
     delete m_errors;
     delete m_boxes;
     SettingsLocation::setFolderOverride(QString());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 void tst_UploadActions::buildTree(const QStringList &images)
@@ -415,14 +416,12 @@ void tst_UploadActions::incompleteSettingsRefuseWithoutTheProgressWindow()
         WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, QString());
         makeForm();
         clickUpload();
-        QCOMPARE(m_boxes->shown().size(), 1);
-        QCOMPARE(m_boxes->shown().at(0).text, u"FTP Settings not correct!!"_s);
-        QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
-        QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+        QCOMPARE(m_boxes->take(), QStringList{u"FTP Settings not correct!!"_s});
+        QCOMPARE(m_boxes->shown().last().title, u"FTP Error!!"_s);
+        QCOMPARE(m_boxes->shown().last().icon, MessageBoxService::Icon::Critical);
         QVERIFY(!status());
         verifyRestored(true);
         QVERIFY(serverTree(QString()).isEmpty());
-        m_boxes->clear();
         delete m_form;
         m_form = nullptr;
     }
@@ -450,7 +449,7 @@ void tst_UploadActions::connectFailuresEndTheRun()
     makeForm();
     clickUpload();
     QCOMPARE(lines(), QStringList({u"ERROR: Failed to connect to 127.0.0.1"_s}));
-    QCOMPARE(m_boxes->texts(), QStringList({u"Address Connection Error!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Address Connection Error!!"_s}));
     QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
     QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
     verifyRestored(true);
@@ -463,7 +462,7 @@ void tst_UploadActions::missingRootFolderEndsTheRun()
     makeForm();
     clickUpload();
     QCOMPARE(lines(), QStringList({u"ERROR: Failed to locate root folder!!"_s}));
-    QCOMPARE(m_boxes->texts(), QStringList({u"Cannot locate root folder!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Cannot locate root folder!!"_s}));
     QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
     QVERIFY(serverTree(QString()) == Tree({{u"www/"_s, QByteArray()}}));
     verifyRestored(true);
@@ -477,7 +476,7 @@ void tst_UploadActions::folderThatCannotBeMadeCancelsTheRun()
     QCOMPARE(lines().mid(3),
              QStringList({u"ERROR: 2008 cannot be created!!"_s, u"ERROR: June cannot be created!!"_s,
                           u"ERROR: Cannot find/create /2008/June"_s, u"Operation cancelled."_s}));
-    QCOMPARE(m_boxes->texts(), QStringList({u"Cannot find/create folder!!"_s, u"Cancelled!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Cannot find/create folder!!"_s, u"Cancelled!!"_s}));
     QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
     QCOMPARE(m_boxes->shown().at(1).icon, MessageBoxService::Icon::None);
     QCOMPARE(m_boxes->shown().at(1).title, u"PexaResizer"_s);
@@ -515,7 +514,7 @@ void tst_UploadActions::missingFilesAreReportedAsFailures()
     QCOMPARE(lines().constLast(), u"1 file failed to upload!!"_s);
     QVERIFY(!lines().contains(u"Files Successfully copied."_s));
     QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
-    QCOMPARE(m_boxes->texts(), QStringList({u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"1 file failed to upload!!"_s}));
     QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
     QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
     // The image without its thumbnail goes alone; everything else arrives.
@@ -534,7 +533,7 @@ void tst_UploadActions::refusedPutsAreReportedAsFailures()
     QVERIFY(all.contains(u"ERROR: Failed to upload image file "_s + m_dest + u"/2008/June/img02.png"_s));
     QCOMPARE(all.filter(u"ERROR: Failed to upload thumbnail"_s).size(), 0);
     QCOMPARE(all.constLast(), u"5 files failed to upload!!"_s);
-    QCOMPARE(m_boxes->texts(), QStringList({u"5 files failed to upload!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"5 files failed to upload!!"_s}));
     QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
     verifyRestored(true);
 }
@@ -588,7 +587,7 @@ void tst_UploadActions::cancelInTheFolderPhase()
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
     QVERIFY(!lines().contains(u"Folders on FTP Root Successfully found/created."_s));
     QCOMPARE(status()->txtFIPG->text(), QString());
-    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
     verifyRestored(true);
     QVERIFY(m_clientClosed);
 }
@@ -606,7 +605,7 @@ void tst_UploadActions::cancelInTheFilePhase()
     clickUpload();
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
     QCOMPARE(status()->txtFIPG->text(), u"Operation Cancelled!!"_s);
-    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
     // Pressed during the second put (the first image's thumbnail): nothing after it is sent.
     QCOMPARE(puts, 2);
     QVERIFY(serverTree(QString()).contains(u"root.jpg"_s));
@@ -626,7 +625,7 @@ void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
     QVERIFY(status());
     QVERIFY(status()->isVisible());
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
-    QCOMPARE(m_boxes->texts(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
     // After the run the close box closes it.
     status()->close();
     QTRY_VERIFY(!status());
@@ -687,6 +686,7 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
                                           u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
     verifyRestored(true);
 }
@@ -699,8 +699,7 @@ void tst_UploadActions::unexpectedErrorRestoresTheControlsAndCloses()
             throw RunTimeError(RunTimeError::Overflow);
     });
     clickUpload();
-    QCOMPARE(m_errors->summary(), QStringList({u"frmMain/cmdUpload_Click/6"_s}));
-    m_errors->reports.clear();
+    QCOMPARE(m_errors->take(), QStringList({u"frmMain/cmdUpload_Click/6"_s}));
     QVERIFY(m_clientClosed);
     QVERIFY(m_boxes->shown().isEmpty());
     verifyRestored(true);
@@ -780,7 +779,7 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     // The destination is the image root: the resize refuses, and nothing is uploaded either.
     m_form->txtFDestin->setText(m_form->txtImgRootPath->text());
     QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
-    QCOMPARE(m_boxes->texts(), QStringList{u"Destination must differ from the image root!!"_s});
+    QCOMPARE(m_boxes->take(), QStringList{u"Destination must differ from the image root!!"_s});
     QVERIFY(!status());
     QCOMPARE(serverTree(QString()), Tree());
     QVERIFY(!m_form->ResizeUploadActive);

@@ -56,13 +56,13 @@ void TestResizeRules::init()
 
 void TestResizeRules::cleanup()
 {
-    QCOMPARE(m_errors->summary(), QStringList());
-    QCOMPARE(m_boxes->pendingAnswers(), 0);
     m_form.reset();
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
     m_errors.reset();
     m_boxes.reset();
     SettingsLocation::setFolderOverride(QString());
     m_settingsDir.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 QString TestResizeRules::stored(const QString &section, const QString &key) const
@@ -160,11 +160,9 @@ void TestResizeRules::limitOutsideSixteenBitsIsResetAtOnce()
     QFETCH(QString, pasted);
     QFETCH(QString, after);
     replaceLimitText(before);
-    m_boxes->clear();
     m_form->cmdUpload->setEnabled(true);
     replaceLimitText(pasted);
-    QCOMPARE(m_boxes->shown().size(), 1);
-    QCOMPARE(m_boxes->shown()[0].text, u"Exceeded Resize Limits!!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"Exceeded Resize Limits!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
     QCOMPARE(m_form->txtRSizeLimit->text(), after);
@@ -198,13 +196,12 @@ void TestResizeRules::leavingTheLimitBoxCorrectsIt()
     QFETCH(QString, corrected);
     m_form->txtRSizeLimit->clear();
     QTest::keyClicks(m_form->txtRSizeLimit, typed);
-    m_boxes->clear();
     m_form->cmdUpload->setEnabled(true);
     leaveLimitBox();
     if (message.isEmpty()) {
-        QCOMPARE(m_boxes->texts(), QStringList());
+        QCOMPARE(m_boxes->take(), QStringList());
     } else {
-        QCOMPARE(m_boxes->texts(), QStringList{message});
+        QCOMPARE(m_boxes->take(), QStringList{message});
         QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
         QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
         QVERIFY(!m_form->cmdUpload->isEnabled());
@@ -219,7 +216,7 @@ void TestResizeRules::switchingWindowsIsNotLeavingTheBox()
     QTest::keyClicks(m_form->txtRSizeLimit, u"600"_s);
     QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QCoreApplication::sendEvent(m_form->txtRSizeLimit, &away);
-    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_boxes->take(), QStringList());
     QCOMPARE(m_form->txtRSizeLimit->text(), u"600"_s);
 }
 
