@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ErrorReporter.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
@@ -103,12 +104,12 @@ void TestStartUp::errorReportGivesBackTheExitButton()
     QTest::mouseClick(aboutBox()->cmdOK, Qt::LeftButton);
     frmMain *form = frmMain::current();
     // As a batch that died of an error would leave it.
-    form->cmdExit->setText(u"Cancel"_s);
-    form->cmdExit->setEnabled(false);
+    control<QPushButton>(*form, u"cmdExit")->setText(u"Cancel"_s);
+    control<QPushButton>(*form, u"cmdExit")->setEnabled(false);
 
     reportThroughWindow(u"cmdResize_Click"_s);
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    QVERIFY(form->cmdExit->isEnabled());
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
+    QVERIFY(control<QPushButton>(*form, u"cmdExit")->isEnabled());
     QCOMPARE(frmMain::current(), form);
 }
 
@@ -119,7 +120,7 @@ void TestStartUp::errorBeforeTheMainWindowCreatesItHidden()
     reportThroughWindow(u"Form_Load"_s);
     QVERIFY(frmMain::current());
     QVERIFY(!frmMain::current()->isVisible());
-    QCOMPARE(frmMain::current()->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*frmMain::current(), u"cmdExit")->text(), u"Exit"_s);
 
     // "Continue" then shows that same window.
     frmMain *created = frmMain::current();

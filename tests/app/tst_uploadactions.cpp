@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "CurlFtpClient.h"
 #include "ErrorRecorder.h"
 #include "FTPStatus.h"
@@ -250,20 +251,20 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     m_actions = m_form->findChild<UploadActions *>();
     QVERIFY(m_actions);
     m_form->show();
-    m_form->txtImgRootPath->setText(m_root);
-    m_form->cmbTNSize->setEditText(u"50x50"_s);
-    m_form->txtTNPrefix->setText(u"tn_"_s);
+    control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
+    control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"50x50"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
     m_form->FileLimit = 32768;
     for (const QString &folder : std::as_const(m_folders))
-        m_form->lstFolders->addItem(folder);
+        control<QListWidget>(*m_form, u"lstFolders")->addItem(folder);
     for (const QString &image : std::as_const(m_images)) {
-        auto *item = new QListWidgetItem(image, m_form->List1);
+        auto *item = new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(ticked.contains(QFileInfo(image).fileName()) ? Qt::Checked : Qt::Unchecked);
     }
     m_form->run.ImagesFound = m_images.size();
-    m_form->txtFDestin->setText(m_dest);
-    QVERIFY(m_form->cmdUpload->isEnabled());
+    control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_dest);
+    QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
 }
 
 void tst_UploadActions::writeSettings(const QString &user, const QString &password, const QString &port,
@@ -287,7 +288,7 @@ void tst_UploadActions::useClient(HookedClient::Hook hook, CurlFtpClient::Timeou
 
 void tst_UploadActions::clickUpload()
 {
-    QTest::mouseClick(m_form->cmdUpload, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdUpload"), Qt::LeftButton);
 }
 
 QStringList tst_UploadActions::lines() const
@@ -324,19 +325,17 @@ Tree tst_UploadActions::expectedTree(const QStringList &skipped, bool thumbnails
 
 void tst_UploadActions::verifyRestored(bool listKept)
 {
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
     QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
-    for (QWidget *w :
-         {static_cast<QWidget *>(m_form->cmdALL), static_cast<QWidget *>(m_form->cmdScan),
-          static_cast<QWidget *>(m_form->cmdSetFolder), static_cast<QWidget *>(m_form->List1),
-          static_cast<QWidget *>(m_form->cmdFDestin), static_cast<QWidget *>(m_form->cmdFTPSettings),
-          static_cast<QWidget *>(m_form->cmbMode), static_cast<QWidget *>(m_form->chkRecreate)})
-        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-    QCOMPARE(m_form->txtTNPrefix->isEnabled(), m_form->cmbTNSize->currentText() != u"Disabled"_s);
-    QCOMPARE(m_form->cmdUpload->isEnabled(), listKept);
-    QCOMPARE(m_form->cmdResize->isEnabled(), listKept);
-    QCOMPARE(m_form->cmdResize_Upload->isEnabled(), listKept);
-    QCOMPARE(m_form->List1->count(), listKept ? m_images.size() : 0);
+    for (const QString &name : {u"cmdALL"_s, u"cmdScan"_s, u"cmdSetFolder"_s, u"List1"_s, u"cmdFDestin"_s,
+                                u"cmdFTPSettings"_s, u"cmbMode"_s, u"chkRecreate"_s})
+        QVERIFY2(control<QWidget>(*m_form, name)->isEnabled(), qPrintable(name));
+    QCOMPARE(control<QLineEdit>(*m_form, u"txtTNPrefix")->isEnabled(),
+             control<QComboBox>(*m_form, u"cmbTNSize")->currentText() != u"Disabled"_s);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled(), listKept);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdResize")->isEnabled(), listKept);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdResize_Upload")->isEnabled(), listKept);
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->count(), listKept ? m_images.size() : 0);
     QCOMPARE(m_form->run.ImagesFound, listKept ? double(m_images.size()) : 0.0);
     QVERIFY(!m_form->runActive());
     if (status())
@@ -346,16 +345,18 @@ void tst_UploadActions::verifyRestored(bool listKept)
 void tst_UploadActions::happyPathMirrorsTheDestinationTree()
 {
     makeForm({u"skip.jpg"_s});
+    auto *List1 = control<QListWidget>(*m_form, u"List1");
     QStringList lockedStates;
     useClient([&](const QString &operation, const QString &) {
         if (operation != u"open"_s)
             return;
-        lockedStates << m_form->cmdExit->text() << m_form->List1->toolTip()
-                     << QString::number(m_form->cmdScan->isEnabled())
-                     << QString::number(m_form->List1->isEnabled())
-                     << QString::number(m_form->cmdALL->isEnabled())
-                     << QString::number(m_form->cmbTNSize->isEnabled()) << status()->cmdCancel->text()
-                     << QString::number(status()->isVisible()) << QString::number(m_form->runActive());
+        lockedStates << control<QPushButton>(*m_form, u"cmdExit")->text() << List1->toolTip()
+                     << QString::number(control<QPushButton>(*m_form, u"cmdScan")->isEnabled())
+                     << QString::number(List1->isEnabled())
+                     << QString::number(control<QPushButton>(*m_form, u"cmdALL")->isEnabled())
+                     << QString::number(control<QComboBox>(*m_form, u"cmbTNSize")->isEnabled())
+                     << status()->cmdCancel->text() << QString::number(status()->isVisible())
+                     << QString::number(m_form->runActive());
     });
     clickUpload();
 
@@ -375,8 +376,8 @@ void tst_UploadActions::happyPathMirrorsTheDestinationTree()
     QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
     QTRY_COMPARE(status()->prgFileBytes->value(), status()->prgFileBytes->maximum());
     QVERIFY(m_boxes->shown().isEmpty());
-    QVERIFY(!m_form->picbRawImage->isVisible());
-    QCOMPARE(m_form->List1->toolTip(), QString());
+    QVERIFY(!control<QLabel>(*m_form, u"picbRawImage")->isVisible());
+    QCOMPARE(List1->toolTip(), QString());
     verifyRestored(false);
     QVERIFY(m_clientClosed);
 
@@ -520,7 +521,7 @@ void tst_UploadActions::missingFilesAreReportedAsFailures()
     // The image without its thumbnail goes alone; everything else arrives.
     QCOMPARE(serverTree(QString()), expectedTree({u"a b.jpg"_s}));
     verifyRestored(true);
-    QVERIFY(m_form->cmdUpload->isEnabled());
+    QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
 }
 
 void tst_UploadActions::refusedPutsAreReportedAsFailures()
@@ -541,11 +542,11 @@ void tst_UploadActions::refusedPutsAreReportedAsFailures()
 void tst_UploadActions::disabledThumbnailsAreNotSent()
 {
     makeForm();
-    m_form->cmbTNSize->setEditText(u"Disabled"_s);
+    control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
     clickUpload();
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(serverTree(QString()), expectedTree({}, false));
-    QVERIFY(!m_form->txtTNPrefix->isEnabled());
+    QVERIFY(!control<QLineEdit>(*m_form, u"txtTNPrefix")->isEnabled());
 }
 
 void tst_UploadActions::allTickedListCompletesAtOnce()
@@ -567,7 +568,7 @@ void tst_UploadActions::allTickedListCompletesAtOnce()
 void tst_UploadActions::imageRootEndingInASeparator()
 {
     makeForm();
-    m_form->txtImgRootPath->setText(m_root + u'/');
+    control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root + u'/');
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u" - Working on 2008"_s, u" - Working on 2008/June"_s,
                                           u" - Working on Été d'or"_s, u"Files Successfully copied."_s}));
@@ -599,7 +600,7 @@ void tst_UploadActions::cancelInTheFilePhase()
     useClient([&](const QString &operation, const QString &) {
         if (operation == u"putFile"_s && ++puts == 2)
             duringStep(
-                m_form, [this] { m_form->cmdExit->click(); },
+                m_form, [this] { control<QPushButton>(*m_form, u"cmdExit")->click(); },
                 [this] { return m_form->run.cancelRequested(); });
     });
     clickUpload();
@@ -660,7 +661,7 @@ void tst_UploadActions::secondRunReplacesRemoteFilesAndReusesTheWindow()
 
     writeFile(m_dest + u"/2008/June/img01.JPG"_s, "replaced, and shorter");
     for (const QString &image : std::as_const(m_images)) {
-        auto *item = new QListWidgetItem(image, m_form->List1);
+        auto *item = new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
@@ -681,7 +682,7 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     buildTree({u"a.jpg"_s, u"stall.jpg"_s, u"z.jpg"_s});
     m_folders.clear();
     makeForm();
-    m_form->cmbTNSize->setEditText(u"Disabled"_s);
+    control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
     useClient([](const QString &, const QString &) {}, {30, 2});
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
@@ -709,7 +710,7 @@ void tst_UploadActions::unexpectedErrorRestoresTheControlsAndCloses()
 void tst_UploadActions::exitWhenCompleteClosesTheProgram()
 {
     makeForm();
-    m_form->chkExit->setChecked(true);
+    control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
     QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
     clickUpload();
     QVERIFY(!m_form->isVisible());
@@ -728,7 +729,7 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
         m_form->run.setCancelRequested(true);
         return true;
     });
-    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QCOMPARE(seen, QStringList({u"1"_s, u"0"_s}));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(serverTree(QString()), expectedTree({}));
@@ -737,13 +738,13 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
     QVERIFY(m_form->isVisible());
 
     // With Exit when complete the program closes after the upload, failures or not.
-    m_form->chkExit->setChecked(true);
+    control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
     for (const QString &image : std::as_const(m_images))
-        new QListWidgetItem(image, m_form->List1);
+        new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
     m_form->run.ImagesFound = m_images.size();
     m_form->txtFDestin_Change();
     QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
-    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QVERIFY(!m_form->isVisible());
     QTRY_VERIFY(!status());
     QVERIFY(m_boxes->shown().isEmpty());
@@ -762,7 +763,7 @@ void tst_UploadActions::resizeAndUploadWithTheRealResize()
     for (QString &image : m_images)
         image = QFileInfo(image).path() + u"/p_"_s + QFileInfo(image).completeBaseName() + u".jpg"_s;
     makeForm();
-    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     // Every image was copied (within the limit) with a thumbnail beside it, and all of it arrived.
     const Tree sent = serverTree(QString());
@@ -777,8 +778,9 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
 {
     makeForm();
     // The destination is the image root: the resize refuses, and nothing is uploaded either.
-    m_form->txtFDestin->setText(m_form->txtImgRootPath->text());
-    QTest::mouseClick(m_form->cmdResize_Upload, Qt::LeftButton);
+    control<QLineEdit>(*m_form, u"txtFDestin")
+        ->setText(control<QLineEdit>(*m_form, u"txtImgRootPath")->text());
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QCOMPARE(m_boxes->take(), QStringList{u"Destination must differ from the image root!!"_s});
     QVERIFY(!status());
     QCOMPARE(serverTree(QString()), Tree());
