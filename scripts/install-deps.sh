@@ -8,6 +8,7 @@ packages=(
     libmagick++-dev imagemagick
     libcurl4-openssl-dev
     python3 python3-pyftpdlib
+    clang-format
 )
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(lftp)

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and its tests twice (plain, then with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both builds. The tests
-# start what they need themselves (an FTP server and an HTTP server on 127.0.0.1) and run
-# headless.
+# Installs what is missing, checks that every source is formatted, builds the program and its
+# tests twice (plain, then with AddressSanitizer and UndefinedBehaviorSanitizer) and runs every
+# test in both builds. The tests start what they need themselves (an FTP server and an HTTP
+# server on 127.0.0.1) and run headless.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
+
+# The same files as the format target (cmake/CommonSettings.cmake): fail before building rather
+# than after.
+mapfile -t sources < <(find "$top/src" "$top/tests" "$top/bench" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+if ! clang-format --dry-run -Werror "${sources[@]}"; then
+    echo "Unformatted sources: run 'cmake --build <build folder> --target format'." >&2
+    exit 1
+fi
 jobs=$(nproc)
 
 build_and_test() {

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "RecordingUrlOpener.h"
 #include "Settings.h"
 #include "TrayIcon.h"
@@ -62,9 +63,9 @@ void TestFrmMain::init()
 
 void TestFrmMain::cleanup()
 {
-    QCOMPARE(m_env->picker.pendingAnswers(), 0);
-    QCOMPARE(m_env->boxes.pendingAnswers(), 0);
+    const QStringList left = m_env->leftovers();
     m_env.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 std::unique_ptr<frmMain> TestFrmMain::makeWindow()
@@ -80,35 +81,38 @@ void TestFrmMain::writeSetting(const QString &section, const QString &key, const
 void TestFrmMain::withoutSettingsFileShowsEveryDefault()
 {
     auto form = makeWindow();
+    auto *cmbResizePct = control<QComboBox>(*form, u"cmbResizePct");
+    auto *cmbTNSize = control<QComboBox>(*form, u"cmbTNSize");
+    auto *cmbFTPSizeLimit = control<QComboBox>(*form, u"cmbFTPSizeLimit");
     QCOMPARE(form->windowTitle(), u"Pexa Resizer"_s);
-    QCOMPARE(form->cmbMode->currentText(), u"Exceed Limit to Pct"_s);
-    QCOMPARE(form->cmbResizePct->currentText(), u"25"_s);
-    QCOMPARE(form->txtRSizeLimit->text(), u"600W"_s);
-    QCOMPARE(form->cmbTNSize->currentText(), u"Disabled"_s);
-    QVERIFY(!form->txtTNPrefix->isEnabled());
-    QCOMPARE(form->txtTNPrefix->text(), u"tn_"_s);
-    QCOMPARE(form->cmbFTPSizeLimit->currentText(), u"500"_s);
-    QCOMPARE(form->txtFDestin->text(), QString());
-    QCOMPARE(form->txtImgRootPath->text(), QDir::homePath());
-    QVERIFY(form->chkRecreate->isChecked());
-    QVERIFY(!form->chkExit->isChecked());
-    for (QPushButton *b : {form->cmdINV, form->cmdALL, form->cmdNONE, form->cmdResize, form->cmdUpload,
-                           form->cmdResize_Upload})
-        QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-    for (QPushButton *b :
-         {form->cmdSetFolder, form->cmdScan, form->cmdExit, form->cmdFDestin, form->cmdFTPSettings})
-        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
-    QVERIFY(!form->txtImgRootPath->isEnabled());
-    QVERIFY(!form->txtFDestin->isEnabled());
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    QCOMPARE(form->cmbMode->count(), 4);
-    QCOMPARE(form->cmbResizePct->count(), 19);
-    QCOMPARE(form->cmbResizePct->itemText(18), u"95"_s);
-    QCOMPARE(form->cmbFTPSizeLimit->count(), 100);
-    QCOMPARE(form->cmbFTPSizeLimit->itemText(99), u"1000"_s);
-    QCOMPARE(form->cmbTNSize->count(), 10);
-    QCOMPARE(form->cmbTNSize->itemText(1), u"20x20"_s);
-    QCOMPARE(form->cmbTNSize->itemText(9), u"100x100"_s);
+    QCOMPARE(control<QComboBox>(*form, u"cmbMode")->currentText(), u"Exceed Limit to Pct"_s);
+    QCOMPARE(cmbResizePct->currentText(), u"25"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtRSizeLimit")->text(), u"600W"_s);
+    QCOMPARE(cmbTNSize->currentText(), u"Disabled"_s);
+    QVERIFY(!control<QLineEdit>(*form, u"txtTNPrefix")->isEnabled());
+    QCOMPARE(control<QLineEdit>(*form, u"txtTNPrefix")->text(), u"tn_"_s);
+    QCOMPARE(cmbFTPSizeLimit->currentText(), u"500"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtFDestin")->text(), QString());
+    QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), QDir::homePath());
+    QVERIFY(control<QCheckBox>(*form, u"chkRecreate")->isChecked());
+    QVERIFY(!control<QCheckBox>(*form, u"chkExit")->isChecked());
+    for (const QString &name :
+         {u"cmdINV"_s, u"cmdALL"_s, u"cmdNONE"_s, u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
+        QVERIFY2(!control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
+    for (const QString &name :
+         {u"cmdSetFolder"_s, u"cmdScan"_s, u"cmdExit"_s, u"cmdFDestin"_s, u"cmdFTPSettings"_s})
+        QVERIFY2(control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
+    QVERIFY(!control<QLineEdit>(*form, u"txtImgRootPath")->isEnabled());
+    QVERIFY(!control<QLineEdit>(*form, u"txtFDestin")->isEnabled());
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
+    QCOMPARE(control<QComboBox>(*form, u"cmbMode")->count(), 4);
+    QCOMPARE(cmbResizePct->count(), 19);
+    QCOMPARE(cmbResizePct->itemText(18), u"95"_s);
+    QCOMPARE(cmbFTPSizeLimit->count(), 100);
+    QCOMPARE(cmbFTPSizeLimit->itemText(99), u"1000"_s);
+    QCOMPARE(cmbTNSize->count(), 10);
+    QCOMPARE(cmbTNSize->itemText(1), u"20x20"_s);
+    QCOMPARE(cmbTNSize->itemText(9), u"100x100"_s);
     QVERIFY(m_env->errors.reports.isEmpty());
     // Reading the defaults writes nothing.
     QVERIFY(!QFile::exists(m_env->settings.filePath(u"settings.ini"_s)));
@@ -117,14 +121,15 @@ void TestFrmMain::withoutSettingsFileShowsEveryDefault()
 void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
 {
     auto form = makeWindow();
+    auto *cmdResize_Upload = control<QPushButton>(*form, u"cmdResize_Upload");
     QCOMPARE(form->centralWidget()->size(), QSize(473, 464));
-    QCOMPARE(form->cmdSetFolder->geometry(), QRect(8, 7, 114, 21));
-    QCOMPARE(form->List1->geometry(), QRect(8, 64, 257, 214));
-    QCOMPARE(form->cmdResize_Upload->geometry(), QRect(215, 432, 102, 21));
-    QCOMPARE(form->cmdResize_Upload->text(), u"Resize && Upload"_s);
-    QCOMPARE(form->cmdResize_Upload->accessibleName(), u"Resize & Upload"_s);
-    QVERIFY(form->lstFolders->isHidden());
-    QVERIFY(!form->txtImgDimensions->focusPolicy());
+    QCOMPARE(control<QPushButton>(*form, u"cmdSetFolder")->geometry(), QRect(8, 7, 114, 21));
+    QCOMPARE(control<QListWidget>(*form, u"List1")->geometry(), QRect(8, 64, 257, 214));
+    QCOMPARE(cmdResize_Upload->geometry(), QRect(215, 432, 102, 21));
+    QCOMPARE(cmdResize_Upload->text(), u"Resize && Upload"_s);
+    QCOMPARE(cmdResize_Upload->accessibleName(), u"Resize & Upload"_s);
+    QVERIFY(control<QListWidget>(*form, u"lstFolders")->isHidden());
+    QVERIFY(!control<QLineEdit>(*form, u"txtImgDimensions")->focusPolicy());
     const QStringList names = {
         u"cmdSetFolder"_s,  u"txtImgRootPath"_s,  u"cmdScan"_s,        u"cmdINV"_s,
         u"cmdALL"_s,        u"cmdNONE"_s,         u"lstFolders"_s,     u"cmdExit"_s,
@@ -150,13 +155,13 @@ void TestFrmMain::storedValuesReachTheControlsUnchanged()
     writeSetting(u"main"_s, u"dest_path"_s, u"/srv/web out"_s);
     writeSetting(u"main"_s, u"root_path"_s, u"/home/ann/Fotos 2008"_s);
     auto form = makeWindow();
-    QCOMPARE(form->cmbResizePct->currentText(), u"33"_s);
-    QCOMPARE(form->cmbMode->currentText(), u"All to Limit"_s);
-    QCOMPARE(form->txtRSizeLimit->text(), u"800h"_s);
-    QCOMPARE(form->txtTNPrefix->text(), u"small-"_s);
-    QCOMPARE(form->cmbFTPSizeLimit->currentText(), u"250"_s);
-    QCOMPARE(form->txtFDestin->text(), u"/srv/web out"_s);
-    QCOMPARE(form->txtImgRootPath->text(), u"/home/ann/Fotos 2008"_s);
+    QCOMPARE(control<QComboBox>(*form, u"cmbResizePct")->currentText(), u"33"_s);
+    QCOMPARE(control<QComboBox>(*form, u"cmbMode")->currentText(), u"All to Limit"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtRSizeLimit")->text(), u"800h"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtTNPrefix")->text(), u"small-"_s);
+    QCOMPARE(control<QComboBox>(*form, u"cmbFTPSizeLimit")->currentText(), u"250"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtFDestin")->text(), u"/srv/web out"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), u"/home/ann/Fotos 2008"_s);
 }
 
 void TestFrmMain::thumbnailPrefixFollowsStoredThumbnailSize_data()
@@ -178,17 +183,17 @@ void TestFrmMain::thumbnailPrefixFollowsStoredThumbnailSize()
     if (!stored.isEmpty())
         writeSetting(u"main"_s, u"tn_size"_s, stored);
     auto form = makeWindow();
-    QCOMPARE(form->cmbTNSize->currentText(), shown);
-    QCOMPARE(form->txtTNPrefix->isEnabled(), prefixEnabled);
+    QCOMPARE(control<QComboBox>(*form, u"cmbTNSize")->currentText(), shown);
+    QCOMPARE(control<QLineEdit>(*form, u"txtTNPrefix")->isEnabled(), prefixEnabled);
 }
 
 void TestFrmMain::storedDestinationDoesNotEnableBatches()
 {
     writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/out"_s);
     auto form = makeWindow();
-    QVERIFY(!form->cmdResize->isEnabled());
-    QVERIFY(!form->cmdUpload->isEnabled());
-    QVERIFY(!form->cmdResize_Upload->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdResize")->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdUpload")->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
 }
 
 void TestFrmMain::destinationPickerCancelledChangesNothing()
@@ -196,9 +201,9 @@ void TestFrmMain::destinationPickerCancelledChangesNothing()
     writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/before"_s);
     auto form = makeWindow();
     m_env->picker.setNextDirectory(QString());
-    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
     QCOMPARE(m_env->picker.titles, QStringList{u"Select Image Destination Root Path"_s});
-    QCOMPARE(form->txtFDestin->text(), u"/tmp/before"_s);
+    QCOMPARE(control<QLineEdit>(*form, u"txtFDestin")->text(), u"/tmp/before"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/before"_s);
 }
 
@@ -206,53 +211,55 @@ void TestFrmMain::destinationPickerChosenIsShownAndStored()
 {
     auto form = makeWindow();
     m_env->picker.setNextDirectory(u"/tmp/Web Gallery/ünïcode"_s);
-    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
-    QCOMPARE(form->txtFDestin->text(), u"/tmp/Web Gallery/ünïcode"_s);
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
+    QCOMPARE(control<QLineEdit>(*form, u"txtFDestin")->text(), u"/tmp/Web Gallery/ünïcode"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
     // Typing into the box (were it enabled) is not stored: only the picker writes the key.
-    form->txtFDestin->setText(u"/elsewhere"_s);
+    control<QLineEdit>(*form, u"txtFDestin")->setText(u"/elsewhere"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
 }
 
 void TestFrmMain::destinationEnablesBatchesOnlyAfterImagesWereFound()
 {
     auto form = makeWindow();
+    auto *cmdResize = control<QPushButton>(*form, u"cmdResize");
     m_env->picker.setNextDirectory(u"/tmp/a"_s);
-    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
-    QVERIFY(!form->cmdResize->isEnabled());
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
+    QVERIFY(!cmdResize->isEnabled());
 
     form->runState().ImagesFound = 3;
     m_env->picker.setNextDirectory(u"/tmp/b"_s);
-    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
-    QVERIFY(form->cmdResize->isEnabled());
-    QVERIFY(form->cmdUpload->isEnabled());
-    QVERIFY(form->cmdResize_Upload->isEnabled());
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
+    QVERIFY(cmdResize->isEnabled());
+    QVERIFY(control<QPushButton>(*form, u"cmdUpload")->isEnabled());
+    QVERIFY(control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
 
     // The destination box never disables them.
-    form->txtFDestin->clear();
-    QVERIFY(form->cmdResize->isEnabled());
+    control<QLineEdit>(*form, u"txtFDestin")->clear();
+    QVERIFY(cmdResize->isEnabled());
 }
 
 void TestFrmMain::exitClosesAndCancelOnlyStopsTheRun()
 {
     auto form = makeWindow();
+    auto *cmdExit = control<QPushButton>(*form, u"cmdExit");
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 
-    form->cmdExit->setText(u"Cancel"_s);
-    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    cmdExit->setText(u"Cancel"_s);
+    QTest::mouseClick(cmdExit, Qt::LeftButton);
     QVERIFY(form->runState().cancelRequested());
     QCOMPARE(form->runState().CancelRequested, int16_t(-1));
     QVERIFY(form->isVisible());
 
     form->runState().setCancelRequested(false);
-    form->cmdExit->setText(u"Something else"_s);
-    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    cmdExit->setText(u"Something else"_s);
+    QTest::mouseClick(cmdExit, Qt::LeftButton);
     QVERIFY(!form->runState().cancelRequested());
     QVERIFY(form->isVisible());
 
-    form->cmdExit->setText(u"Exit"_s);
-    QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+    cmdExit->setText(u"Exit"_s);
+    QTest::mouseClick(cmdExit, Qt::LeftButton);
     QVERIFY(!form->isVisible());
 }
 
@@ -290,7 +297,7 @@ void TestFrmMain::menusHaveTheirItemsInOrder()
     QCOMPARE(bar.at(0)->text(), u"Hide"_s);
     QCOMPARE(bar.at(1)->text(), u"Help"_s);
     QStringList items;
-    for (QAction *action : form->Help->actions())
+    for (QAction *action : control<QMenu>(*form, u"Help")->actions())
         items.append(action->objectName() + u'=' + action->text());
     QCOMPARE(items,
              (QStringList{u"mnuAbout=About"_s, u"mnuHome=Software Home"_s, u"mnuUpdateChk=Update Check"_s,
@@ -300,8 +307,8 @@ void TestFrmMain::menusHaveTheirItemsInOrder()
 void TestFrmMain::fakeErrorIsReportedAsError400()
 {
     auto form = makeWindow();
-    form->mnuFakeError->trigger();
-    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/mnuFakeError_Click/400"_s});
+    control<QAction>(*form, u"mnuFakeError")->trigger();
+    QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/mnuFakeError_Click/400"_s});
     QVERIFY(!m_env->errors.reports.first().description.isEmpty());
 }
 
@@ -313,7 +320,7 @@ void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 
-    form->HideInTray->trigger();
+    control<QAction>(*form, u"HideInTray")->trigger();
     QVERIFY(!form->isVisible());
     QVERIFY(!(form->windowState() & Qt::WindowMinimized));
 
@@ -343,7 +350,7 @@ void TestFrmMain::hideWithoutNotificationAreaMinimises()
     auto form = makeWindow();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    form->HideInTray->trigger();
+    control<QAction>(*form, u"HideInTray")->trigger();
     QVERIFY(form->isVisible());
     QVERIFY(form->windowState() & Qt::WindowMinimized);
     TrayIcon::setTrayAvailableOverride(std::nullopt);
@@ -353,7 +360,7 @@ void TestFrmMain::subscribeOpensAMailLinkWithoutSubjectOrBody()
 {
     RecordingUrlOpener opener;
     auto form = makeWindow();
-    form->mnuSubscribe->trigger();
+    control<QAction>(*form, u"mnuSubscribe")->trigger();
     QCOMPARE(opener.mails.size(), 1);
     QVERIFY(opener.mails.first().startsWith(u"mailto:"_s));
     QVERIFY(!opener.mails.first().contains(u'?'));
@@ -363,22 +370,24 @@ void TestFrmMain::subscribeOpensAMailLinkWithoutSubjectOrBody()
 void TestFrmMain::typedComboTextStaysAsTypedAndUnsaved()
 {
     auto form = makeWindow();
+    auto *cmbMode = control<QComboBox>(*form, u"cmbMode");
+    auto *cmbResizePct = control<QComboBox>(*form, u"cmbResizePct");
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    form->cmbMode->setFocus();
-    form->cmbMode->lineEdit()->clear();
-    QTest::keyClicks(form->cmbMode->lineEdit(), u"all to pct"_s);
-    form->cmbResizePct->setFocus();
-    form->cmbResizePct->lineEdit()->clear();
-    QTest::keyClicks(form->cmbResizePct->lineEdit(), u"1"_s);
-    QTest::keyClick(form->cmbResizePct->lineEdit(), Qt::Key_Return);
-    form->txtRSizeLimit->setFocus();
-    QCOMPARE(form->cmbMode->currentText(), u"all to pct"_s);
-    QCOMPARE(form->cmbResizePct->currentText(), u"1"_s);
+    cmbMode->setFocus();
+    cmbMode->lineEdit()->clear();
+    QTest::keyClicks(cmbMode->lineEdit(), u"all to pct"_s);
+    cmbResizePct->setFocus();
+    cmbResizePct->lineEdit()->clear();
+    QTest::keyClicks(cmbResizePct->lineEdit(), u"1"_s);
+    QTest::keyClick(cmbResizePct->lineEdit(), Qt::Key_Return);
+    control<QLineEdit>(*form, u"txtRSizeLimit")->setFocus();
+    QCOMPARE(cmbMode->currentText(), u"all to pct"_s);
+    QCOMPARE(cmbResizePct->currentText(), u"1"_s);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"resize_mode"_s), QString());
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"resize_pct"_s), QString());
     // Typing is an edit: it takes the upload off until the next resize.
-    QVERIFY(!form->cmdUpload->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdUpload")->isEnabled());
 }
 
 QTEST_MAIN(TestFrmMain)

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ErrorReporter.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -34,13 +37,14 @@ private:
     static void reportThroughWindow(const QString &procedure);
 
     QTemporaryDir m_settings;
-    ScriptedMessageBox m_boxes;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
 };
 
 void TestStartUp::init()
 {
     ErrorReporter::setHandler(&frmError::showReport);
     SettingsLocation::setFolderOverride(m_settings.path());
+    m_boxes = std::make_unique<ScriptedMessageBox>();
 }
 
 void TestStartUp::cleanup()
@@ -51,8 +55,11 @@ void TestStartUp::cleanup()
             windows.append(window);
     }
     qDeleteAll(windows);
-    QVERIFY(!frmMain::current());
+    const QStringList left = m_boxes->leftovers();
+    m_boxes.reset();
     SettingsLocation::setFolderOverride(QString());
+    QVERIFY(!frmMain::current());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 frmAbout *TestStartUp::aboutBox()
@@ -98,12 +105,12 @@ void TestStartUp::errorReportGivesBackTheExitButton()
     QTest::mouseClick(aboutBox()->cmdOK, Qt::LeftButton);
     frmMain *form = frmMain::current();
     // As a batch that died of an error would leave it.
-    form->cmdExit->setText(u"Cancel"_s);
-    form->cmdExit->setEnabled(false);
+    control<QPushButton>(*form, u"cmdExit")->setText(u"Cancel"_s);
+    control<QPushButton>(*form, u"cmdExit")->setEnabled(false);
 
     reportThroughWindow(u"cmdResize_Click"_s);
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    QVERIFY(form->cmdExit->isEnabled());
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
+    QVERIFY(control<QPushButton>(*form, u"cmdExit")->isEnabled());
     QCOMPARE(frmMain::current(), form);
 }
 
@@ -114,7 +121,7 @@ void TestStartUp::errorBeforeTheMainWindowCreatesItHidden()
     reportThroughWindow(u"Form_Load"_s);
     QVERIFY(frmMain::current());
     QVERIFY(!frmMain::current()->isVisible());
-    QCOMPARE(frmMain::current()->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*frmMain::current(), u"cmdExit")->text(), u"Exit"_s);
 
     // "Continue" then shows that same window.
     frmMain *created = frmMain::current();

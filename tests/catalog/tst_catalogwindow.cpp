@@ -1,4 +1,5 @@
 #include "CatalogActions.h"
+#include "Controls.h"
 #include "Settings.h"
 #include "WindowTestEnvironment.h"
 #include "frmMain.h"
@@ -117,10 +118,10 @@ void TestCatalogWindow::init()
 
 void TestCatalogWindow::cleanup()
 {
-    QCOMPARE(m_env->picker.pendingAnswers(), 0);
-    QCOMPARE(m_env->boxes.pendingAnswers(), 0);
+    const QStringList left = m_env->leftovers();
     m_env.reset();
     m_tree.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 std::unique_ptr<frmMain> TestCatalogWindow::makeWindow()
@@ -135,13 +136,13 @@ std::unique_ptr<frmMain> TestCatalogWindow::makeWindow()
 void TestCatalogWindow::chooseRoot(frmMain &form, const QString &folder)
 {
     m_env->picker.setNextDirectory(folder);
-    QTest::mouseClick(form.cmdSetFolder, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, u"cmdSetFolder"), Qt::LeftButton);
 }
 
 void TestCatalogWindow::scan(frmMain &form)
 {
-    QVERIFY(form.cmdScan->isEnabled());
-    QTest::mouseClick(form.cmdScan, Qt::LeftButton);
+    QVERIFY(control<QPushButton>(form, u"cmdScan")->isEnabled());
+    QTest::mouseClick(control<QPushButton>(form, u"cmdScan"), Qt::LeftButton);
     QVERIFY(!form.runActive());
 }
 
@@ -160,30 +161,29 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     touch(root() + u"a.jpg"_s);
     touch(root() + u"sub/b.png"_s);
     auto form = makeWindow();
-    form->txtFDestin->setText(u"/tmp/out"_s);
+    auto *List1 = control<QListWidget>(*form, u"List1");
+    control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(form->List1->count(), 2);
-    QVERIFY(form->cmdResize->isEnabled());
+    QCOMPARE(List1->count(), 2);
+    QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
 
     const QString other = m_tree->path() + u"/sub"_s;
     chooseRoot(*form, other);
     QCOMPARE(m_env->picker.titles.last(), u"Select Root Image Path"_s);
-    QCOMPARE(form->txtImgRootPath->text(), other);
+    QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), other);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), other);
-    for (QWidget *w : {static_cast<QWidget *>(form->cmdResize), static_cast<QWidget *>(form->cmdUpload),
-                       static_cast<QWidget *>(form->cmdResize_Upload), static_cast<QWidget *>(form->cmdALL),
-                       static_cast<QWidget *>(form->cmdINV), static_cast<QWidget *>(form->cmdNONE),
-                       static_cast<QWidget *>(form->List1)})
-        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    QCOMPARE(form->List1->count(), 0);
-    QVERIFY(form->List1->toolTip().isEmpty());
-    QVERIFY(form->Label1->text().isEmpty());
+    for (const QString &name : {u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s, u"cmdALL"_s,
+                                u"cmdINV"_s, u"cmdNONE"_s, u"List1"_s})
+        QVERIFY2(!control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
+    QCOMPARE(List1->count(), 0);
+    QVERIFY(List1->toolTip().isEmpty());
+    QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
     QCOMPARE(form->runState().ImagesFound, 0.0);
     QCOMPARE(form->runState().FilesScanned, 0.0);
     // The folder list waits for the next scan.
-    QCOMPARE(entries(form->lstFolders), QStringList{root() + u"sub"_s});
-    QVERIFY(form->cmdScan->isEnabled());
+    QCOMPARE(entries(control<QListWidget>(*form, u"lstFolders")), QStringList{root() + u"sub"_s});
+    QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
 }
 
 void TestCatalogWindow::cancelledRootPickerChangesNothing()
@@ -195,12 +195,12 @@ void TestCatalogWindow::cancelledRootPickerChangesNothing()
     const QString stored = ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s);
 
     chooseRoot(*form, QString());
-    QCOMPARE(form->txtImgRootPath->text(), m_tree->path());
+    QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), m_tree->path());
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), stored);
-    QCOMPARE(entries(form->List1), QStringList{root() + u"a.jpg"_s});
-    QVERIFY(form->List1->isEnabled());
-    QVERIFY(form->cmdALL->isEnabled());
-    QCOMPARE(form->Label1->text(), u"1 images out of 1 scanned!"_s);
+    QCOMPARE(entries(control<QListWidget>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
+    QVERIFY(control<QListWidget>(*form, u"List1")->isEnabled());
+    QVERIFY(control<QPushButton>(*form, u"cmdALL")->isEnabled());
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"1 images out of 1 scanned!"_s);
 }
 
 void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
@@ -213,76 +213,80 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
     QVERIFY(QFile::link(root(), root() + u"A/back to root"_s));
 
     auto form = makeWindow();
+    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *lstFolders = control<QListWidget>(*form, u"lstFolders");
     chooseRoot(*form, m_tree->path());
     scan(*form);
 
-    QCOMPARE(form->List1->count(), 5);
+    QCOMPARE(List1->count(), 5);
     for (const QString &name :
          {u"a.jpg"_s, u"c.gif"_s, u"Ärger über.PNG"_s, u"A/one.JPEG"_s, u"A/two two.bmp"_s})
-        QVERIFY2(entries(form->List1).contains(root() + name), qPrintable(name));
-    for (int row = 0; row < form->List1->count(); ++row) {
-        QVERIFY(form->List1->item(row)->flags() & Qt::ItemIsUserCheckable);
-        QCOMPARE(form->List1->item(row)->checkState(), Qt::Unchecked);
+        QVERIFY2(entries(List1).contains(root() + name), qPrintable(name));
+    for (int row = 0; row < List1->count(); ++row) {
+        QVERIFY(List1->item(row)->flags() & Qt::ItemIsUserCheckable);
+        QCOMPARE(List1->item(row)->checkState(), Qt::Unchecked);
     }
-    QStringList folders = entries(form->lstFolders);
+    QStringList folders = entries(lstFolders);
     folders.sort();
     QCOMPARE(folders, (QStringList{root() + u"A"_s, root() + u"empty"_s, root() + u"y.jpg"_s}));
-    QVERIFY(!form->lstFolders->isVisible());
-    QCOMPARE(form->Label1->text(), u"5 images out of 13 scanned!"_s);
+    QVERIFY(!lstFolders->isVisible());
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"5 images out of 13 scanned!"_s);
 
     QCOMPARE(form->windowTitle(), u"Pexa Resizer"_s);
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    for (QWidget *w : {static_cast<QWidget *>(form->cmdSetFolder), static_cast<QWidget *>(form->cmdScan),
-                       static_cast<QWidget *>(form->List1), static_cast<QWidget *>(form->cmdFDestin),
-                       static_cast<QWidget *>(form->cmdFTPSettings), static_cast<QWidget *>(form->cmdALL),
-                       static_cast<QWidget *>(form->cmdINV), static_cast<QWidget *>(form->cmdNONE)})
-        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
-    QCOMPARE(form->List1->toolTip(), CheckTip);
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
+    for (const QString &name : {u"cmdSetFolder"_s, u"cmdScan"_s, u"List1"_s, u"cmdFDestin"_s,
+                                u"cmdFTPSettings"_s, u"cmdALL"_s, u"cmdINV"_s, u"cmdNONE"_s})
+        QVERIFY2(control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
+    QCOMPARE(List1->toolTip(), CheckTip);
     QVERIFY(m_env->boxes.shown().isEmpty());
     QVERIFY(m_env->errors.reports.isEmpty());
 
     // A second scan starts from empty lists.
     scan(*form);
-    QCOMPARE(form->List1->count(), 5);
-    QCOMPARE(form->lstFolders->count(), 3);
+    QCOMPARE(List1->count(), 5);
+    QCOMPARE(lstFolders->count(), 3);
 }
 
 void TestCatalogWindow::destinationDecidesResizeAndUpload()
 {
     touch(root() + u"a.jpg"_s);
     auto form = makeWindow();
+    auto *cmdResize = control<QPushButton>(*form, u"cmdResize");
+    auto *cmdUpload = control<QPushButton>(*form, u"cmdUpload");
+    auto *cmdResize_Upload = control<QPushButton>(*form, u"cmdResize_Upload");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QVERIFY(!form->cmdResize->isEnabled());
-    QVERIFY(!form->cmdUpload->isEnabled());
-    QVERIFY(!form->cmdResize_Upload->isEnabled());
+    QVERIFY(!cmdResize->isEnabled());
+    QVERIFY(!cmdUpload->isEnabled());
+    QVERIFY(!cmdResize_Upload->isEnabled());
 
     m_env->picker.setNextDirectory(u"/tmp/destination"_s);
-    QTest::mouseClick(form->cmdFDestin, Qt::LeftButton);
-    QVERIFY(form->cmdResize->isEnabled());
-    QVERIFY(form->cmdUpload->isEnabled());
-    QVERIFY(form->cmdResize_Upload->isEnabled());
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
+    QVERIFY(cmdResize->isEnabled());
+    QVERIFY(cmdUpload->isEnabled());
+    QVERIFY(cmdResize_Upload->isEnabled());
 
     scan(*form);
-    QVERIFY(form->cmdResize->isEnabled() && form->cmdUpload->isEnabled() &&
-            form->cmdResize_Upload->isEnabled());
+    QVERIFY(cmdResize->isEnabled() && cmdUpload->isEnabled() && cmdResize_Upload->isEnabled());
 
     // No image, no batch, whatever the destination.
     chooseRoot(*form, root() + u"nothing"_s);
     scan(*form);
-    QCOMPARE(form->List1->count(), 0);
-    QVERIFY(form->Label1->text().isEmpty());
-    QVERIFY(!form->cmdResize->isEnabled() && !form->cmdUpload->isEnabled());
-    QVERIFY(!form->cmdALL->isEnabled());
+    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 0);
+    QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
+    QVERIFY(!cmdResize->isEnabled() && !cmdUpload->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdALL")->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
 void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
 {
-    for (int k = 0; k < 6000; ++k)
+    // Enough files that the scan lasts several of the yield's pump intervals.
+    for (int k = 0; k < 15000; ++k)
         touch(root() + u"d%1/f%2.%3"_s.arg(k % 20).arg(k).arg(k % 3 ? u"jpg"_s : u"txt"_s));
     auto form = makeWindow();
-    form->txtFDestin->setText(u"/tmp/out"_s);
+    auto *List1 = control<QListWidget>(*form, u"List1");
+    control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
     chooseRoot(*form, m_tree->path());
     auto *actions = form->findChild<CatalogActions *>();
     QVERIFY(actions);
@@ -294,31 +298,31 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
             if (!condition && !faults.contains(what))
                 faults.append(what);
         };
-        expect(form->cmdExit->text() == u"Cancel"_s, u"Exit reads Cancel"_s);
-        for (QWidget *w :
-             {static_cast<QWidget *>(form->cmdSetFolder), static_cast<QWidget *>(form->cmdScan),
-              static_cast<QWidget *>(form->cmdFDestin), static_cast<QWidget *>(form->cmdFTPSettings),
-              static_cast<QWidget *>(form->List1), static_cast<QWidget *>(form->cmdResize),
-              static_cast<QWidget *>(form->cmdUpload), static_cast<QWidget *>(form->cmdResize_Upload)})
-            expect(!w->isEnabled(), w->objectName() + u" disabled"_s);
-        expect(form->cmdExit->isEnabled() && form->cmbMode->isEnabled(), u"Exit and rules enabled"_s);
+        expect(control<QPushButton>(*form, u"cmdExit")->text() == u"Cancel"_s, u"Exit reads Cancel"_s);
+        for (const QString &name : {u"cmdSetFolder"_s, u"cmdScan"_s, u"cmdFDestin"_s, u"cmdFTPSettings"_s,
+                                    u"List1"_s, u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
+            expect(!control<QWidget>(*form, name)->isEnabled(), name + u" disabled"_s);
+        expect(control<QPushButton>(*form, u"cmdExit")->isEnabled() &&
+                   control<QComboBox>(*form, u"cmbMode")->isEnabled(),
+               u"Exit and rules enabled"_s);
         // What the window shows at a pump is what the last file left.
-        const int listed = form->List1->count();
+        const int listed = List1->count();
         if (listed > 0) {
-            expect(form->cmdALL->isEnabled(), u"selection enabled once an image is listed"_s);
-            expect(form->windowTitle() == u"Scanning "_s + form->List1->item(listed - 1)->text(),
+            expect(control<QPushButton>(*form, u"cmdALL")->isEnabled(),
+                   u"selection enabled once an image is listed"_s);
+            expect(form->windowTitle() == u"Scanning "_s + List1->item(listed - 1)->text(),
                    u"caption names the last image"_s);
         }
         if (form->runState().FilesScanned > 0)
             expect(
-                form->Label1->text() ==
+                control<QLabel>(*form, u"Label1")->text() ==
                     u"%1 images out of %2 scanned!"_s.arg(form->runState().ImagesFound).arg(form->runState().FilesScanned),
                 u"status line current"_s);
         expect(!form->tryBeginRun(), u"no second run"_s);
 
         if (listed > 100 && !tickedDuringRun) {
             tickedDuringRun = true;
-            QTest::mouseClick(form->cmdALL, Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
             actions->cmdSetFolder_Click();
             actions->cmdScan_Click();
         }
@@ -329,9 +333,9 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     // The root picker was not opened inside the run, and no scan ran inside it.
     QCOMPARE(m_env->picker.titles.size(), 1);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
-    QCOMPARE(form->List1->count(), 4000);
-    QCOMPARE(form->Label1->text(), u"4000 images out of 6000 scanned!"_s);
-    QVERIFY(form->cmdResize->isEnabled());
+    QCOMPARE(List1->count(), 10000);
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"10000 images out of 15000 scanned!"_s);
+    QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
@@ -340,47 +344,47 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     for (int k = 0; k < 6000; ++k)
         touch(root() + u"d%1/f%2.png"_s.arg(k % 10).arg(k));
     auto form = makeWindow();
+    auto *List1 = control<QListWidget>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
 
     double scannedAtCancel = -1;
     int listedAtCancel = -1;
     DuringRun during(*form, [&] {
-        if (scannedAtCancel < 0 && form->List1->count() > 50) {
+        if (scannedAtCancel < 0 && List1->count() > 50) {
             scannedAtCancel = form->runState().FilesScanned;
-            listedAtCancel = form->List1->count();
-            QTest::mouseClick(form->cmdExit, Qt::LeftButton);
+            listedAtCancel = List1->count();
+            QTest::mouseClick(control<QPushButton>(*form, u"cmdExit"), Qt::LeftButton);
         }
     });
     scan(*form);
     QVERIFY(scannedAtCancel > 0);
     QCOMPARE(form->runState().FilesScanned, scannedAtCancel);
-    QCOMPARE(form->List1->count(), listedAtCancel);
+    QCOMPARE(List1->count(), listedAtCancel);
     QVERIFY(form->isVisible());
-    QCOMPARE(m_env->boxes.texts(), QStringList{u"Cancelled!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"Cancelled!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     QCOMPARE(m_env->boxes.shown().first().icon, MessageBoxService::Icon::None);
     QVERIFY(form->runState().cancelRequested());
 
     // What was listed stays usable.
-    QVERIFY(form->List1->isEnabled());
-    QTest::mouseClick(form->cmdALL, Qt::LeftButton);
-    QVERIFY(!ticks(form->List1).contains(Qt::Unchecked));
+    QVERIFY(List1->isEnabled());
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
+    QVERIFY(!ticks(List1).contains(Qt::Unchecked));
 
     // The close box during a scan stops it like Cancel; the window closes once the scan is over.
     bool closed = false;
     DuringRun closing(*form, [&] {
-        if (!closed && form->List1->count() > 50) {
+        if (!closed && List1->count() > 50) {
             closed = true;
             form->close();
         }
     });
-    m_env->boxes.clear();
     scan(*form);
     QVERIFY(closed);
     QVERIFY(!form->isVisible());
-    QVERIFY(form->List1->count() < 6000);
-    QVERIFY(m_env->boxes.shown().isEmpty());
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
+    QVERIFY(List1->count() < 6000);
+    QCOMPARE(m_env->boxes.take(), QStringList());
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
     QVERIFY(m_env->errors.reports.isEmpty());
 }
 
@@ -391,13 +395,13 @@ void TestCatalogWindow::limitListsExactly32768()
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(form->List1->count(), 32768);
+    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 32768);
     QCOMPARE(form->runState().FileLimit, 32768);
-    QCOMPARE(m_env->boxes.texts(), QStringList{u"Hit 32768 file limit!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"Hit 32768 file limit!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     // The image that hit the limit was counted, not listed; nothing after it was examined.
-    QCOMPARE(form->Label1->text(), u"32769 images out of 32769 scanned!"_s);
-    QCOMPARE(form->lstFolders->count(), 4);
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"32769 images out of 32769 scanned!"_s);
+    QCOMPARE(control<QListWidget>(*form, u"lstFolders")->count(), 4);
 }
 
 void TestCatalogWindow::failuresGoToTheirProcedures()
@@ -407,11 +411,11 @@ void TestCatalogWindow::failuresGoToTheirProcedures()
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/GetFSize/53"_s});
-    QCOMPARE(form->List1->count(), 2);
-    QCOMPARE(form->Label1->text(), u"2 images out of 2 scanned!"_s);
-    QCOMPARE(form->cmdExit->text(), u"Exit"_s);
-    QVERIFY(form->cmdScan->isEnabled());
+    QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/GetFSize/53"_s});
+    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 2);
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"2 images out of 2 scanned!"_s);
+    QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
+    QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
 }
 
 void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
@@ -419,56 +423,60 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     for (const QString &name : {u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s})
         touch(root() + name);
     auto form = makeWindow();
+    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *cmbTNSize = control<QComboBox>(*form, u"cmbTNSize");
+    auto *txtTNPrefix = control<QLineEdit>(*form, u"txtTNPrefix");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(form->List1->count(), 3);
-    QVERIFY(form->txtFDestin->text().isEmpty());
-    form->List1->item(0)->setCheckState(Qt::Checked);
+    QCOMPARE(List1->count(), 3);
+    QVERIFY(control<QLineEdit>(*form, u"txtFDestin")->text().isEmpty());
+    List1->item(0)->setCheckState(Qt::Checked);
 
-    const QList<QWidget *> released = {
-        form->cmdFTPSettings, form->cmdSetFolder, form->cmdScan,         form->List1,   form->cmdFDestin,
-        form->cmbResizePct,   form->cmbTNSize,    form->cmbFTPSizeLimit, form->cmbMode, form->chkRecreate,
-        form->txtRSizeLimit,  form->cmdINV,       form->cmdALL,          form->cmdNONE};
+    const QStringList released = {
+        u"cmdFTPSettings"_s, u"cmdSetFolder"_s, u"cmdScan"_s,         u"List1"_s,   u"cmdFDestin"_s,
+        u"cmbResizePct"_s,   u"cmbTNSize"_s,    u"cmbFTPSizeLimit"_s, u"cmbMode"_s, u"chkRecreate"_s,
+        u"txtRSizeLimit"_s,  u"cmdINV"_s,       u"cmdALL"_s,          u"cmdNONE"_s};
     auto batchesEnabled = [&] {
-        return form->cmdResize->isEnabled() && form->cmdUpload->isEnabled() &&
-               form->cmdResize_Upload->isEnabled();
+        return control<QPushButton>(*form, u"cmdResize")->isEnabled() &&
+               control<QPushButton>(*form, u"cmdUpload")->isEnabled() &&
+               control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled();
     };
     auto allReleased = [&] {
-        for (QWidget *w : released) {
-            if (!w->isEnabled())
-                return w->objectName();
+        for (const QString &name : released) {
+            if (!control<QWidget>(*form, name)->isEnabled())
+                return name;
         }
         return QString();
     };
 
-    QCOMPARE(form->cmbTNSize->currentText(), u"Disabled"_s);
-    QTest::mouseClick(form->cmdINV, Qt::LeftButton);
-    QCOMPARE(ticks(form->List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
+    QCOMPARE(cmbTNSize->currentText(), u"Disabled"_s);
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdINV"), Qt::LeftButton);
+    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
     QCOMPARE(allReleased(), QString());
-    QVERIFY(!form->txtTNPrefix->isEnabled());
+    QVERIFY(!txtTNPrefix->isEnabled());
     // Without a destination root the batch buttons stay disabled.
-    QVERIFY(!form->cmdResize->isEnabled() && !form->cmdUpload->isEnabled() &&
-            !form->cmdResize_Upload->isEnabled());
+    QVERIFY(!control<QPushButton>(*form, u"cmdResize")->isEnabled() &&
+            !control<QPushButton>(*form, u"cmdUpload")->isEnabled() &&
+            !control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
 
-    form->cmbTNSize->setEditText(u"40x40"_s);
-    QTest::mouseClick(form->cmdALL, Qt::LeftButton);
-    QCOMPARE(ticks(form->List1), (QList<Qt::CheckState>{Qt::Checked, Qt::Checked, Qt::Checked}));
+    cmbTNSize->setEditText(u"40x40"_s);
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
+    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Checked, Qt::Checked, Qt::Checked}));
     QCOMPARE(allReleased(), QString());
-    QVERIFY(form->txtTNPrefix->isEnabled());
-    QCOMPARE(form->Label1->text(), u"3 images out of 3 scanned!"_s);
+    QVERIFY(txtTNPrefix->isEnabled());
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"3 images out of 3 scanned!"_s);
 
     // With a destination root they are enabled whatever their state before.
-    form->txtFDestin->setText(u"/tmp/out"_s);
-    for (QWidget *batch : {static_cast<QWidget *>(form->cmdResize), static_cast<QWidget *>(form->cmdUpload),
-                           static_cast<QWidget *>(form->cmdResize_Upload)})
-        batch->setEnabled(false);
-    form->cmbTNSize->setEditText(u"Disabled"_s);
-    QTest::mouseClick(form->cmdNONE, Qt::LeftButton);
+    control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
+    for (const QString &name : {u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
+        control<QWidget>(*form, name)->setEnabled(false);
+    cmbTNSize->setEditText(u"Disabled"_s);
+    QTest::mouseClick(control<QPushButton>(*form, u"cmdNONE"), Qt::LeftButton);
     QVERIFY(batchesEnabled());
-    QCOMPARE(ticks(form->List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
-    QVERIFY(form->Label1->text().isEmpty());
+    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
+    QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
     QCOMPARE(allReleased(), QString());
-    QVERIFY(!form->txtTNPrefix->isEnabled());
+    QVERIFY(!txtTNPrefix->isEnabled());
     QVERIFY(m_env->errors.reports.isEmpty());
 }
 
@@ -479,25 +487,25 @@ void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
     for (int k = 0; k < 30; ++k)
         touch(root() + u"b/%1.jpg"_s.arg(k));
     auto form = makeWindow();
+    auto *List1 = control<QListWidget>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(form->List1->count(), 31);
-    const int longWidth = form->List1->fontMetrics().horizontalAdvance(u" "_s + root() + u"a/"_s + longName);
-    const int shortest = form->List1->fontMetrics().horizontalAdvance(root() + u"b/1.jpg"_s);
-    QTRY_VERIFY(form->List1->horizontalScrollBar()->maximum() + form->List1->viewport()->width() >=
-                longWidth);
-    QVERIFY(form->List1->horizontalScrollBar()->maximum() > 0);
-    QVERIFY(longWidth > shortest + form->List1->viewport()->width());
+    QCOMPARE(List1->count(), 31);
+    const int longWidth = List1->fontMetrics().horizontalAdvance(u" "_s + root() + u"a/"_s + longName);
+    const int shortest = List1->fontMetrics().horizontalAdvance(root() + u"b/1.jpg"_s);
+    QTRY_VERIFY(List1->horizontalScrollBar()->maximum() + List1->viewport()->width() >= longWidth);
+    QVERIFY(List1->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(longWidth > shortest + List1->viewport()->width());
     // A row holds the whole text beside its check box, so no path is cut short.
-    const int indicator = form->List1->style()->pixelMetric(QStyle::PM_IndicatorWidth);
-    QTRY_VERIFY(form->List1->visualItemRect(form->List1->item(0)).width() >= longWidth + indicator);
+    const int indicator = List1->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+    QTRY_VERIFY(List1->visualItemRect(List1->item(0)).width() >= longWidth + indicator);
 
     // Clearing keeps the range; the short entries of the next scan still scroll as far.
-    const int before = form->List1->horizontalScrollBar()->maximum();
+    const int before = List1->horizontalScrollBar()->maximum();
     chooseRoot(*form, root() + u"b"_s);
     scan(*form);
-    QCOMPARE(form->List1->count(), 30);
-    QTRY_COMPARE(form->List1->horizontalScrollBar()->maximum(), before);
+    QCOMPARE(List1->count(), 30);
+    QTRY_COMPARE(List1->horizontalScrollBar()->maximum(), before);
 }
 
 void TestCatalogWindow::previewShowsPictureAndDimensionLine()
@@ -519,50 +527,51 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
           QByteArray::fromHex("FFD8FFC0001108003000400300") + QByteArray(500, 'x'));
 
     auto form = makeWindow();
+    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *picbRawImage = control<QLabel>(*form, u"picbRawImage");
+    auto *txtImgDimensions = control<QLineEdit>(*form, u"txtImgDimensions");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    form->List1->sortItems();
-    QCOMPARE(form->List1->count(), 3);
+    List1->sortItems();
+    QCOMPARE(List1->count(), 3);
     auto clickRow = [&](int row) {
-        const QRect rect = form->List1->visualItemRect(form->List1->item(row));
-        QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, {},
-                          rect.center() + QPoint(rect.width() / 4, 0));
+        const QRect rect = List1->visualItemRect(List1->item(row));
+        QTest::mouseClick(List1->viewport(), Qt::LeftButton, {}, rect.center() + QPoint(rect.width() / 4, 0));
     };
-    const qint64 iconKey = form->picbRawImage->pixmap().cacheKey();
+    const qint64 iconKey = picbRawImage->pixmap().cacheKey();
 
     clickRow(0);
-    QCOMPARE(form->txtImgDimensions->text(), u"480x640x24  58K"_s);
-    QCOMPARE(form->picbRawImage->toolTip(), form->txtImgDimensions->text());
-    const QPixmap first = form->picbRawImage->pixmap();
+    QCOMPARE(txtImgDimensions->text(), u"480x640x24  58K"_s);
+    QCOMPARE(picbRawImage->toolTip(), txtImgDimensions->text());
+    const QPixmap first = picbRawImage->pixmap();
     QVERIFY(first.cacheKey() != iconKey);
-    QCOMPARE(first.size(), form->picbRawImage->size());
+    QCOMPARE(first.size(), picbRawImage->size());
     QVERIFY(m_env->errors.reports.isEmpty());
 
     // The keyboard moves the preview along.
-    QTest::keyClick(form->List1, Qt::Key_Down);
-    QCOMPARE(form->List1->currentRow(), 1);
+    QTest::keyClick(List1, Qt::Key_Down);
+    QCOMPARE(List1->currentRow(), 1);
     const qint64 pngBytes = QFileInfo(root() + u"2 small.png"_s).size();
-    QCOMPARE(form->txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
-    const qint64 secondKey = form->picbRawImage->pixmap().cacheKey();
+    QCOMPARE(txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
+    const qint64 secondKey = picbRawImage->pixmap().cacheKey();
     QVERIFY(secondKey != first.cacheKey());
-    QCOMPARE(form->picbRawImage->pixmap().toImage().pixelColor(10, 10), QColor(0, 128, 0));
+    QCOMPARE(picbRawImage->pixmap().toImage().pixelColor(10, 10), QColor(0, 128, 0));
 
     // A picture that cannot be decoded is reported once and the last preview stays.
     clickRow(2);
-    QCOMPARE(form->List1->currentRow(), 2);
-    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/List1_Click/481"_s});
-    QCOMPARE(form->txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
-    QCOMPARE(form->picbRawImage->pixmap().cacheKey(), secondKey);
+    QCOMPARE(List1->currentRow(), 2);
+    QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/List1_Click/481"_s});
+    QCOMPARE(txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
+    QCOMPARE(picbRawImage->pixmap().cacheKey(), secondKey);
 
     // Clicking the current entry again previews it again (its check box toggles too).
-    m_env->errors.reports.clear();
     QFile::remove(root() + u"3 broken.jpg"_s);
     clickRow(2);
-    QCOMPARE(m_env->errors.summary(), QStringList{u"frmMain/List1_Click/53"_s});
+    QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/List1_Click/53"_s});
     QVERIFY(!QFile::exists(root() + u"3 broken.jpg"_s));
 
     clickRow(0);
-    QCOMPARE(form->txtImgDimensions->text(), u"480x640x24  58K"_s);
+    QCOMPARE(txtImgDimensions->text(), u"480x640x24  58K"_s);
 }
 
 QTEST_MAIN(TestCatalogWindow)

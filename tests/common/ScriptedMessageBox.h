@@ -4,10 +4,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-// A message-box double: records every box shown and gives the queued answers in order. A box
-// with no queued answer is answered Ok (or No for a question) and counted as unexpected only
-// when the test asked for strict answers.
+// A message-box double: records every box shown and gives the queued answers in order; a box
+// with no queued answer is answered Ok (or No for a question). Strict: a box is expected only
+// when it took a queued answer or the test took it with take(), and a test's cleanup() fails on
+// leftovers(): any other box, and any answer never used.
 class ScriptedMessageBox : public MessageBoxService
 {
 public:
@@ -15,8 +17,9 @@ public:
     {
         QString text;
         QString title;
-        Icon icon;
-        Buttons buttons;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        bool answered = false;
     };
 
     ScriptedMessageBox();
@@ -27,11 +30,15 @@ public:
 
     void setNextAnswer(Answer answer) { m_answers.append(answer); }
     int pendingAnswers() const { return m_answers.size(); }
+    // Every box shown, taken or not.
     const QList<Shown> &shown() const { return m_shown; }
-    QStringList texts() const;
-    void clear();
+    // The texts of the boxes shown since the last take(); the test has seen them.
+    QStringList take();
+    // One line for each unexpected box and for the answers left; empty when all is well.
+    QStringList leftovers() const;
 
 private:
     QList<Answer> m_answers;
     QList<Shown> m_shown;
+    qsizetype m_taken = 0;
 };

@@ -15,6 +15,10 @@ public:
     WindowTestEnvironment();
     ~WindowTestEnvironment();
 
+    // What a test's cleanup() fails on: boxes and reports it did not expect, answers it queued
+    // for nothing.
+    QStringList leftovers() const;
+
     // The folder holding this test's settings.ini.
     QTemporaryDir settings;
     ScriptedMessageBox boxes;

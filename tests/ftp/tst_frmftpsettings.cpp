@@ -3,6 +3,7 @@
 #include "NumberText.h"
 #include "PortText.h"
 #include "ScrambleText.h"
+#include "ScriptedMessageBox.h"
 #include "Settings.h"
 #include "frmFTPSettings.h"
 
@@ -49,6 +50,7 @@ private:
 
     QTemporaryDir m_dir;
     ErrorRecorder *m_errors = nullptr;
+    ScriptedMessageBox *m_boxes = nullptr;
 };
 
 void tst_frmFTPSettings::init()
@@ -56,13 +58,16 @@ void tst_frmFTPSettings::init()
     QFile::remove(m_dir.filePath(u"settings.ini"_s));
     SettingsLocation::setFolderOverride(m_dir.path());
     m_errors = new ErrorRecorder;
+    m_boxes = new ScriptedMessageBox;
 }
 
 void tst_frmFTPSettings::cleanup()
 {
-    QVERIFY2(m_errors->reports.isEmpty(), qPrintable(m_errors->summary().join(u", "_s)));
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
+    delete m_boxes;
     delete m_errors;
     SettingsLocation::setFolderOverride(QString());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 QString tst_frmFTPSettings::fileText() const

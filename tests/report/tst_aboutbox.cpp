@@ -2,6 +2,7 @@
 #include "ErrorRecorder.h"
 #include "LocalHttpServer.h"
 #include "RecordingUrlOpener.h"
+#include "ScriptedMessageBox.h"
 #include "WebLinks.h"
 #include "WebPageView.h"
 #include "frmAbout.h"
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 using namespace Qt::Literals::StringLiterals;
 
 class tst_AboutBox : public QObject
@@ -23,6 +26,7 @@ class tst_AboutBox : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
     void showsNameVersionAndTexts();
     void donationAddressCarriesTheAmountWithoutDollarSigns_data();
@@ -36,6 +40,8 @@ private slots:
 private:
     LocalHttpServer m_server;
     int m_continued = 0;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
+    std::unique_ptr<ErrorRecorder> m_errors;
 };
 
 void tst_AboutBox::initTestCase()
@@ -44,11 +50,21 @@ void tst_AboutBox::initTestCase()
     frmAbout::setContinueAction([this] { ++m_continued; });
 }
 
+void tst_AboutBox::init()
+{
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+    m_errors = std::make_unique<ErrorRecorder>();
+}
+
 void tst_AboutBox::cleanup()
 {
     setWebSiteBase(QString());
     m_server.requestLines.clear();
     m_continued = 0;
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
+    m_errors.reset();
+    m_boxes.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 void tst_AboutBox::showsNameVersionAndTexts()
@@ -141,13 +157,12 @@ void tst_AboutBox::aFailedLinkIsReportedAndTheBoxStays()
 {
     RecordingUrlOpener opener;
     opener.failUrls = true;
-    ErrorRecorder errors;
     frmAbout box;
     box.show();
     QTest::mouseClick(box.DonateBtn, Qt::LeftButton);
     QTest::mouseClick(box.ContactMe, Qt::LeftButton);
 
-    QCOMPARE(errors.summary(), QStringList({u"global/OpenURL/429"_s, u"global/OpenURL/429"_s}));
+    QCOMPARE(m_errors->take(), QStringList({u"global/OpenURL/429"_s, u"global/OpenURL/429"_s}));
     QVERIFY(box.isVisible());
 }
 

@@ -1,6 +1,7 @@
 #include "ErrorGuard.h"
 #include "LocalHttpServer.h"
 #include "RecordingUrlOpener.h"
+#include "ScriptedMessageBox.h"
 #include "WebLinks.h"
 #include "WebPageView.h"
 #include "errSubmit.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QUrlQuery>
 #include <functional>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -87,6 +89,7 @@ class tst_ErrorReport : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
     void reportShowsSixFieldsAndUnloadsOnExit();
     void fakeErrorIsReportedAsError400();
@@ -100,6 +103,8 @@ private slots:
 
 private:
     LocalHttpServer m_server;
+    // Reports go to the real window here; only boxes are answered.
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
 };
 
 void tst_ErrorReport::initTestCase()
@@ -109,12 +114,20 @@ void tst_ErrorReport::initTestCase()
     QVERIFY(m_server.start());
 }
 
+void tst_ErrorReport::init()
+{
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+}
+
 void tst_ErrorReport::cleanup()
 {
     setWebSiteBase(QString());
     frmError::setLoadHook(nullptr);
     m_server.requestLines.clear();
+    const QStringList left = m_boxes->leftovers();
+    m_boxes.reset();
     QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 void tst_ErrorReport::reportShowsSixFieldsAndUnloadsOnExit()

@@ -1,6 +1,7 @@
 #include "ErrorRecorder.h"
 #include "LocalHttpServer.h"
 #include "RecordingUrlOpener.h"
+#include "ScriptedMessageBox.h"
 #include "WebLinks.h"
 #include "WebPageView.h"
 
@@ -8,6 +9,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -17,6 +20,7 @@ class tst_WebLinks : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
     void openUrlOpensEveryAddressUnchanged();
     void openUrlReportsABrowserThatCannotStart();
@@ -30,6 +34,8 @@ private slots:
 
 private:
     LocalHttpServer m_server;
+    std::unique_ptr<ScriptedMessageBox> m_boxes;
+    std::unique_ptr<ErrorRecorder> m_errors;
 };
 
 void tst_WebLinks::initTestCase()
@@ -37,16 +43,25 @@ void tst_WebLinks::initTestCase()
     QVERIFY(m_server.start());
 }
 
+void tst_WebLinks::init()
+{
+    m_boxes = std::make_unique<ScriptedMessageBox>();
+    m_errors = std::make_unique<ErrorRecorder>();
+}
+
 void tst_WebLinks::cleanup()
 {
     setWebSiteBase(QString());
     m_server.requestLines.clear();
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
+    m_errors.reset();
+    m_boxes.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 void tst_WebLinks::openUrlOpensEveryAddressUnchanged()
 {
     RecordingUrlOpener opener;
-    ErrorRecorder errors;
     OpenURL(softwareHomeAddress());
     OpenURL(softwareHomeAddress());
     OpenURL(u"http://www.search.example/search?hl=en&q=Qt+a \"b\" 'c'"_s);
@@ -54,18 +69,17 @@ void tst_WebLinks::openUrlOpensEveryAddressUnchanged()
     QCOMPARE(opener.urls,
              QStringList({u"http://www.pexaresizer.example/"_s, u"http://www.pexaresizer.example/"_s,
                           u"http://www.search.example/search?hl=en&q=Qt+a \"b\" 'c'"_s}));
-    QVERIFY(errors.reports.isEmpty());
+    QVERIFY(m_errors->reports.isEmpty());
 }
 
 void tst_WebLinks::openUrlReportsABrowserThatCannotStart()
 {
     RecordingUrlOpener opener;
     opener.failUrls = true;
-    ErrorRecorder errors;
     OpenURL(u"http://www.pexaresizer.example/"_s);
 
-    QCOMPARE(errors.summary(), QStringList(u"global/OpenURL/429"_s));
-    QVERIFY(errors.reports.first().description.contains(u"http://www.pexaresizer.example/"_s));
+    QCOMPARE(m_errors->take(), QStringList(u"global/OpenURL/429"_s));
+    QVERIFY(m_errors->reports.first().description.contains(u"http://www.pexaresizer.example/"_s));
 }
 
 void tst_WebLinks::helpMenuAddresses()

@@ -10,11 +10,46 @@
 #include <QTimer>
 
 #include <list>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 // The real ImageMagick command; a `convert` earlier on PATH may be a stand-in.
 static const QString ConvertCommand = u"/usr/bin/convert"_s;
+
+namespace {
+
+// Tells when a file has been opened for reading and closed again, here by the worker of a
+// prepared conversion.
+class ReadThrough
+{
+public:
+    explicit ReadThrough(const QString &path) : m_fd(inotify_init1(IN_NONBLOCK))
+    {
+        m_watching =
+            m_fd >= 0 && inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_CLOSE_NOWRITE) >= 0;
+    }
+    ~ReadThrough()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool watching() const { return m_watching; }
+    bool happened()
+    {
+        alignas(inotify_event) char events[4096];
+        m_seen = m_seen || read(m_fd, events, sizeof events) > 0;
+        return m_seen;
+    }
+
+private:
+    int m_fd;
+    bool m_watching = false;
+    bool m_seen = false;
+};
+
+} // namespace
 
 class TestMagickImageProcessor : public QObject
 {
@@ -204,8 +239,11 @@ void TestMagickImageProcessor::sourceChangedAfterPrepareIsConvertedAfresh()
     const QString source = fixture(u"changing.png"_s);
     QVERIFY(QFile::copy(fixture(u"wide.png"_s), source));
     const QString target = fixture(u"changing-out.png"_s);
+    ReadThrough worker(source);
+    QVERIFY(worker.watching());
     m_processor.prepare(source, {{u"-resize=50%x50%"_s, target}});
-    QTest::qWait(50);
+    // Changed only once the prepared work has read it, so a stale result would show.
+    QTRY_VERIFY(worker.happened());
     runConvert({u"-size"_s, u"100x300"_s, u"xc:red"_s, source});
     QVERIFY(m_processor.convert(u"-resize=50%x50%"_s, source, target));
     std::list<Magick::Image> written = frames(target);

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ErrorRecorder.h"
 #include "RecordingImageProcessor.h"
 #include "RecordingUrlOpener.h"
@@ -86,22 +87,23 @@ void TestResizeBatch::init()
     QVERIFY(QDir().mkpath(m_root));
     m_form = std::make_unique<frmMain>();
     m_form->show();
-    m_form->txtImgRootPath->setText(m_root);
+    control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
     m_form->runState().FileLimit = 32768;
-    m_form->List1->setEnabled(true);
+    control<QListWidget>(*m_form, u"List1")->setEnabled(true);
 }
 
 void TestResizeBatch::cleanup()
 {
-    QCOMPARE(m_boxes->pendingAnswers(), 0);
     m_form.reset();
     if (frmDownloadIM *window = frmDownloadIM::current())
         delete window;
     m_processor.reset();
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
     m_errors.reset();
     m_boxes.reset();
     SettingsLocation::setFolderOverride(QString());
     m_dir.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 QString TestResizeBatch::makeImage(const QString &relative, int width, int height)
@@ -135,26 +137,26 @@ void TestResizeBatch::addEntries(const QStringList &paths, int ticked)
 {
     // What a scan leaves behind: checkable entries, the count, and the destination set after.
     for (int i = 0; i < paths.size(); ++i) {
-        auto *item = new QListWidgetItem(paths[i], m_form->List1);
+        auto *item = new QListWidgetItem(paths[i], control<QListWidget>(*m_form, u"List1"));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(i == ticked ? Qt::Checked : Qt::Unchecked);
     }
     m_form->runState().ImagesFound = paths.size();
-    m_form->txtFDestin->setText(m_dest);
+    control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_dest);
 }
 
 void TestResizeBatch::setMode(const QString &mode, const QString &limit, const QString &thumbnails)
 {
-    m_form->cmbMode->setEditText(mode);
-    m_form->txtRSizeLimit->setText(limit);
-    m_form->cmbTNSize->setEditText(thumbnails);
-    m_form->cmbResizePct->setEditText(u"25"_s);
+    control<QComboBox>(*m_form, u"cmbMode")->setEditText(mode);
+    control<QLineEdit>(*m_form, u"txtRSizeLimit")->setText(limit);
+    control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(thumbnails);
+    control<QComboBox>(*m_form, u"cmbResizePct")->setEditText(u"25"_s);
 }
 
 void TestResizeBatch::clickResize()
 {
-    QVERIFY(m_form->cmdResize->isEnabled());
-    QTest::mouseClick(m_form->cmdResize, Qt::LeftButton);
+    QVERIFY(control<QPushButton>(*m_form, u"cmdResize")->isEnabled());
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize"), Qt::LeftButton);
 }
 
 void TestResizeBatch::percentModeResizesEachImageThenMakesItsThumbnail()
@@ -163,7 +165,7 @@ void TestResizeBatch::percentModeResizesEachImageThenMakesItsThumbnail()
     const QString b = makeImage(u"b.png"_s, 40, 30);
     addEntries({a, b});
     setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
-    m_form->txtTNPrefix->setText(u"tn_"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
     clickResize();
 
     QCOMPARE(m_processor->summary(),
@@ -180,16 +182,16 @@ void TestResizeBatch::percentModeResizesEachImageThenMakesItsThumbnail()
                                       hint.target == call.target);
         QVERIFY2(announced, qPrintable(call.target));
     }
-    QCOMPARE(m_form->Label1->text(), u"2 images out of 2 files completed!"_s);
+    QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"2 images out of 2 files completed!"_s);
     QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             m_form->cmdSetFolder, m_form->cmdScan, m_form->cmdFDestin, m_form->List1, m_form->cmbResizePct,
-             m_form->cmbTNSize, m_form->txtTNPrefix, m_form->cmbFTPSizeLimit, m_form->cmbMode,
-             m_form->chkRecreate, m_form->txtRSizeLimit, m_form->cmdFTPSettings, m_form->cmdResize,
-             m_form->cmdUpload, m_form->cmdResize_Upload, m_form->cmdALL, m_form->cmdINV, m_form->cmdNONE})
-        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
+    for (const QString &name :
+         {u"cmdSetFolder"_s, u"cmdScan"_s, u"cmdFDestin"_s, u"List1"_s, u"cmbResizePct"_s, u"cmbTNSize"_s,
+          u"txtTNPrefix"_s, u"cmbFTPSizeLimit"_s, u"cmbMode"_s, u"chkRecreate"_s, u"txtRSizeLimit"_s,
+          u"cmdFTPSettings"_s, u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s, u"cmdALL"_s,
+          u"cmdINV"_s, u"cmdNONE"_s})
+        QVERIFY2(control<QWidget>(*m_form, name)->isEnabled(), qPrintable(name));
+    QCOMPARE(m_boxes->take(), QStringList());
     QCOMPARE(m_errors->summary(), QStringList());
 }
 
@@ -245,7 +247,7 @@ void TestResizeBatch::modeTableDecidesBetweenConvertAndCopy()
     }
     QCOMPARE(captions.at(0).at(0).toString(), u"Processing "_s + source);
     // Afterwards the tick only tells whether the output is over the upload limit.
-    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
     QCOMPARE(m_errors->summary(), QStringList());
 }
 
@@ -256,13 +258,14 @@ void TestResizeBatch::windowShowsTheStepWhileControlsAreLocked()
     setMode(u"All to Pct"_s);
     QStringList seen;
     m_processor->onConvert = [&](const RecordingImageProcessor::Call &) {
-        seen << m_form->windowTitle() << m_form->cmdExit->text();
-        for (QWidget *control : m_form->findChildren<QWidget *>()) {
-            if (control->isEnabled() &&
-                (qobject_cast<QPushButton *>(control) || qobject_cast<QComboBox *>(control) ||
-                 qobject_cast<QCheckBox *>(control) || control == m_form->List1 ||
-                 control == m_form->txtRSizeLimit || control == m_form->txtTNPrefix))
-                seen << control->objectName();
+        seen << m_form->windowTitle() << control<QPushButton>(*m_form, u"cmdExit")->text();
+        for (QWidget *widget : m_form->findChildren<QWidget *>()) {
+            if (widget->isEnabled() &&
+                (qobject_cast<QPushButton *>(widget) || qobject_cast<QComboBox *>(widget) ||
+                 qobject_cast<QCheckBox *>(widget) ||
+                 QStringList{u"List1"_s, u"txtRSizeLimit"_s, u"txtTNPrefix"_s}.contains(
+                     widget->objectName())))
+                seen << widget->objectName();
         }
     };
     clickResize();
@@ -280,17 +283,17 @@ void TestResizeBatch::existingOutputIsSkippedButStillWeighed()
     existing.close();
     addEntries({source});
     setMode(u"All to Pct"_s, u"600W"_s, u"50x50"_s);
-    m_form->cmbFTPSizeLimit->setEditText(u"10"_s);
-    m_form->chkRecreate->setChecked(false);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"10"_s);
+    control<QCheckBox>(*m_form, u"chkRecreate")->setChecked(false);
     QSignalSpy captions(m_form.get(), &QWidget::windowTitleChanged);
     clickResize();
 
     QCOMPARE(captions.at(1).at(0).toString(), u"Skipping "_s + source);
     QCOMPARE(m_processor->summary(), QStringList());
     QVERIFY(!QFile::exists(out(u"tn_a.png"_s)));
-    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Checked);
     QCOMPARE(m_form->runState().OverLimitCount, int16_t(1));
-    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"FTP Size Limit"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Information);
 }
@@ -302,18 +305,17 @@ void TestResizeBatch::sizeMarkIsStrictlyAboveTheLimitAndCountsAcrossBatches()
     const QString above = makeFile(u"above.jpg"_s, 1025);
     addEntries({exact, above});
     setMode(u"Exceed Limit to Pct"_s);
-    m_form->cmbFTPSizeLimit->setEditText(u"1"_s);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"1"_s);
     clickResize();
-    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
-    QCOMPARE(m_form->List1->item(1)->checkState(), Qt::Checked);
-    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
 
     // A second batch on the same scan copies the marked entry as it is and counts it again.
-    m_boxes->clear();
     clickResize();
     QCOMPARE(m_form->runState().OverLimitCount, int16_t(2));
-    QCOMPARE(m_boxes->texts(), QStringList{u"2 files marked to not upload due to FTP Size Limit!!"_s});
-    QCOMPARE(m_form->Label1->text(), u"2 images out of 2 files completed!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"2 files marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"2 images out of 2 files completed!"_s);
 }
 
 void TestResizeBatch::cancelTakesEffectAfterTheCurrentFile()
@@ -322,46 +324,45 @@ void TestResizeBatch::cancelTakesEffectAfterTheCurrentFile()
     const QString b = makeImage(u"b.png"_s, 40, 30);
     addEntries({a, b}, 1);
     setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
-    m_form->txtTNPrefix->setText(u"tn_"_s);
-    m_form->cmbFTPSizeLimit->setEditText(u"0"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"0"_s);
     m_processor->onConvert = [&](const RecordingImageProcessor::Call &call) {
         if (call.option.startsWith(u"-resize=25"_s))
-            QTest::mouseClick(m_form->cmdExit, Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*m_form, u"cmdExit"), Qt::LeftButton);
     };
     clickResize();
 
     QCOMPARE(m_processor->calls.size(), 2);
     QCOMPARE(m_processor->calls[1].target, out(u"tn_a.png"_s));
     QVERIFY(!QFile::exists(out(u"b.png"_s)));
-    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Checked);
-    QCOMPARE(m_form->List1->item(1)->checkState(), Qt::Checked);
-    QCOMPARE(m_form->Label1->text(), u"1 images out of 2 files completed!"_s);
-    QCOMPARE(m_boxes->texts(), QStringList{u"Cancelled!!"_s});
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"1 images out of 2 files completed!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"Cancelled!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"PexaResizer"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::None);
     QVERIFY(m_form->isVisible());
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
 }
 
 void TestResizeBatch::exitWhenCompleteClosesTheWindowUnlessUploadFollows()
 {
     addEntries({makeFile(u"big.jpg"_s, 2048)});
     setMode(u"Exceed Limit to Pct"_s);
-    m_form->cmbFTPSizeLimit->setEditText(u"1"_s);
-    m_form->chkExit->setChecked(true);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"1"_s);
+    control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
     m_form->runState().ResizeUploadActive = true;
     QVERIFY(m_form->tryBeginRun());
     m_form->resizeActions()->runResizeBatch();
     m_form->endRun();
     QVERIFY(m_form->isVisible());
-    QCOMPARE(m_boxes->texts(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
 
-    m_boxes->clear();
     m_form->runState().ResizeUploadActive = false;
     clickResize();
     QVERIFY(!m_form->isVisible());
-    QCOMPARE(m_boxes->texts(), QStringList());
-    QVERIFY(!m_form->cmdALL->isEnabled());
+    QCOMPARE(m_boxes->take(), QStringList());
+    QVERIFY(!control<QPushButton>(*m_form, u"cmdALL")->isEnabled());
 }
 
 void TestResizeBatch::missingProcessorOpensTheDownloadWindowAndClosesTheMain()
@@ -375,7 +376,7 @@ void TestResizeBatch::missingProcessorOpensTheDownloadWindowAndClosesTheMain()
     QCOMPARE(m_processor->calls.size(), 0);
     QVERIFY(!m_form->isVisible());
     QVERIFY(!QFile::exists(out(u"a.png"_s)));
-    QCOMPARE(m_boxes->texts(), QStringList());
+    QCOMPARE(m_boxes->take(), QStringList());
     QCOMPARE(m_errors->summary(), QStringList());
     frmDownloadIM *window = frmDownloadIM::current();
     QVERIFY(window);
@@ -408,23 +409,23 @@ void TestResizeBatch::downloadWindowAsksBeforeClosingTheProgram()
     QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
     QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
     QCOMPARE(urls.urls, QStringList(2, u"http://www.imagemagick.example/script/download.php"_s));
-    QCOMPARE(m_boxes->texts(), QStringList(2, u"Have you written those instructions down?"_s));
+    QCOMPARE(m_boxes->take(), QStringList(2, u"Have you written those instructions down?"_s));
     QCOMPARE(m_boxes->shown()[0].title, u"Closing Pexa Resizer"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Information);
     QCOMPARE(m_boxes->shown()[0].buttons, MessageBoxService::Buttons::YesNo);
     QVERIFY(window->isVisible());
     QVERIFY(m_form->isVisible());
 
-    m_boxes->clear();
     m_boxes->setNextAnswer(MessageBoxService::Answer::No);
     QTest::mouseClick(window->cmdExit, Qt::LeftButton);
-    QCOMPARE(m_boxes->texts(), QStringList{u"Are you sure you want to exit?"_s});
+    QCOMPARE(m_boxes->take(), QStringList{u"Are you sure you want to exit?"_s});
     QVERIFY(window->isVisible());
     QVERIFY(m_form->isVisible());
 
     m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
     QPointer<frmDownloadIM> guard(window);
     QTest::mouseClick(window->cmdGetIM, Qt::LeftButton);
+    QCOMPARE(m_boxes->take(), QStringList{u"Have you written those instructions down?"_s});
     QCOMPARE(urls.urls.last(), u"http://www.pexaresizer.example/files/support/ImageMagick.exe"_s);
     QVERIFY(!m_form->isVisible());
     QTRY_VERIFY(!guard);
@@ -432,7 +433,9 @@ void TestResizeBatch::downloadWindowAsksBeforeClosingTheProgram()
     urls.failUrls = true;
     window = frmDownloadIM::showWindow();
     QTest::mouseClick(window->cmdDownloadIM_org, Qt::LeftButton);
-    QCOMPARE(m_errors->summary(), QStringList{u"global/OpenURL/%1"_s.arg(m_errors->reports.value(0).number)});
+    QCOMPARE(m_errors->take(), QStringList{u"global/OpenURL/429"_s});
+    // The question comes even though no browser opened.
+    QCOMPARE(m_boxes->take(), QStringList{u"Have you written those instructions down?"_s});
     QVERIFY(window->isVisible());
 }
 
@@ -454,16 +457,15 @@ void TestResizeBatch::failedConversionsLeaveNoOutputAndACopiedThumbnail()
     const QString source = makeImage(u"a.png"_s, 40, 30);
     addEntries({source});
     setMode(u"All to Pct"_s, u"600W"_s, u"20x20"_s);
-    m_form->txtTNPrefix->setText(u"tn_"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
     m_processor->failing = true;
     clickResize();
     QCOMPARE(m_processor->calls.size(), 2);
     QVERIFY(!QFile::exists(out(u"a.png"_s)));
     QCOMPARE(contents(out(u"tn_a.png"_s)), contents(source));
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/GetFSize/53"_s});
-    QCOMPARE(m_form->List1->item(0)->checkState(), Qt::Unchecked);
-    QCOMPARE(m_form->Label1->text(), u"1 images out of 1 files completed!"_s);
-    m_errors->reports.clear();
+    QCOMPARE(m_errors->take(), QStringList{u"frmMain/GetFSize/53"_s});
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"1 images out of 1 files completed!"_s);
 
     // A mode nobody knows converts nothing, though the image is above the limit.
     m_processor->calls.clear();
@@ -472,7 +474,7 @@ void TestResizeBatch::failedConversionsLeaveNoOutputAndACopiedThumbnail()
     clickResize();
     QCOMPARE(m_processor->calls.size(), 0);
     QCOMPARE(m_processor->availabilityChecks, 2);
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/GetFSize/53"_s});
+    QCOMPARE(m_errors->take(), QStringList{u"frmMain/GetFSize/53"_s});
 }
 
 void TestResizeBatch::imageRootRecurringInsideAPathIsKept()
@@ -487,7 +489,7 @@ void TestResizeBatch::imageRootRecurringInsideAPathIsKept()
 
     // The image root given with a trailing separator joins the same way.
     QDir(m_dest).removeRecursively();
-    m_form->txtImgRootPath->setText(m_root + u'/');
+    control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root + u'/');
     clickResize();
     QVERIFY(QFile::exists(out(u"2008/photos/a.png"_s)));
 }
@@ -496,18 +498,17 @@ void TestResizeBatch::unexpectedErrorLeavesTheWindowUsable()
 {
     addEntries({makeImage(u"a.png"_s, 40, 30), makeImage(u"b.png"_s, 40, 30)});
     setMode(u"Exceed Limit to Pct"_s);
-    m_form->cmbFTPSizeLimit->setEditText(u"lots"_s);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"lots"_s);
     clickResize();
-    QCOMPARE(m_errors->summary(), QStringList{u"frmMain/cmdResize_Click/13"_s});
+    QCOMPARE(m_errors->take(), QStringList{u"frmMain/cmdResize_Click/13"_s});
     QVERIFY(QFile::exists(out(u"a.png"_s)));
     QVERIFY(!QFile::exists(out(u"b.png"_s)));
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
     QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
-    for (QWidget *control :
-         std::initializer_list<QWidget *>{m_form->cmdScan, m_form->cmdSetFolder, m_form->List1,
-                                          m_form->cmbMode, m_form->cmdResize, m_form->cmdALL})
-        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-    QCOMPARE(m_boxes->texts(), QStringList());
+    for (const QString &name :
+         {u"cmdScan"_s, u"cmdSetFolder"_s, u"List1"_s, u"cmbMode"_s, u"cmdResize"_s, u"cmdALL"_s})
+        QVERIFY2(control<QWidget>(*m_form, name)->isEnabled(), qPrintable(name));
+    QCOMPARE(m_boxes->take(), QStringList());
     QVERIFY(!m_form->runActive());
 }
 
@@ -516,7 +517,7 @@ void TestResizeBatch::emptyThumbnailPrefixWritesNoThumbnail()
     const QString source = makeImage(u"a.png"_s, 40, 30);
     addEntries({source});
     setMode(u"All to Pct"_s, u"600W"_s, u"100x100"_s);
-    m_form->txtTNPrefix->clear();
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->clear();
     clickResize();
     QCOMPARE(m_processor->summary(), QStringList{u"-resize=25%x25% %1 %2"_s.arg(source, out(u"a.png"_s))});
     QCOMPARE(contents(out(u"a.png"_s)), QByteArray(100, 'x'));
@@ -532,32 +533,31 @@ void TestResizeBatch::destinationEqualToTheImageRootIsRefused()
     QVERIFY(QFile::link(m_root, m_dir->path() + u"/link"_s));
     for (const QString &destination :
          {m_root, m_root + u"/"_s, m_root + u"/../photos"_s, m_dir->path() + u"/link"_s}) {
-        m_form->txtFDestin->setText(destination);
-        m_boxes->clear();
+        control<QLineEdit>(*m_form, u"txtFDestin")->setText(destination);
         clickResize();
-        QCOMPARE(m_boxes->texts(), QStringList{u"Destination must differ from the image root!!"_s});
-        QCOMPARE(m_boxes->shown()[0].title, u"PexaResizer"_s);
-        QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
+        QCOMPARE(m_boxes->take(), QStringList{u"Destination must differ from the image root!!"_s});
+        QCOMPARE(m_boxes->shown().last().title, u"PexaResizer"_s);
+        QCOMPARE(m_boxes->shown().last().icon, MessageBoxService::Icon::Critical);
     }
     QCOMPARE(m_processor->calls.size(), 0);
     QCOMPARE(contents(source), before);
-    QVERIFY(m_form->cmdResize->isEnabled());
-    QVERIFY(m_form->cmbMode->isEnabled());
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QVERIFY(control<QPushButton>(*m_form, u"cmdResize")->isEnabled());
+    QVERIFY(control<QComboBox>(*m_form, u"cmbMode")->isEnabled());
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
     QVERIFY(!m_form->runActive());
 }
 
 void TestResizeBatch::emptyListRunsOnlyTheEndSteps()
 {
-    m_form->txtFDestin->setText(m_dest);
+    control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_dest);
     QVERIFY(m_form->tryBeginRun());
     QCOMPARE(m_form->resizeActions()->runResizeBatch(), ResizeActions::BatchResult::Finished);
     m_form->endRun();
-    QCOMPARE(m_form->Label1->text(), QString());
-    QVERIFY(!m_form->cmdUpload->isEnabled());
-    QVERIFY(!m_form->cmdResize->isEnabled());
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
-    QVERIFY(m_form->cmdALL->isEnabled());
+    QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), QString());
+    QVERIFY(!control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
+    QVERIFY(!control<QPushButton>(*m_form, u"cmdResize")->isEnabled());
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
+    QVERIFY(control<QPushButton>(*m_form, u"cmdALL")->isEnabled());
 }
 
 void TestResizeBatch::onlyOneRunAtATime()
@@ -565,24 +565,25 @@ void TestResizeBatch::onlyOneRunAtATime()
     addEntries({makeImage(u"a.png"_s, 40, 30)});
     setMode(u"All to Pct"_s);
     QVERIFY(m_form->tryBeginRun());
-    QTest::mouseClick(m_form->cmdResize, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize"), Qt::LeftButton);
     QCOMPARE(m_processor->calls.size(), 0);
-    QCOMPARE(m_form->cmdExit->text(), u"Exit"_s);
+    QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
     m_form->endRun();
 }
 
 void TestResizeBatch::limitIsCheckedWhenResizeIsClicked()
 {
+    auto *txtRSizeLimit = control<QLineEdit>(*m_form, u"txtRSizeLimit");
     const QString source = makeImage(u"a.png"_s, 800, 10);
     addEntries({source});
     setMode(u"Exceed Limit to Limit"_s);
     QApplication::setActiveWindow(m_form.get());
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    m_form->txtRSizeLimit->setFocus();
-    m_form->txtRSizeLimit->clear();
-    QTest::keyClicks(m_form->txtRSizeLimit, u"400"_s);
+    txtRSizeLimit->setFocus();
+    txtRSizeLimit->clear();
+    QTest::keyClicks(txtRSizeLimit, u"400"_s);
     clickResize();
-    QCOMPARE(m_boxes->texts(), QStringList{u"No W or H Modifier!!"_s});
+    QCOMPARE(m_boxes->take(), QStringList{u"No W or H Modifier!!"_s});
     QCOMPARE(m_processor->summary(), QStringList{u"-resize=400x5 %1 %2"_s.arg(source, out(u"a.png"_s))});
 }
 
@@ -593,7 +594,7 @@ void TestResizeBatch::realProcessorWritesTheResizedImages()
     const QString b = makeImage(u"b.png"_s, 200, 100);
     addEntries({a, b});
     setMode(u"All to Limit"_s, u"100W"_s, u"30x30"_s);
-    m_form->txtTNPrefix->setText(u"t_"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"t_"_s);
     clickResize();
     QCOMPARE(m_errors->summary(), QStringList());
     QCOMPARE(QImage(out(u"nested/a.jpg"_s)).size(), QSize(100, 75));

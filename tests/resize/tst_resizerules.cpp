@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ErrorRecorder.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
@@ -51,18 +52,18 @@ void TestResizeRules::init()
     m_errors = std::make_unique<ErrorRecorder>();
     m_form = std::make_unique<frmMain>();
     m_form->show();
-    m_form->cmdUpload->setEnabled(true);
+    control<QPushButton>(*m_form, u"cmdUpload")->setEnabled(true);
 }
 
 void TestResizeRules::cleanup()
 {
-    QCOMPARE(m_errors->summary(), QStringList());
-    QCOMPARE(m_boxes->pendingAnswers(), 0);
     m_form.reset();
+    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
     m_errors.reset();
     m_boxes.reset();
     SettingsLocation::setFolderOverride(QString());
     m_settingsDir.reset();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
 QString TestResizeRules::stored(const QString &section, const QString &key) const
@@ -73,71 +74,74 @@ QString TestResizeRules::stored(const QString &section, const QString &key) cons
 void TestResizeRules::leaveLimitBox()
 {
     QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(m_form->txtRSizeLimit, &leave);
+    QCoreApplication::sendEvent(control<QLineEdit>(*m_form, u"txtRSizeLimit"), &leave);
 }
 
 void TestResizeRules::replaceLimitText(const QString &text)
 {
     // As a paste over the selected text: one change with the whole new text.
-    m_form->txtRSizeLimit->selectAll();
-    m_form->txtRSizeLimit->insert(text);
+    control<QLineEdit>(*m_form, u"txtRSizeLimit")->selectAll();
+    control<QLineEdit>(*m_form, u"txtRSizeLimit")->insert(text);
 }
 
 void TestResizeRules::choosingFromAListSavesWithoutDisablingUpload()
 {
+    auto *cmbMode = control<QComboBox>(*m_form, u"cmbMode");
     auto choose = [](QComboBox *combo, int index) {
         combo->setCurrentIndex(index);
         emit combo->activated(index);
     };
-    choose(m_form->cmbMode, 2);
-    choose(m_form->cmbResizePct, 0);
-    choose(m_form->cmbFTPSizeLimit, 99);
+    choose(cmbMode, 2);
+    choose(control<QComboBox>(*m_form, u"cmbResizePct"), 0);
+    choose(control<QComboBox>(*m_form, u"cmbFTPSizeLimit"), 99);
     QCOMPARE(stored(u"main"_s, u"resize_mode"_s), u"All to Limit"_s);
     QCOMPARE(stored(u"main"_s, u"resize_pct"_s), u"5"_s);
     QCOMPARE(stored(u"ftp"_s, u"ul_size_limit"_s), u"1000"_s);
-    QVERIFY(m_form->cmdUpload->isEnabled());
+    QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
 
     // A list pick by keyboard is a pick too.
-    m_form->cmbMode->setFocus();
-    QTest::keyClick(m_form->cmbMode, Qt::Key_Down);
+    cmbMode->setFocus();
+    QTest::keyClick(cmbMode, Qt::Key_Down);
     QCOMPARE(stored(u"main"_s, u"resize_mode"_s), u"Exceed Limit to Limit"_s);
-    QVERIFY(m_form->cmdUpload->isEnabled());
+    QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
 }
 
 void TestResizeRules::typingIntoModeOrPercentDisablesUploadWithoutSaving()
 {
-    QTest::keyClicks(m_form->cmbMode->lineEdit(), u"x"_s);
-    QVERIFY(!m_form->cmdUpload->isEnabled());
-    m_form->cmdUpload->setEnabled(true);
-    QTest::keyClicks(m_form->cmbResizePct->lineEdit(), u"3"_s);
-    QVERIFY(!m_form->cmdUpload->isEnabled());
-    QCOMPARE(m_form->cmbMode->currentText(), u"Exceed Limit to Pctx"_s);
+    auto *cmdUpload = control<QPushButton>(*m_form, u"cmdUpload");
+    QTest::keyClicks(control<QComboBox>(*m_form, u"cmbMode")->lineEdit(), u"x"_s);
+    QVERIFY(!cmdUpload->isEnabled());
+    cmdUpload->setEnabled(true);
+    QTest::keyClicks(control<QComboBox>(*m_form, u"cmbResizePct")->lineEdit(), u"3"_s);
+    QVERIFY(!cmdUpload->isEnabled());
+    QCOMPARE(control<QComboBox>(*m_form, u"cmbMode")->currentText(), u"Exceed Limit to Pctx"_s);
     QCOMPARE(stored(u"main"_s, u"resize_mode"_s), QString());
     QCOMPARE(stored(u"main"_s, u"resize_pct"_s), QString());
 }
 
 void TestResizeRules::thumbnailSizeChoiceSwitchesThePrefixBox()
 {
-    QComboBox *sizes = m_form->cmbTNSize;
+    QComboBox *sizes = control<QComboBox>(*m_form, u"cmbTNSize");
     sizes->setCurrentIndex(3);
     emit sizes->activated(3);
     QCOMPARE(stored(u"main"_s, u"tn_size"_s), u"40x40"_s);
-    QVERIFY(m_form->txtTNPrefix->isEnabled());
+    QVERIFY(control<QLineEdit>(*m_form, u"txtTNPrefix")->isEnabled());
     sizes->setCurrentIndex(0);
     emit sizes->activated(0);
     QCOMPARE(stored(u"main"_s, u"tn_size"_s), u"Disabled"_s);
-    QVERIFY(!m_form->txtTNPrefix->isEnabled());
-    QVERIFY(m_form->cmdUpload->isEnabled());
+    QVERIFY(!control<QLineEdit>(*m_form, u"txtTNPrefix")->isEnabled());
+    QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
 }
 
 void TestResizeRules::prefixIsSavedAtEveryKeystroke()
 {
-    m_form->txtTNPrefix->setEnabled(true);
-    m_form->txtTNPrefix->clear();
+    auto *txtTNPrefix = control<QLineEdit>(*m_form, u"txtTNPrefix");
+    txtTNPrefix->setEnabled(true);
+    txtTNPrefix->clear();
     QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), QString());
-    QTest::keyClicks(m_form->txtTNPrefix, u"th"_s);
+    QTest::keyClicks(txtTNPrefix, u"th"_s);
     QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), u"th"_s);
-    QTest::keyClick(m_form->txtTNPrefix, Qt::Key_Backspace);
+    QTest::keyClick(txtTNPrefix, Qt::Key_Backspace);
     QCOMPARE(stored(u"main"_s, u"tn_prefix"_s), u"t"_s);
 }
 
@@ -160,15 +164,13 @@ void TestResizeRules::limitOutsideSixteenBitsIsResetAtOnce()
     QFETCH(QString, pasted);
     QFETCH(QString, after);
     replaceLimitText(before);
-    m_boxes->clear();
-    m_form->cmdUpload->setEnabled(true);
+    control<QPushButton>(*m_form, u"cmdUpload")->setEnabled(true);
     replaceLimitText(pasted);
-    QCOMPARE(m_boxes->shown().size(), 1);
-    QCOMPARE(m_boxes->shown()[0].text, u"Exceeded Resize Limits!!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"Exceeded Resize Limits!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
     QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
-    QCOMPARE(m_form->txtRSizeLimit->text(), after);
-    QVERIFY(!m_form->cmdUpload->isEnabled());
+    QCOMPARE(control<QLineEdit>(*m_form, u"txtRSizeLimit")->text(), after);
+    QVERIFY(!control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
     // Nothing is saved until the box is left.
     QCOMPARE(stored(u"main"_s, u"resize_limit"_s), QString());
 }
@@ -193,34 +195,35 @@ void TestResizeRules::leavingTheLimitBoxCorrectsIt_data()
 
 void TestResizeRules::leavingTheLimitBoxCorrectsIt()
 {
+    auto *txtRSizeLimit = control<QLineEdit>(*m_form, u"txtRSizeLimit");
     QFETCH(QString, typed);
     QFETCH(QString, message);
     QFETCH(QString, corrected);
-    m_form->txtRSizeLimit->clear();
-    QTest::keyClicks(m_form->txtRSizeLimit, typed);
-    m_boxes->clear();
-    m_form->cmdUpload->setEnabled(true);
+    txtRSizeLimit->clear();
+    QTest::keyClicks(txtRSizeLimit, typed);
+    control<QPushButton>(*m_form, u"cmdUpload")->setEnabled(true);
     leaveLimitBox();
     if (message.isEmpty()) {
-        QCOMPARE(m_boxes->texts(), QStringList());
+        QCOMPARE(m_boxes->take(), QStringList());
     } else {
-        QCOMPARE(m_boxes->texts(), QStringList{message});
+        QCOMPARE(m_boxes->take(), QStringList{message});
         QCOMPARE(m_boxes->shown()[0].title, u"Resize Exceeds"_s);
         QCOMPARE(m_boxes->shown()[0].icon, MessageBoxService::Icon::Critical);
-        QVERIFY(!m_form->cmdUpload->isEnabled());
+        QVERIFY(!control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
     }
-    QCOMPARE(m_form->txtRSizeLimit->text(), corrected);
+    QCOMPARE(txtRSizeLimit->text(), corrected);
     QCOMPARE(stored(u"main"_s, u"resize_limit"_s), corrected.trimmed());
 }
 
 void TestResizeRules::switchingWindowsIsNotLeavingTheBox()
 {
-    m_form->txtRSizeLimit->clear();
-    QTest::keyClicks(m_form->txtRSizeLimit, u"600"_s);
+    auto *txtRSizeLimit = control<QLineEdit>(*m_form, u"txtRSizeLimit");
+    txtRSizeLimit->clear();
+    QTest::keyClicks(txtRSizeLimit, u"600"_s);
     QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QCoreApplication::sendEvent(m_form->txtRSizeLimit, &away);
-    QCOMPARE(m_boxes->texts(), QStringList());
-    QCOMPARE(m_form->txtRSizeLimit->text(), u"600"_s);
+    QCoreApplication::sendEvent(txtRSizeLimit, &away);
+    QCOMPARE(m_boxes->take(), QStringList());
+    QCOMPARE(txtRSizeLimit->text(), u"600"_s);
 }
 
 QTEST_MAIN(TestResizeRules)
