@@ -5,6 +5,7 @@
 #include "WindowTestEnvironment.h"
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +33,8 @@ private slots:
 
     void withoutSettingsFileShowsEveryDefault();
     void controlsKeepTheirDesignedPlacesAndNames();
+    void accessibleNamesAreWhatTheUserSees();
+    void storedComboTextMakesItsItemCurrent();
     void storedValuesReachTheControlsUnchanged();
     void thumbnailPrefixFollowsStoredThumbnailSize_data();
     void thumbnailPrefixFollowsStoredThumbnailSize();
@@ -127,7 +131,6 @@ void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
     QCOMPARE(control<QListWidget>(*form, u"List1")->geometry(), QRect(8, 64, 257, 214));
     QCOMPARE(cmdResize_Upload->geometry(), QRect(215, 432, 102, 21));
     QCOMPARE(cmdResize_Upload->text(), u"Resize && Upload"_s);
-    QCOMPARE(cmdResize_Upload->accessibleName(), u"Resize & Upload"_s);
     QVERIFY(control<QListWidget>(*form, u"lstFolders")->isHidden());
     QVERIFY(!control<QLineEdit>(*form, u"txtImgDimensions")->focusPolicy());
     const QStringList names = {
@@ -138,11 +141,74 @@ void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
         u"txtRSizeLimit"_s, u"cmbFTPSizeLimit"_s, u"cmdFTPSettings"_s, u"chkRecreate"_s,
         u"cmbTNSize"_s,     u"txtTNPrefix"_s,     u"chkExit"_s,        u"cmdResize"_s,
         u"cmdUpload"_s,     u"cmdResize_Upload"_s};
-    for (const QString &name : names) {
-        auto *widget = form->findChild<QWidget *>(name);
-        QVERIFY2(widget, qPrintable(name));
-        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+    for (const QString &name : names)
+        QVERIFY2(form->findChild<QWidget *>(name), qPrintable(name));
+}
+
+void TestFrmMain::accessibleNamesAreWhatTheUserSees()
+{
+    auto form = makeWindow();
+    auto accessible = [&](const char16_t *name) {
+        return QAccessible::queryAccessibleInterface(control<QWidget>(*form, name));
+    };
+    auto nameOf = [&](const char16_t *name) { return accessible(name)->text(QAccessible::Name); };
+    // Buttons and check boxes by their captions, "Inv", "All" and "None" too: a voice-control
+    // user says what is written there.
+    QCOMPARE(nameOf(u"cmdResize_Upload"), u"Resize & Upload"_s);
+    QCOMPARE(nameOf(u"cmdINV"), u"Inv"_s);
+    QCOMPARE(nameOf(u"cmdALL"), u"All"_s);
+    QCOMPARE(nameOf(u"cmdNONE"), u"None"_s);
+    QCOMPARE(accessible(u"cmdNONE")->text(QAccessible::Description), u"Untick all images"_s);
+    QCOMPARE(nameOf(u"chkRecreate"), u"Recreate existing pictures"_s);
+    // A caption that changes renames the button.
+    control<QPushButton>(*form, u"cmdExit")->setText(u"Cancel"_s);
+    QCOMPARE(nameOf(u"cmdExit"), u"Cancel"_s);
+    // The status line reads as it shows.
+    control<QLabel>(*form, u"Label1")->setText(u"6 images out of 6 scanned!"_s);
+    QCOMPARE(nameOf(u"Label1"), u"6 images out of 6 scanned!"_s);
+    // A box by the label beside it, which it is labelled by.
+    QCOMPARE(nameOf(u"txtRSizeLimit"), u"Resize Limit:"_s);
+    for (const auto &[box, label] : {std::pair{u"cmbResizePct", u"Label2"},
+                                     {u"cmbMode", u"Label4"},
+                                     {u"txtRSizeLimit", u"Label3"},
+                                     {u"cmbFTPSizeLimit", u"Label5"},
+                                     {u"cmbTNSize", u"Label6"},
+                                     {u"txtTNPrefix", u"Label7"}}) {
+        const auto relations = accessible(box)->relations(QAccessible::Label);
+        QVERIFY2(relations.size() == 1 && relations.first().first->object() == control<QLabel>(*form, label),
+                 qPrintable(QString::fromUtf16(box)));
     }
+    for (const char16_t *unlabelled : {u"txtImgRootPath", u"List1", u"txtImgDimensions", u"txtFDestin"})
+        QVERIFY2(!nameOf(unlabelled).isEmpty(), qPrintable(QString::fromUtf16(unlabelled)));
+}
+
+void TestFrmMain::storedComboTextMakesItsItemCurrent()
+{
+    writeSetting(u"main"_s, u"tn_size"_s, u"50x50"_s);
+    writeSetting(u"main"_s, u"resize_pct"_s, u"33"_s);
+    auto settingsText = [&] {
+        QFile file(m_env->settings.filePath(u"settings.ini"_s));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray stored = settingsText();
+    auto form = makeWindow();
+    // Putting the stored texts in is no pick from the list: nothing is written back.
+    QCOMPARE(settingsText(), stored);
+    auto *mode = control<QComboBox>(*form, u"cmbMode");
+    QCOMPARE(mode->currentText(), u"Exceed Limit to Pct"_s);
+    QCOMPARE(mode->currentIndex(), 1);
+    auto *size = control<QComboBox>(*form, u"cmbTNSize");
+    QCOMPARE(size->currentIndex(), 4);
+    // A text that is no item goes in as it is.
+    QCOMPARE(control<QComboBox>(*form, u"cmbResizePct")->currentText(), u"33"_s);
+
+    // The arrow keys move on from the stored item, as a pick from the list.
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    size->setFocus();
+    QTest::keyClick(size, Qt::Key_Down);
+    QCOMPARE(size->currentText(), u"60x60"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"tn_size"_s), u"60x60"_s);
 }
 
 void TestFrmMain::storedValuesReachTheControlsUnchanged()
@@ -324,7 +390,12 @@ void TestFrmMain::hideAndTrayDoubleClickToggleTheWindow()
     QVERIFY(!form->isVisible());
     QVERIFY(!(form->windowState() & Qt::WindowMinimized));
 
-    form->trayDoubleClicked();
+    // In an XEmbed tray a single click does nothing; the double-click toggles.
+    auto *icon = form->trayIcon()->findChild<QSystemTrayIcon *>();
+    QVERIFY(icon);
+    emit icon->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!form->isVisible());
+    emit icon->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(form->isVisible());
     QVERIFY(!(form->windowState() & Qt::WindowMinimized));
 
