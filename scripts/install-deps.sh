@@ -8,6 +8,7 @@ packages=(
     libmagick++-dev imagemagick
     libcurl4-openssl-dev
     python3 python3-pyftpdlib
+    desktop-file-utils appstream dpkg-dev util-linux
 )
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(lftp)
