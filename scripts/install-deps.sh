@@ -9,6 +9,8 @@ packages=(
     libcurl4-openssl-dev
     python3 python3-pyftpdlib
     clang-format
+    desktop-file-utils appstream dpkg-dev util-linux
+    xvfb xauth dbus-x11 at-spi2-core python3-pyatspi xdotool x11-utils
 )
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(lftp)
