@@ -18,9 +18,9 @@ std::optional<bool> s_trayAvailable;
 // there (a StatusNotifierItem) instead of in an XEmbed tray.
 bool notificationAreaOnDBus()
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s, u"org.freedesktop.DBus.Properties"_s,
-        u"Get"_s);
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                                       u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     get << u"org.kde.StatusNotifierWatcher"_s << u"IsStatusNotifierHostRegistered"_s;
     const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 1000);
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&

@@ -620,7 +620,8 @@ void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
     useClient([&](const QString &operation, const QString &) {
         if (operation == u"putFile"_s && !m_form->runState().cancelRequested())
             duringStep(
-                status(), [this] { status()->close(); }, [this] { return m_form->runState().cancelRequested(); });
+                status(), [this] { status()->close(); },
+                [this] { return m_form->runState().cancelRequested(); });
     });
     clickUpload();
     QVERIFY(status());
@@ -724,7 +725,8 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
     makeForm();
     QStringList seen;
     m_actions->setResizeBatch([&] {
-        seen << QString::number(m_form->runState().ResizeUploadActive) << QString::number(m_form->tryBeginRun());
+        seen << QString::number(m_form->runState().ResizeUploadActive)
+             << QString::number(m_form->tryBeginRun());
         // A resize that was cancelled: the upload runs all the same.
         m_form->runState().setCancelRequested(true);
         return true;

@@ -314,10 +314,10 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
                    u"caption names the last image"_s);
         }
         if (form->runState().FilesScanned > 0)
-            expect(
-                control<QLabel>(*form, u"Label1")->text() ==
-                    u"%1 images out of %2 scanned!"_s.arg(form->runState().ImagesFound).arg(form->runState().FilesScanned),
-                u"status line current"_s);
+            expect(control<QLabel>(*form, u"Label1")->text() ==
+                       u"%1 images out of %2 scanned!"_s.arg(form->runState().ImagesFound)
+                           .arg(form->runState().FilesScanned),
+                   u"status line current"_s);
         expect(!form->tryBeginRun(), u"no second run"_s);
 
         if (listed > 100 && !tickedDuringRun) {

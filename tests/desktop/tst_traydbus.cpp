@@ -9,8 +9,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDeadlineTimer>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QTest>
 #include <QThread>
@@ -91,8 +91,9 @@ void TestTrayDBus::cleanupTestCase()
 
 QDBusMessage TestTrayDBus::callItem(const QString &method, const QVariantList &arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(m_watcher.registeredItems().constLast(), u"/StatusNotifierItem"_s,
-                                                       u"org.kde.StatusNotifierItem"_s, method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(m_watcher.registeredItems().constLast(), u"/StatusNotifierItem"_s,
+                                       u"org.kde.StatusNotifierItem"_s, method);
     call.setArguments(arguments);
     return callWaiting(call);
 }

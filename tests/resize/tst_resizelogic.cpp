@@ -1,5 +1,5 @@
-#include "NumberText.h"
 #include "MakePath.h"
+#include "NumberText.h"
 #include "ResizeRule.h"
 #include "RunTimeError.h"
 
