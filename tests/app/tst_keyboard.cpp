@@ -136,6 +136,7 @@ void TestKeyboard::wholeRunDrivenByKeys()
     picture.fill(Qt::darkGreen);
     for (const QString &name : {u"a.png"_s, u"b.png"_s})
         QVERIFY(picture.save(root + u'/' + name));
+    WriteIniValue(u"settings.ini"_s, u"main"_s, u"resize_mode"_s, u"All to Pct"_s);
 
     frmMain form;
     form.show();
@@ -151,10 +152,14 @@ void TestKeyboard::wholeRunDrivenByKeys()
     auto *list = control<QListWidget>(form, u"List1");
     QTRY_COMPARE(list->count(), 2);
 
-    // Into the list, onto the first entry, and tick it: it is then copied as it is.
+    // Into the list, where the first entry becomes current, and tick it: it is then copied as it
+    // is. Down and Space again tick the second; Space once more unticks it.
     while (QApplication::focusWidget() != list)
         press(Qt::Key_Tab);
+    press(Qt::Key_Space);
     press(Qt::Key_Down);
+    press(Qt::Key_Space);
+    QCOMPARE(list->item(1)->checkState(), Qt::Checked);
     press(Qt::Key_Space);
     QCOMPARE(list->item(0)->checkState(), Qt::Checked);
     QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
