@@ -178,7 +178,11 @@ void CatalogActions::scanSteps()
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
                 &CatalogActions::flushProgress);
     FolderScan scan(*this, Owner, m_run.FileLimit);
+    m_unreadableNames = 0;
+    m_firstUnreadable.clear();
     scan.GetFileList(m_ui.txtImgRootPath->text());
+    m_unreadableNames = scan.unreadableNames();
+    m_firstUnreadable = scan.firstUnreadable();
     disconnect(beforePump);
     flushProgress();
 }
@@ -197,6 +201,14 @@ void CatalogActions::closingSteps()
                                  ? u"Hit "_s + QString::number(m_run.FileLimit) + u" file limit!!"_s
                                  : u"Cancelled!!"_s;
         showMessage(&m_form, text);
+    }
+    if (m_unreadableNames > 0 && !m_form.closePending()) {
+        const QString count =
+            m_unreadableNames == 1
+                ? u"1 file skipped because its name cannot be read!!"_s
+                : u"%1 files skipped because their names cannot be read!!"_s.arg(m_unreadableNames);
+        showMessage(&m_form, count + u"\r\n"_s + m_firstUnreadable.join(u"\r\n"_s), QString(),
+                    MessageBoxService::Icon::Exclamation);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QListWidget;
 class frmMain;
@@ -66,4 +67,7 @@ private:
     double m_pendingImages = 0;
     double m_pendingFiles = 0;
     QString m_pendingCaption;
+    // Files the last scan passed over because their names cannot be read.
+    int m_unreadableNames = 0;
+    QStringList m_firstUnreadable;
 };

@@ -16,10 +16,15 @@ const std::array<QString, 5> ImageExtensions = {u".JPG"_s, u".JPEG"_s, u".BMP"_s
 // path come from the path's own last characters; a short tail is all that needs converting.
 constexpr qsizetype TailLength = 10;
 
+constexpr qsizetype MaxUnreadableShown = 3;
+
 } // namespace
 
 FolderScan::FolderScan(ScanHost &host, const QString &owner, int32_t fileLimit)
-    : m_host(host), m_owner(owner), m_fileLimit(fileLimit), m_lister(&FileSystem::ListFolder)
+    : m_host(host), m_owner(owner), m_fileLimit(fileLimit),
+      m_lister([](const QString &folder, QStringList *unreadable) {
+          return FileSystem::ListFolder(folder, unreadable);
+      })
 {}
 
 void FolderScan::setLister(Lister lister)
@@ -50,10 +55,10 @@ void FolderScan::GetFileList(const QString &rootText)
     });
 }
 
-QStringList FolderScan::FolderItems(const QString &folder)
+QStringList FolderScan::FolderItems(const QString &folder, QStringList &unreadable)
 {
     try {
-        return m_lister(folder);
+        return m_lister(folder, &unreadable);
     } catch (const RunTimeError &error) {
         // A root that does not exist, or a folder that vanished since it was listed, is empty.
         if (!FileSystem::FolderExists(folder))
@@ -65,7 +70,18 @@ QStringList FolderScan::FolderItems(const QString &folder)
 
 void FolderScan::ScanFolder(const QString &folder)
 {
-    const QStringList names = FolderItems(folder);
+    QStringList unreadable;
+    const QStringList names = FolderItems(folder, unreadable);
+    // Nothing can open a file whose name cannot be given, but it is counted and told.
+    for (const QString &name : std::as_const(unreadable)) {
+        if (m_host.yieldCancelled())
+            return;
+        m_filesScanned += 1;
+        if (m_firstUnreadable.size() < MaxUnreadableShown)
+            m_firstUnreadable.append(folder + name);
+        ++m_unreadableCount;
+        m_host.showProgress(m_imagesFound, m_filesScanned);
+    }
     for (const QString &name : names) {
         if (m_host.yieldCancelled())
             return;

@@ -14,7 +14,8 @@ class ScanHost;
 class FolderScan
 {
 public:
-    using Lister = std::function<QStringList(const QString &folder)>;
+    // The names of a folder's entries; those that are no valid text go to unreadable.
+    using Lister = std::function<QStringList(const QString &folder, QStringList *unreadable)>;
 
     // The image limit every scan uses.
     static constexpr int32_t DefaultFileLimit = 32768;
@@ -36,10 +37,14 @@ public:
 
     double imagesFound() const { return m_imagesFound; }
     double filesScanned() const { return m_filesScanned; }
+    // Files passed over because their names cannot be read, counted among those scanned, and
+    // the first few of them as paths with the unreadable bytes written out.
+    int unreadableNames() const { return m_unreadableCount; }
+    const QStringList &firstUnreadable() const { return m_firstUnreadable; }
 
 private:
     void ScanFolder(const QString &folder);
-    QStringList FolderItems(const QString &folder);
+    QStringList FolderItems(const QString &folder, QStringList &unreadable);
 
     ScanHost &m_host;
     QString m_owner;
@@ -47,4 +52,6 @@ private:
     Lister m_lister;
     double m_imagesFound = 0;
     double m_filesScanned = 0;
+    int m_unreadableCount = 0;
+    QStringList m_firstUnreadable;
 };

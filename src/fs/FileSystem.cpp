@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,10 +100,36 @@ EntryType entryType(const QString &path)
 
 QString temporarySibling(const QString &target)
 {
+    // A short name of its own, so it fits the folder whatever the length of the target's name.
     static QAtomicInteger<quint64> counter;
-    const QFileInfo info(target);
-    return info.path() + u"/."_s + info.fileName() +
-           u".part-%1-%2"_s.arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
+    return QFileInfo(target).path() +
+           u"/.pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
+}
+
+int removeStaleTemporaries(const QString &folder)
+{
+    static const QRegularExpression pattern(u"^\\.pexa-(\\d+)-\\d+\\.part$"_s);
+    QStringList names;
+    try {
+        names = ListFolder(folder);
+    } catch (const RunTimeError &) {
+        // A folder that cannot be listed has nothing that could be removed either.
+        return 0;
+    }
+    int removed = 0;
+    for (const QString &name : std::as_const(names)) {
+        const QRegularExpressionMatch match = pattern.match(name);
+        if (!match.hasMatch())
+            continue;
+        // A file of a program that still runs is still being written.
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || pid <= 0 || pid > INT_MAX ||
+            !(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            continue;
+        if (::unlink(native(folder + u'/' + name).constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 void CopyFile(const QString &source, const QString &target, bool overwrite)
@@ -158,7 +187,7 @@ double FileSize(const QString &path)
     return static_cast<double>(st.st_size);
 }
 
-QStringList ListFolder(const QString &folder)
+QStringList ListFolder(const QString &folder, QStringList *unreadable)
 {
     DIR *dir = ::opendir(native(folder).constData());
     if (!dir)
@@ -169,7 +198,20 @@ QStringList ListFolder(const QString &folder)
         const char *name = entry->d_name;
         if ((name[0] == '.' && name[1] == 0) || (name[0] == '.' && name[1] == '.' && name[2] == 0))
             continue;
-        names.append(QFile::decodeName(name));
+        const QString decoded = QFile::decodeName(name);
+        // A name that is no valid text (bytes of another code page) cannot be named again.
+        if (QFile::encodeName(decoded) == QByteArrayView(name)) {
+            names.append(decoded);
+        } else if (unreadable) {
+            QString shown;
+            for (const char *c = name; *c; ++c) {
+                const auto byte = static_cast<unsigned char>(*c);
+                shown += byte >= 0x20 && byte < 0x7f
+                             ? QString(QChar(char16_t(byte)))
+                             : u"\\x"_s + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+            }
+            unreadable->append(shown);
+        }
     }
     const int failure = errno;
     ::closedir(dir);

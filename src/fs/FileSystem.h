@@ -34,7 +34,9 @@ double GetFSize(const QString &path);
 
 // The names of a folder's entries (files and folders, hidden ones included, "." and ".."
 // left out) in the order the system lists them. The whole listing is read before returning.
-QStringList ListFolder(const QString &folder);
+// Names that are not valid UTF-8 cannot be given as text: they go to unreadable instead, when
+// asked for, with their other bytes written as \xNN.
+QStringList ListFolder(const QString &folder, QStringList *unreadable = nullptr);
 
 // Creates one folder; raises error 75 when it exists already.
 void MakeFolder(const QString &path);
@@ -44,5 +46,8 @@ QByteArray ReadFileHead(const QString &path, qsizetype maxBytes);
 
 // A file name in the same folder as target, unique to this process, for writing before a rename.
 QString temporarySibling(const QString &target);
+// Removes from a folder the temporary files that programs no longer running left there (a
+// batch that was killed while it wrote), and nothing else. Returns how many went.
+int removeStaleTemporaries(const QString &folder);
 
 } // namespace FileSystem

@@ -42,8 +42,13 @@ ResizeBatch::ResizeBatch(const ResizeInputs &inputs, RunState &run, ResizeBatchH
 std::optional<QString> ResizeBatch::refusal(const QString &imageRoot, const QString &destinationRoot)
 {
     // Every output would be written over its own source photo.
-    if (realFolder(destinationRoot) == realFolder(imageRoot))
+    const QString destination = realFolder(destinationRoot);
+    const QString root = realFolder(imageRoot);
+    if (destination == root)
         return u"Destination must differ from the image root!!"_s;
+    // Outputs would land in the tree the next scan walks, or on photos of a sub-folder.
+    if (destination.startsWith(root.endsWith(u'/') ? root : root + u'/'))
+        return u"Destination must be outside the image root!!"_s;
     return std::nullopt;
 }
 
@@ -137,6 +142,11 @@ bool ResizeBatch::processEntry(int index)
         // A folder left empty means the filesystem root, which always exists.
         if (!entry.folder.isEmpty() && !FileSystem::FolderExists(entry.folder))
             MakePath(entry.folder);
+        // What a killed batch left half-written here goes before anything new is written.
+        if (!m_cleanedFolders.contains(entry.folder)) {
+            FileSystem::removeStaleTemporaries(entry.folder.isEmpty() ? u"/"_s : entry.folder);
+            m_cleanedFolders.insert(entry.folder);
+        }
         if (m_host.yieldCancelled())
             return false;
 

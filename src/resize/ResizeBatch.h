@@ -4,6 +4,7 @@
 #include "RunTimeError.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -99,4 +100,5 @@ private:
     int m_preparedUpTo = -1;
     // The estimated memory of every prepared entry, by index.
     QList<qint64> m_preparedMemory;
+    QSet<QString> m_cleanedFolders;
 };

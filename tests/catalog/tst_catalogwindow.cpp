@@ -20,8 +20,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -88,6 +90,7 @@ private slots:
     void chosenRootIsStoredAndResetsTheCatalogue();
     void cancelledRootPickerChangesNothing();
     void scanListsImagesAndFoldersAndRestoresControls();
+    void namesThatAreNoTextAreCountedAndTold();
     void destinationDecidesResizeAndUpload();
     void controlsWhileScanningAndNoSecondRun();
     void cancelStopsWithinOneFileAndKeepsTheList();
@@ -245,6 +248,33 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
     scan(*form);
     QCOMPARE(List1->count(), 5);
     QCOMPARE(lstFolders->count(), 3);
+}
+
+void TestCatalogWindow::namesThatAreNoTextAreCountedAndTold()
+{
+    // Names from an old archive, written in a single-byte code page.
+    touch(root() + u"a.jpg"_s);
+    QVERIFY(QDir().mkpath(root() + u"old"_s));
+    for (const QByteArray &name : {QByteArray("caf\xe9.jpg"), QByteArray("na\xefve.png"),
+                                   QByteArray("\xfc.txt"), QByteArray("\xe0\xe1.gif")}) {
+        const int fd =
+            ::open((QFile::encodeName(root()) + "old/" + name).constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    auto form = makeWindow();
+    chooseRoot(*form, m_tree->path());
+    scan(*form);
+    QCOMPARE(entries(control<QListWidget>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
+    QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"1 images out of 5 scanned!"_s);
+    const QStringList told = m_env->boxes.take();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(u"4 files skipped because their names cannot be read!!\r\n"_s),
+             qPrintable(told.first()));
+    // The first three, their bytes written out.
+    QCOMPARE(told.first().count(u"\r\n"_s), 3);
+    QVERIFY2(told.first().contains(root() + u"old/caf\\xE9.jpg"_s), qPrintable(told.first()));
+    QCOMPARE(m_env->boxes.shown().last().icon, MessageBoxService::Icon::Exclamation);
 }
 
 void TestCatalogWindow::destinationDecidesResizeAndUpload()

@@ -68,9 +68,9 @@ void touch(const QString &path, const QByteArray &content = QByteArray())
     file.write(content);
 }
 
-QStringList sortedListing(const QString &folder)
+QStringList sortedListing(const QString &folder, QStringList *unreadable)
 {
-    QStringList names = FileSystem::ListFolder(folder);
+    QStringList names = FileSystem::ListFolder(folder, unreadable);
     names.sort();
     return names;
 }
@@ -258,10 +258,10 @@ void TestFolderScan::unlistableFolderEndsTheWalk()
     ErrorRecorder errors;
     RecordingHost host;
     FolderScan scan(host, u"frmMain"_s);
-    scan.setLister([this](const QString &folder) {
+    scan.setLister([this](const QString &folder, QStringList *unreadable) {
         if (folder == root() + u"c/locked/"_s)
             throw RunTimeError(RunTimeError::PermissionDenied, u"Permission denied: "_s + folder);
-        return sortedListing(folder);
+        return sortedListing(folder, unreadable);
     });
     scan.GetFileList(root());
     QCOMPARE(errors.summary(), (QStringList{u"frmMain/FolderItems/70"_s, u"frmMain/GetFileList/70"_s}));

@@ -4,8 +4,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -21,12 +26,54 @@ private slots:
     void makeFolderReportsExistingFolderAs75();
     void readingAHeadNeverCreatesTheFile();
     void folderLinksAreToldApartFromFolders();
+    void longAndUnreadableNames();
+    void staleTemporariesOfDeadProgramsOnlyAreRemoved();
     void destinationJoinsRootsWithOneSeparator_data();
     void destinationJoinsRootsWithOneSeparator();
 
 private:
     static void writeFile(const QString &path, const QByteArray &bytes);
 };
+
+void TestFileSystem::longAndUnreadableNames()
+{
+    QTemporaryDir dir;
+    // A name near the 255-byte limit: the temporary name beside it must still fit.
+    const QString name = QString(246, u'n') + u".jpg"_s;
+    writeFile(dir.filePath(u"in.jpg"_s), "photo");
+    QVERIFY(QDir().mkpath(dir.filePath(u"out"_s)));
+    FileSystem::CopyFile(dir.filePath(u"in.jpg"_s), dir.filePath(u"out/"_s) + name, true);
+    QCOMPARE(QDir(dir.filePath(u"out"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    QVERIFY(QFileInfo(FileSystem::temporarySibling(dir.filePath(u"out/"_s) + name)).fileName().size() < 40);
+
+    // A name in another code page is no text: it is told apart, with its bytes written out.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.jpg";
+    const int fd = ::open(latin1.constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QStringList unreadable;
+    QStringList names = FileSystem::ListFolder(dir.path(), &unreadable);
+    names.sort();
+    QCOMPARE(names, (QStringList{u"in.jpg"_s, u"out"_s}));
+    QCOMPARE(unreadable, QStringList{u"caf\\xE9.jpg"_s});
+}
+
+void TestFileSystem::staleTemporariesOfDeadProgramsOnlyAreRemoved()
+{
+    QTemporaryDir dir;
+    const QString ours = QFileInfo(FileSystem::temporarySibling(dir.filePath(u"a.jpg"_s))).fileName();
+    // The highest process number the system hands out is never in use.
+    const QString dead = u".pexa-%1-7.part"_s.arg(std::numeric_limits<int>::max());
+    const QStringList kept = {ours, u".pexa-1-3.part"_s, u".pexa-x-1.part"_s, u"photo.part"_s, u"a.jpg"_s};
+    for (const QString &name : kept + QStringList{dead})
+        writeFile(dir.filePath(name), "x");
+    QCOMPARE(FileSystem::removeStaleTemporaries(dir.path()), 1);
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    QStringList expected = kept;
+    expected.sort();
+    QCOMPARE(left, expected);
+}
 
 void TestFileSystem::writeFile(const QString &path, const QByteArray &bytes)
 {

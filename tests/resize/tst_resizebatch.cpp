@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,7 +50,7 @@ private slots:
     void imageRootRecurringInsideAPathIsKept();
     void unexpectedErrorLeavesTheWindowUsable();
     void emptyThumbnailPrefixWritesNoThumbnail();
-    void destinationEqualToTheImageRootIsRefused();
+    void destinationAtOrInsideTheImageRootIsRefused();
     void emptyListRunsOnlyTheEndSteps();
     void onlyOneRunAtATime();
     void limitIsCheckedWhenResizeIsClicked();
@@ -524,7 +525,7 @@ void TestResizeBatch::emptyThumbnailPrefixWritesNoThumbnail()
     QCOMPARE(QDir(m_dest).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.png"_s});
 }
 
-void TestResizeBatch::destinationEqualToTheImageRootIsRefused()
+void TestResizeBatch::destinationAtOrInsideTheImageRootIsRefused()
 {
     const QString source = makeImage(u"a.png"_s, 40, 30);
     const QByteArray before = contents(source);
@@ -539,7 +540,26 @@ void TestResizeBatch::destinationEqualToTheImageRootIsRefused()
         QCOMPARE(m_boxes->shown().last().title, u"PexaResizer"_s);
         QCOMPARE(m_boxes->shown().last().icon, MessageBoxService::Icon::Critical);
     }
+    // Inside the root the outputs would overwrite photos of a sub-folder, and the next scan
+    // would list them as photos. A sibling whose name only starts like the root is outside.
+    QVERIFY(QDir().mkpath(m_root + u"/2008"_s));
+    QVERIFY(QFile::link(m_root + u"/2008"_s, m_dir->path() + u"/inner"_s));
+    for (const QString &destination :
+         {m_root + u"/2008"_s, m_root + u"/web/new"_s, m_dir->path() + u"/inner"_s}) {
+        control<QLineEdit>(*m_form, u"txtFDestin")->setText(destination);
+        clickResize();
+        QCOMPARE(m_boxes->take(), QStringList{u"Destination must be outside the image root!!"_s});
+        QCOMPARE(m_boxes->shown().last().title, u"PexaResizer"_s);
+        // Resize & Upload stops at the refusal: nothing is uploaded either.
+        QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
+        QCOMPARE(m_boxes->take(), QStringList{u"Destination must be outside the image root!!"_s});
+    }
+    QVERIFY(!QFileInfo::exists(m_root + u"/web"_s));
     QCOMPARE(m_processor->calls.size(), 0);
+    QCOMPARE(contents(source), before);
+    control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_root + u"-web"_s);
+    clickResize();
+    QCOMPARE(m_processor->calls.size(), 1);
     QCOMPARE(contents(source), before);
     QVERIFY(control<QPushButton>(*m_form, u"cmdResize")->isEnabled());
     QVERIFY(control<QComboBox>(*m_form, u"cmbMode")->isEnabled());
