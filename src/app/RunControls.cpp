@@ -28,75 +28,28 @@ const Table ScanStart = {
     {TickNone, Off}, {SetFolder, Off}, {Scan, Off},         {Destination, Off}, {Images, Off},
 };
 
-const Table ScanEnd = {
-    {SetFolder, On}, {Scan, On}, {Images, On}, {Destination, On}, {FtpSetup, On}, {Upload, Off},
-};
+// Groups that several tables give back in the same order.
+const Table TickButtons = {{TickAll, On}, {Invert, On}, {TickNone, On}};
+const Table CatalogueOn = {{SetFolder, On}, {Scan, On}, {Images, On}, {Destination, On}};
+const Table RulesOn = {{ResizePercent, On}, {ThumbnailSize, On}, {ThumbnailPrefix, ByThumbnailSize},
+                       {UploadLimit, On},   {Mode, On},          {Recreate, On},
+                       {Limit, On}};
 
-const Table ResizeEnd = {
-    {SetFolder, On},
-    {Scan, On},
-    {Destination, On},
-    {Images, On},
-    {ResizePercent, On},
-    {ThumbnailSize, On},
-    {ThumbnailPrefix, ByThumbnailSize},
-    {UploadLimit, On},
-    {Mode, On},
-    {Recreate, On},
-    {Limit, On},
-    {FtpSetup, On},
-};
+const Table ScanEnd = CatalogueOn + Table{{FtpSetup, On}, {Upload, Off}};
 
-const Table UploadEnd = {
-    {TickAll, On},
-    {Invert, On},
-    {TickNone, On},
-    {SetFolder, On},
-    {Scan, On},
-    {Images, On},
-    {Destination, On},
-    {FtpSetup, On},
-    {ResizePercent, On},
-    {ThumbnailSize, On},
-    {ThumbnailPrefix, ByThumbnailSize},
-    {UploadLimit, On},
-    {Mode, On},
-    {Recreate, On},
-    {Limit, On},
-    {Upload, Off},
-};
+const Table ResizeEnd = CatalogueOn + RulesOn + Table{{FtpSetup, On}};
+
+const Table UploadEnd = TickButtons + CatalogueOn + Table{{FtpSetup, On}} + RulesOn + Table{{Upload, Off}};
 
 const Table WhenReady = {{Resize, OnWhenReady}, {Upload, OnWhenReady}, {ResizeUpload, OnWhenReady}};
 
-const Table TickingEnd = {
-    {FtpSetup, On},
-    {Resize, ByDestination},
-    {Upload, ByDestination},
-    {ResizeUpload, ByDestination},
-    {SetFolder, On},
-    {Scan, On},
-    {Images, On},
-    {Destination, On},
-    {ResizePercent, On},
-    {ThumbnailSize, On},
-    {ThumbnailPrefix, ByThumbnailSize},
-    {UploadLimit, On},
-    {Mode, On},
-    {Recreate, On},
-    {Limit, On},
-    {Invert, On},
-    {TickAll, On},
-    {TickNone, On},
-};
-
-const Table TickButtons = {{TickAll, On}, {Invert, On}, {TickNone, On}};
-
-const Table RootChanged = {
-    {Resize, Off}, {Upload, Off},   {ResizeUpload, Off}, {TickAll, Off},
-    {Invert, Off}, {TickNone, Off}, {Images, Off},
-};
+const Table TickingEnd =
+    Table{{FtpSetup, On}, {Resize, ByDestination}, {Upload, ByDestination}, {ResizeUpload, ByDestination}} +
+    CatalogueOn + RulesOn + TickButtons;
 
 const Table ListCleared = {{Resize, Off}, {Upload, Off}, {ResizeUpload, Off}};
+
+const Table RootChanged = ListCleared + Table{{TickAll, Off}, {Invert, Off}, {TickNone, Off}, {Images, Off}};
 
 QWidget *widget(const MainControls &c, Control control)
 {
