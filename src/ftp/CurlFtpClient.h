@@ -31,7 +31,7 @@ public:
         long stallSeconds = 60;
     };
 
-    // Called again and again, about every millisecond, while an operation waits.
+    // Called again and again, every 10 ms, while an operation waits.
     using Waiting = std::function<void()>;
     // Asked while an operation waits; true fails the operation in hand at once.
     using Cancelled = std::function<bool()>;
