@@ -46,9 +46,11 @@ private:
 } // namespace
 
 UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
-    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([] {
-          // The window keeps repainting, and Cancel can be pressed, while a step waits on the server.
-          return std::make_unique<CurlFtpClient>(CurlFtpClient::Timeouts{}, &Yield);
+    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([this] {
+          // The window keeps repainting, and Cancel can be pressed, while a step waits on the
+          // server; Cancel ends the step in hand.
+          return std::make_unique<CurlFtpClient>(CurlFtpClient::Timeouts{}, &Yield,
+                                                 [this] { return m_run.cancelRequested(); });
       })
 {
     connect(ui.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);

@@ -1,11 +1,22 @@
 #include "CurlFtpClient.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <curl/curl.h>
+#include <linux/sockios.h>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,11 +26,22 @@ namespace {
 // moment a passive data connection is made and sleep its full second; asking again soon
 // keeps every put at network speed.
 constexpr int PollCapMs = 1;
+// How long the calling thread waits between its calls back. The end of the work wakes it at
+// once; waking more often would take the processor from the work and a local server.
+constexpr std::chrono::milliseconds WaitStep{10};
+// Tidying up (removing a temporary file after Cancel, saying goodbye) never holds a run longer.
+constexpr long TidyingMs = 500;
 
 bool globalInitDone()
 {
     static const bool done = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     return done;
+}
+
+qint64 nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 QByteArray escaped(CURL *curl, const QString &piece)
@@ -44,6 +66,11 @@ struct FileCloser
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
+struct ListFreer
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
 size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
 {
     auto *file = static_cast<std::FILE *>(userData);
@@ -53,19 +80,124 @@ size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
     return read;
 }
 
-int reportProgress(void *userData, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
-{
-    const auto *progress = static_cast<const FtpClient::Progress *>(userData);
-    (*progress)(static_cast<qint64>(sent), static_cast<qint64>(total));
-    return 0;
-}
-
 } // namespace
 
-CurlFtpClient::CurlFtpClient() = default;
+// What the operation's thread and the calling thread share.
+struct CurlFtpClient::Shared
+{
+    enum class Stop
+    {
+        None,
+        Cancelled,
+        Stalled,
+        OutOfTime,
+    };
 
-CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting)
-    : m_timeouts(timeouts), m_whileWaiting(std::move(whileWaiting))
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    std::atomic<Stop> stop{Stop::None};
+    std::atomic<qint64> sent{0};
+    std::atomic<qint64> lastActivity{0};
+    // Final reply codes of the operation in hand, in order; written by its thread only.
+    QList<int> replyCodes;
+    // Every socket of the connection (under the mutex), and the newest: a put's data connection.
+    std::set<curl_socket_t> sockets;
+    curl_socket_t newest = CURL_SOCKET_BAD;
+    // Closed by libcurl while their sent bytes still wait for the server: the closing is only
+    // a shutdown until the operation ends, so that what they hold can be told.
+    std::set<curl_socket_t> draining;
+
+    void touch() { lastActivity = nowMs(); }
+
+    // Shut, not closed: libcurl still owns them, and finds them dead at its next read or write.
+    void cutSockets()
+    {
+        const std::lock_guard lock(mutex);
+        for (curl_socket_t socket : sockets)
+            ::shutdown(socket, SHUT_RDWR);
+    }
+
+    // Bytes the server's side has taken, which is less than libcurl has written while they
+    // wait in this side's send buffer: on a slow server that buffer holds seconds of a put.
+    qint64 delivered()
+    {
+        qint64 waiting = 0;
+        {
+            const std::lock_guard lock(mutex);
+            int queued = 0;
+            if (newest != CURL_SOCKET_BAD && ::ioctl(newest, SIOCOUTQ, &queued) == 0)
+                waiting = queued;
+        }
+        return std::max<qint64>(0, sent - waiting);
+    }
+
+    static curl_socket_t openSocket(void *data, curlsocktype, curl_sockaddr *address)
+    {
+        auto *shared = static_cast<Shared *>(data);
+        const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+        if (socket != CURL_SOCKET_BAD) {
+            const std::lock_guard lock(shared->mutex);
+            shared->sockets.insert(socket);
+            shared->newest = socket;
+        }
+        return socket;
+    }
+
+    static int closeSocket(void *data, curl_socket_t socket)
+    {
+        auto *shared = static_cast<Shared *>(data);
+        const std::lock_guard lock(shared->mutex);
+        int queued = 0;
+        if (socket == shared->newest && ::ioctl(socket, SIOCOUTQ, &queued) == 0 && queued > 0) {
+            shared->draining.insert(socket);
+            return ::shutdown(socket, SHUT_WR);
+        }
+        shared->sockets.erase(socket);
+        if (shared->newest == socket)
+            shared->newest = CURL_SOCKET_BAD;
+        return ::close(socket);
+    }
+
+    void closeDrained()
+    {
+        const std::lock_guard lock(mutex);
+        for (curl_socket_t socket : draining) {
+            sockets.erase(socket);
+            if (newest == socket)
+                newest = CURL_SOCKET_BAD;
+            ::close(socket);
+        }
+        draining.clear();
+    }
+
+    static int transferInfo(void *data, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
+    {
+        auto *shared = static_cast<Shared *>(data);
+        const qint64 moved = static_cast<qint64>(downloaded + uploaded);
+        if (shared->sent.exchange(moved) != moved)
+            shared->touch();
+        return shared->stop != Stop::None ? 1 : 0;
+    }
+
+    // libcurl hands every reply line of the server here.
+    static size_t replyLine(char *text, size_t size, size_t count, void *data)
+    {
+        auto *shared = static_cast<Shared *>(data);
+        const size_t length = size * count;
+        shared->touch();
+        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+        if (length >= 4 && digit(0) && digit(1) && digit(2) && text[3] == ' ')
+            shared->replyCodes.append((text[0] - '0') * 100 + (text[1] - '0') * 10 + (text[2] - '0'));
+        return length;
+    }
+};
+
+CurlFtpClient::CurlFtpClient() : CurlFtpClient(Timeouts{}) {}
+
+CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting, Cancelled cancelled)
+    : m_timeouts(timeouts), m_whileWaiting(std::move(whileWaiting)), m_cancelled(std::move(cancelled)),
+      m_shared(std::make_unique<Shared>())
 {}
 
 CurlFtpClient::~CurlFtpClient()
@@ -95,6 +227,16 @@ bool CurlFtpClient::open()
     curl_easy_setopt(m_curl, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
     curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_MULTICWD));
     curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPSV, 1L);
+    Shared *shared = m_shared.get();
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETFUNCTION, &Shared::openSocket);
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETDATA, shared);
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETFUNCTION, &Shared::closeSocket);
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, shared);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &Shared::transferInfo);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, shared);
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Shared::replyLine);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, shared);
     return true;
 }
 
@@ -138,56 +280,77 @@ bool CurlFtpClient::makeFolder(const QString &name)
 {
     if (!m_connected || name.isEmpty() || !safeInCommand(name))
         return false;
-    const QByteArray command = "MKD " + name.toUtf8();
-    curl_slist *commands = curl_slist_append(nullptr, command.constData());
-    if (!commands)
-        return false;
-    // After the transfer, so that the folder changes to the working folder come first.
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, commands);
-    const bool made = checkFolder(m_pieces);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
-    curl_slist_free_all(commands);
-    return made;
+    return sendCommands(m_pieces, {"MKD " + name.toUtf8()}, Budget::Operation) == CURLE_OK;
 }
 
 bool CurlFtpClient::putFile(const QString &localPath, const QString &remoteName, const Progress &progress)
 {
-    if (!m_connected || remoteName.isEmpty())
+    if (!m_connected || remoteName.isEmpty() || !safeInCommand(remoteName) || (m_cancelled && m_cancelled()))
         return false;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(QFile::encodeName(localPath).constData(), "rb"));
     if (!file)
         return false;
-    const QByteArray url = folderUrl(m_pieces) + escaped(m_curl, remoteName);
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, readFromFile);
-    curl_easy_setopt(m_curl, CURLOPT_READDATA, file.get());
-    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(QFileInfo(localPath).size()));
-    if (progress) {
-        curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, reportProgress);
-        curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &progress);
-        curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    removeLeftovers();
+    const qint64 size = QFileInfo(localPath).size();
+    const QByteArray name = remoteName.toUtf8();
+    if (m_renameRefused)
+        return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
+
+    // Short, so that it fits wherever the name would; hidden from a web page's listing.
+    const QString temporary =
+        u".pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(++m_temporaryCount);
+    const RemoteFile sent{m_pieces, temporary};
+    const QByteArray renameFrom = "RNFR " + temporary.toUtf8();
+    const int code = store(file.get(), temporary, size, {renameFrom, "RNTO " + name}, progress);
+    if (code == CURLE_OK)
+        return true;
+    if (m_shared->stop == Shared::Stop::Cancelled) {
+        removeRemote(sent, Budget::Tidying);
+        return false;
     }
-    const bool stored = perform();
-    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, nullptr);
-    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
-    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    return stored;
+    if (code == CURLE_QUOTE_ERROR) {
+        if (!m_shared->replyCodes.contains(350)) {
+            // RNFR itself was refused: this server does not rename, so files go straight.
+            removeRemote(sent, Budget::Operation);
+            m_renameRefused = true;
+            std::rewind(file.get());
+            return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
+        }
+        // Some servers will not rename over an existing file.
+        if (sendCommands(m_pieces, {"*DELE " + name, renameFrom, "RNTO " + name}, Budget::Operation) ==
+            CURLE_OK) {
+            if (progress)
+                progress(size, size);
+            return true;
+        }
+    }
+    // Refused before any byte was sent, nothing was made.
+    if (code != CURLE_UPLOAD_FAILED)
+        removeRemote(sent, Budget::Operation);
+    return false;
 }
 
 void CurlFtpClient::close()
 {
-    // The connection lives in the multi handle's cache: cleaning it up says goodbye.
-    if (m_multi)
-        curl_multi_cleanup(m_multi);
-    if (m_curl)
-        curl_easy_cleanup(m_curl);
-    m_multi = nullptr;
-    m_curl = nullptr;
+    if (m_connected && !m_leftovers.isEmpty())
+        removeLeftovers();
+    m_leftovers.clear();
+    CURLM *multi = std::exchange(m_multi, nullptr);
+    CURL *curl = std::exchange(m_curl, nullptr);
+    if (multi || curl) {
+        // The connection lives in the multi handle's cache: cleaning it up says goodbye, which
+        // waits for the server's answer; a server that does not give it soon is cut off.
+        runAside(
+            [multi, curl] {
+                if (multi)
+                    curl_multi_cleanup(multi);
+                if (curl)
+                    curl_easy_cleanup(curl);
+            },
+            Budget::Tidying, TidyingMs, nullptr, 0);
+    }
     m_connected = false;
+    m_renameRefused = false;
     m_pieces.clear();
 }
 
@@ -207,30 +370,183 @@ bool CurlFtpClient::checkFolder(const QStringList &pieces)
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-    return perform();
+    return perform() == CURLE_OK;
 }
 
-// Runs the transfer set up on the handle to its end; true when it succeeded.
-bool CurlFtpClient::perform()
+// Commands in a folder, after libcurl has entered it; one starting with '*' may fail.
+int CurlFtpClient::sendCommands(const QStringList &pieces, const QList<QByteArray> &commands, Budget budget)
 {
-    if (curl_multi_add_handle(m_multi, m_curl) != CURLM_OK)
-        return false;
-    int running = 1;
-    while (curl_multi_perform(m_multi, &running) == CURLM_OK && running > 0) {
-        long wanted = -1;
-        curl_multi_timeout(m_multi, &wanted);
-        const int timeout = wanted < 0 || wanted > PollCapMs ? PollCapMs : static_cast<int>(wanted);
-        if (curl_multi_poll(m_multi, nullptr, 0, timeout, nullptr) != CURLM_OK)
-            break;
-        if (m_whileWaiting)
-            m_whileWaiting();
+    std::unique_ptr<curl_slist, ListFreer> list;
+    for (const QByteArray &command : commands) {
+        curl_slist *longer = curl_slist_append(list.get(), command.constData());
+        if (!longer)
+            return CURLE_OUT_OF_MEMORY;
+        static_cast<void>(list.release());
+        list.reset(longer);
+    }
+    const QByteArray url = folderUrl(pieces);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, list.get());
+    const int code = perform(budget);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    return code;
+}
+
+// Sends the file under the name in the working folder, then the commands.
+int CurlFtpClient::store(std::FILE *file, const QString &name, qint64 size, const QList<QByteArray> &after,
+                         const Progress &progress)
+{
+    std::unique_ptr<curl_slist, ListFreer> list;
+    for (const QByteArray &command : after) {
+        curl_slist *longer = curl_slist_append(list.get(), command.constData());
+        if (!longer)
+            return CURLE_OUT_OF_MEMORY;
+        static_cast<void>(list.release());
+        list.reset(longer);
+    }
+    const QByteArray url = folderUrl(m_pieces) + escaped(m_curl, name);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, readFromFile);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, file);
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, list.get());
+    const int code = perform(Budget::Operation, progress ? &progress : nullptr, size);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    if (code == CURLE_OK && progress)
+        progress(size, size);
+    return code;
+}
+
+// A refusal is final (the server will not, or the file is not there); a connection that failed
+// leaves the file for a later try.
+void CurlFtpClient::removeRemote(const RemoteFile &file, Budget budget)
+{
+    const int code = sendCommands(file.pieces, {"DELE " + file.name.toUtf8()}, budget);
+    if (code != CURLE_OK && code != CURLE_QUOTE_ERROR)
+        m_leftovers.append(file);
+}
+
+void CurlFtpClient::removeLeftovers()
+{
+    const QList<RemoteFile> leftovers = std::exchange(m_leftovers, {});
+    for (const RemoteFile &file : leftovers)
+        removeRemote(file, Budget::Tidying);
+}
+
+// Runs the transfer set up on the handle to its end; CURLE_OK when it succeeded. A transfer
+// that was stopped leaves its connection cut, so the next operation logs in anew rather than
+// read a reply that was meant for this one.
+int CurlFtpClient::perform(Budget budget, const Progress *progress, qint64 total)
+{
+    Shared &shared = *m_shared;
+    shared.stop = Shared::Stop::None;
+    shared.replyCodes.clear();
+    shared.sent = 0;
+    if (budget == Budget::Operation && m_cancelled && m_cancelled()) {
+        shared.stop = Shared::Stop::Cancelled;
+        return CURLE_ABORTED_BY_CALLBACK;
     }
     CURLcode result = CURLE_RECV_ERROR;
-    int queued = 0;
-    while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == m_curl)
-            result = message->data.result;
+    runAside(
+        [&] {
+            if (curl_multi_add_handle(m_multi, m_curl) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                return;
+            }
+            int running = 1;
+            while (shared.stop == Shared::Stop::None && curl_multi_perform(m_multi, &running) == CURLM_OK &&
+                   running > 0) {
+                long wanted = -1;
+                curl_multi_timeout(m_multi, &wanted);
+                const int timeout = wanted < 0 || wanted > PollCapMs ? PollCapMs : static_cast<int>(wanted);
+                if (curl_multi_poll(m_multi, nullptr, 0, timeout, nullptr) != CURLM_OK)
+                    break;
+            }
+            if (shared.stop != Shared::Stop::None)
+                result = CURLE_ABORTED_BY_CALLBACK;
+            int queued = 0;
+            while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == m_curl)
+                    result = message->data.result;
+            }
+            curl_multi_remove_handle(m_multi, m_curl);
+        },
+        budget, budget == Budget::Tidying ? TidyingMs : m_timeouts.stallSeconds * 1000, progress, total);
+    if (shared.stop != Shared::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
+        shared.cutSockets();
+    return result;
+}
+
+// Runs the work on a thread of its own and waits for it here, calling back meanwhile. The
+// work is stopped on Cancel (unless tidying), when nothing has moved for the limit, or when
+// tidying has taken its limit.
+void CurlFtpClient::runAside(const std::function<void()> &work, Budget budget, long limitMs,
+                             const Progress *progress, qint64 total)
+{
+    Shared &shared = *m_shared;
+    {
+        const std::lock_guard lock(shared.mutex);
+        shared.finished = false;
     }
-    curl_multi_remove_handle(m_multi, m_curl);
-    return result == CURLE_OK;
+    shared.touch();
+    const qint64 started = nowMs();
+    const auto stop = [&](Shared::Stop why) {
+        Shared::Stop none = Shared::Stop::None;
+        if (!shared.stop.compare_exchange_strong(none, why))
+            return;
+        if (m_multi)
+            curl_multi_wakeup(m_multi);
+        shared.cutSockets();
+    };
+    std::thread worker([&] {
+        work();
+        const std::lock_guard lock(shared.mutex);
+        shared.finished = true;
+        shared.finishedChanged.notify_all();
+    });
+    // Also when a call back throws: the work must not outlive what it uses.
+    struct Joiner
+    {
+        std::thread &thread;
+        std::function<void()> hurry;
+        ~Joiner()
+        {
+            if (thread.joinable()) {
+                hurry();
+                thread.join();
+            }
+        }
+    } joiner{worker, [&] { stop(Shared::Stop::OutOfTime); }};
+
+    qint64 shown = -1;
+    for (;;) {
+        {
+            std::unique_lock lock(shared.mutex);
+            if (shared.finishedChanged.wait_for(lock, WaitStep, [&] { return shared.finished; }))
+                break;
+        }
+        if (progress && *progress) {
+            const qint64 sent = std::min(shared.delivered(), total);
+            if (sent != shown)
+                (*progress)(sent, total);
+            shown = sent;
+        }
+        if (m_whileWaiting)
+            m_whileWaiting();
+        if (budget == Budget::Operation && m_cancelled && m_cancelled())
+            stop(Shared::Stop::Cancelled);
+        else if (budget == Budget::Tidying && nowMs() - started > limitMs)
+            stop(Shared::Stop::OutOfTime);
+        else if (nowMs() - shared.lastActivity > limitMs)
+            stop(Shared::Stop::Stalled);
+    }
+    worker.join();
+    shared.closeDrained();
 }

@@ -75,12 +75,17 @@ UploadBatch::Outcome UploadBatch::transfer()
         fail(u"ERROR: Failed access the internet!!"_s, u"FTP Connection Error!!"_s);
         return Outcome::Refused;
     }
+    // Cancel ends the step in hand, which then fails: that is no error to report.
     const std::optional<uint16_t> port = PortText::connectPort(settings.port);
     if (!port || !m_client->connect(settings.address, *port, settings.username, settings.password)) {
+        if (m_run.cancelRequested())
+            return cancelledEarly();
         fail(u"ERROR: Failed to connect to "_s + settings.address, u"Address Connection Error!!"_s);
         return Outcome::Refused;
     }
     if (!locateRoot(settings.root)) {
+        if (m_run.cancelRequested())
+            return cancelledEarly();
         fail(u"ERROR: Failed to locate root folder!!"_s, u"Cannot locate root folder!!"_s);
         return Outcome::Refused;
     }
@@ -88,15 +93,19 @@ UploadBatch::Outcome UploadBatch::transfer()
     m_progress->addLine(u"Finding/Creating Folders on FTP Root"_s);
     line(u" - This may take time, be patient!"_s);
 
-    if (!folderPhase()) {
-        line(u"Operation cancelled."_s);
-        return Outcome::Cancelled;
-    }
+    if (!folderPhase())
+        return cancelledEarly();
     line(u"Folders on FTP Root Successfully found/created."_s);
     m_currentFolder.clear();
     m_levels = 0;
     line(u" - Working on Root Folder"_s);
     return filePhase();
+}
+
+UploadBatch::Outcome UploadBatch::cancelledEarly()
+{
+    line(u"Operation cancelled."_s);
+    return Outcome::Cancelled;
 }
 
 // The root is taken piece by piece from the login folder, so a leading "/" does not make it
@@ -133,14 +142,16 @@ bool UploadBatch::folderPhase()
                 ++levels;
                 continue;
             }
+            if (m_run.cancelRequested())
+                break;
             if (m_client->makeFolder(piece)) {
                 if (m_client->changeFolder(piece)) {
                     ++levels;
-                } else {
+                } else if (!m_run.cancelRequested()) {
                     line(u"ERROR: "_s + piece + u" cannot be found!!"_s);
                     failed = true;
                 }
-            } else {
+            } else if (!m_run.cancelRequested()) {
                 line(u"ERROR: "_s + piece + u" cannot be created!!"_s);
                 failed = true;
             }
@@ -184,9 +195,11 @@ UploadBatch::Outcome UploadBatch::filePhase()
         const QString relative = DestinationPath::relativeToRoot(entry, m_inputs.imageRoot);
         const QString remoteFolder = spelledBelowRoot(withoutLastPiece(relative), m_inputs.imageRoot);
         if (remoteFolder != m_currentFolder && !enterRemoteFolder(remoteFolder)) {
+            cancelled = true;
+            if (m_run.cancelRequested())
+                break;
             line(u"Failed to locate "_s + remoteFolder);
             m_run.setCancelRequested(true);
-            cancelled = true;
             break;
         }
         sendEntry(i);
@@ -248,7 +261,10 @@ void UploadBatch::sendEntry(int index)
         line(u"ERROR: "_s + localImage + u" does not exist!!"_s);
         return;
     }
+    // A put that Cancel ended is no failure, and the thumbnail stays behind with it.
     if (!put(localImage, fileName)) {
+        if (m_run.cancelRequested())
+            return;
         ++m_failedFiles;
         line(u"ERROR: Failed to upload image file "_s + localImage);
         return;
@@ -257,7 +273,7 @@ void UploadBatch::sendEntry(int index)
     if (prefix.isEmpty() || m_inputs.thumbnailSize == u"Disabled"_s ||
         !FileSystem::FileExists(localThumbnail))
         return;
-    if (!put(localThumbnail, prefix + fileName)) {
+    if (!put(localThumbnail, prefix + fileName) && !m_run.cancelRequested()) {
         ++m_failedFiles;
         line(u"ERROR: Failed to upload thumbnail file "_s + localThumbnail);
     }

@@ -58,6 +58,7 @@ public:
 
 private:
     Outcome transfer();
+    Outcome cancelledEarly();
     bool locateRoot(const QString &root);
     bool folderPhase();
     Outcome filePhase();

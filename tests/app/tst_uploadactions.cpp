@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -122,6 +124,34 @@ void duringStep(QObject *target, std::function<void()> action, const std::functi
     QTRY_VERIFY(takenIn());
 }
 
+// Ticks on the window thread every 20 ms from its start; a long gap between ticks is a time the
+// window could not repaint nor see a click. Each tick also runs the test's look at the window.
+class WindowWatch : public QObject
+{
+public:
+    explicit WindowWatch(std::function<void(qint64 now)> onTick = {}) : m_onTick(std::move(onTick))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_largestGap = std::max(m_largestGap, now - m_last);
+            m_last = now;
+            if (m_onTick)
+                m_onTick(now);
+        });
+        m_clock.start();
+        m_timer.start(20);
+    }
+    qint64 largestGap() const { return m_largestGap; }
+    qint64 now() const { return m_clock.elapsed(); }
+
+private:
+    std::function<void(qint64)> m_onTick;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_largestGap = 0;
+};
+
 } // namespace
 
 class tst_UploadActions : public QObject
@@ -153,6 +183,10 @@ private slots:
     void closingTheMainWindowStopsTheRunAndClosesAfterIt();
     void secondRunReplacesRemoteFilesAndReusesTheWindow();
     void stalledPutFailsThatFileOnly();
+    void slowServerLeavesTheWindowLive();
+    void cancelIsTakenAtOnce_data();
+    void cancelIsTakenAtOnce();
+    void refusedThumbnailIsAFailure();
     void unexpectedErrorRestoresTheControlsAndCloses();
     void exitWhenCompleteClosesTheProgram();
     void resizeAndUploadRunsBothInTurn();
@@ -161,6 +195,7 @@ private slots:
 
 private:
     void buildTree(const QStringList &images);
+    void replaceTree(const QStringList &images, const QStringList &folders);
     void makeForm(const QStringList &ticked = {});
     void writeSettings(const QString &user, const QString &password, const QString &port,
                        const QString &root);
@@ -171,6 +206,7 @@ private:
     Tree serverTree(const QString &below) const;
     Tree expectedTree(const QStringList &skipped, bool thumbnails = true) const;
     void verifyRestored(bool listKept);
+    FtpTestServer &difficultServer(const FtpTestServer::Options &options);
 
     FtpTestServer m_server;
     QTemporaryDir m_dir;
@@ -183,6 +219,7 @@ private:
     ScriptedMessageBox *m_boxes = nullptr;
     ErrorRecorder *m_errors = nullptr;
     bool m_clientClosed = false;
+    std::unique_ptr<FtpTestServer> m_difficult;
 };
 
 void tst_UploadActions::initTestCase()
@@ -190,7 +227,7 @@ void tst_UploadActions::initTestCase()
     m_server.setStallName(u"stall.jpg"_s);
     QVERIFY2(
         m_server.start(
-            {{u"pexa"_s, u"pw 1"_s}, {u"nomkd"_s, u"pw"_s, u"elrw"_s}, {u"noput"_s, u"pw"_s, u"elrm"_s}}),
+            {{u"pexa"_s, u"pw 1"_s}, {u"nomkd"_s, u"pw"_s, u"elrwf"_s}, {u"noput"_s, u"pw"_s, u"elrm"_s}}),
         qPrintable(m_server.errorText()));
 }
 
@@ -220,6 +257,7 @@ void tst_UploadActions::cleanup()
 {
     delete m_form;
     m_form = nullptr;
+    m_difficult.reset();
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (w->objectName() == u"FTPStatus"_s)
             delete w;
@@ -243,6 +281,17 @@ void tst_UploadActions::buildTree(const QStringList &images)
         const QFileInfo info(counterpart);
         writeFile(info.path() + u"/tn_"_s + info.fileName(), contentFor(u"tn_"_s + relative));
     }
+}
+
+// Only these images and folders, below the image root's path.
+void tst_UploadActions::replaceTree(const QStringList &images, const QStringList &folders)
+{
+    QDir(m_root).removeRecursively();
+    QDir(m_dest).removeRecursively();
+    buildTree(images);
+    m_folders.clear();
+    for (const QString &folder : folders)
+        m_folders.append(m_root + u'/' + folder);
 }
 
 void tst_UploadActions::makeForm(const QStringList &ticked)
@@ -342,8 +391,19 @@ void tst_UploadActions::verifyRestored(bool listKept)
         QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
 }
 
+// A server of its own for one test, with a user "pexa" whom the settings name.
+FtpTestServer &tst_UploadActions::difficultServer(const FtpTestServer::Options &options)
+{
+    m_difficult = std::make_unique<FtpTestServer>();
+    m_difficult->setOptions(options);
+    [&] { QVERIFY2(m_difficult->start({{u"pexa"_s, u"pw 1"_s}}), qPrintable(m_difficult->errorText())); }();
+    writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_difficult->port()), u"/"_s);
+    return *m_difficult;
+}
+
 void tst_UploadActions::happyPathMirrorsTheDestinationTree()
 {
+    const int loginsBefore = m_server.logins();
     makeForm({u"skip.jpg"_s});
     auto *List1 = control<QListWidget>(*m_form, u"List1");
     QStringList lockedStates;
@@ -380,6 +440,8 @@ void tst_UploadActions::happyPathMirrorsTheDestinationTree()
     QCOMPARE(List1->toolTip(), QString());
     verifyRestored(false);
     QVERIFY(m_clientClosed);
+    // One connection serves the whole run.
+    QCOMPARE(m_server.logins() - loginsBefore, 1);
 
     // Exit closes the progress window.
     QTest::mouseClick(status()->cmdCancel, Qt::LeftButton);
@@ -690,6 +752,123 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
                                           u"1 file failed to upload!!"_s}));
     QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
+    verifyRestored(true);
+}
+
+void tst_UploadActions::slowServerLeavesTheWindowLive()
+{
+    // Each folder made and each file stored waits 0.4 s for its reply; uploads go at 256 KB/s.
+    const FtpTestServer &server = difficultServer({.replyDelay = 0.4, .throttle = 512 * 1024});
+    replaceTree({u"2008/big.jpg"_s}, {u"2008"_s});
+    QByteArray big(1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 31 % 251);
+    writeFile(m_dest + u"/2008/big.jpg"_s, big);
+    makeForm();
+    const QString bigPath = m_dest + u"/2008/big.jpg"_s;
+    int partway = 0;
+    WindowWatch watch([&](qint64) {
+        const FTPStatus *window = status();
+        if (!window || window->txtFIPG->text() != bigPath)
+            return;
+        const int value = window->prgFileBytes->value();
+        const int maximum = window->prgFileBytes->maximum();
+        if (value > maximum / 10 && value < maximum * 9 / 10)
+            ++partway;
+    });
+    clickUpload();
+    const qint64 gap = watch.largestGap();
+    qInfo("largest window-thread gap: %lld ms", static_cast<long long>(gap));
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
+    // The run took seconds; the window never stopped for longer than a glance.
+    QVERIFY2(watch.now() > 2000, qPrintable(QString::number(watch.now())));
+    QVERIFY2(gap < 120, qPrintable(QString::number(gap)));
+    // The bar followed the bytes of the big image, shown by name.
+    QVERIFY2(partway >= 5, qPrintable(QString::number(partway)));
+}
+
+void tst_UploadActions::cancelIsTakenAtOnce_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::newRow("stalled login") << u"login"_s;
+    QTest::newRow("stalled put") << u"held"_s;
+    QTest::newRow("slow put") << u"slow"_s;
+}
+
+// Cancel ends the operation in hand within a second, whatever the server is doing; the file the
+// server had stays whole.
+void tst_UploadActions::cancelIsTakenAtOnce()
+{
+    QFETCH(QString, when);
+    FtpTestServer::Options options;
+    if (when == u"login"_s)
+        options.stallName = u"pexa"_s;
+    else if (when == u"held"_s)
+        options.replyDelay = 30;
+    else
+        options.throttle = 128 * 1024;
+    const FtpTestServer &server = difficultServer(options);
+    writeFile(server.home(u"pexa"_s) + u"/a.jpg"_s, "the old photo");
+    replaceTree({u"a.jpg"_s}, {});
+    writeFile(m_dest + u"/a.jpg"_s, QByteArray(1024 * 1024, 'n'));
+    makeForm();
+    control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
+
+    // A stalled login has the window open with no line yet; a held put has sent every byte and
+    // waits for the reply; a slow put is part way.
+    qint64 since = -1;
+    qint64 cancelledAt = -1;
+    WindowWatch watch([&](qint64 now) {
+        const FTPStatus *window = status();
+        if (cancelledAt >= 0 || !window)
+            return;
+        const int value = window->prgFileBytes->value();
+        const int maximum = window->prgFileBytes->maximum();
+        const bool inHand = when == u"login"_s ? window->isVisible() && lines().isEmpty()
+                            : window->txtFIPG->text() != m_dest + u"/a.jpg"_s ? false
+                            : when == u"held"_s                               ? value == maximum
+                                                : value > 0 && value < maximum / 2;
+        if (!inHand) {
+            since = -1;
+            return;
+        }
+        if (since < 0)
+            since = now;
+        if (now - since < 300)
+            return;
+        cancelledAt = now;
+        if (when == u"login"_s)
+            QTest::mouseClick(status()->cmdCancel, Qt::LeftButton);
+        else
+            QTest::mouseClick(control<QPushButton>(*m_form, u"cmdExit"), Qt::LeftButton);
+    });
+    clickUpload();
+    QVERIFY(cancelledAt >= 0);
+    const qint64 latency = watch.now() - cancelledAt;
+    qInfo("cancel latency: %lld ms", static_cast<long long>(latency));
+    QVERIFY2(latency < 1000, qPrintable(QString::number(latency)));
+    QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
+    QVERIFY(lines().filter(u"ERROR"_s).isEmpty());
+    QCOMPARE(status()->txtFIPG->text(), when == u"login"_s ? QString() : u"Operation Cancelled!!"_s);
+    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
+    verifyRestored(true);
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), Tree({{u"a.jpg"_s, "the old photo"}}));
+}
+
+void tst_UploadActions::refusedThumbnailIsAFailure()
+{
+    const FtpTestServer &server = difficultServer({.refusedPrefix = u"tn_"_s});
+    replaceTree({u"root.jpg"_s}, {});
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().mid(5),
+             QStringList({u"ERROR: Failed to upload thumbnail file "_s + m_dest + u"/tn_root.jpg"_s,
+                          u"1 file failed to upload!!"_s}));
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
+    // The image is there as sent, and nothing else.
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({u"tn_root.jpg"_s}));
     verifyRestored(true);
 }
 

@@ -24,6 +24,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Every file in a folder, hidden ones (a put's temporary file) too.
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
 } // namespace
 
 class tst_CurlFtpClient : public QObject
@@ -40,6 +46,10 @@ private slots:
     void refusedOperationsGiveFalse();
     void stalledServerFailsTheOperationInHand();
     void silentServerFailsTheConnect();
+    void cancelEndsTheOperationInHand();
+    void interruptedPutsLeaveTheOldFileWhole();
+    void serversThatWillNotRenameStillGetWholeFiles();
+    void oneLoginServesAllAndADroppedConnectionReconnects();
 
 private:
     bool connectAs(CurlFtpClient &client, const QString &user, const QString &password);
@@ -50,8 +60,9 @@ private:
 
 void tst_CurlFtpClient::initTestCase()
 {
-    m_server.setStallName(u"stall-here"_s);
-    QVERIFY2(m_server.start({{u"pexa"_s, u"p ä:ss"_s}, {u"reader"_s, u"r"_s, u"elr"_s}}),
+    m_server.setOptions({.stallName = u"stall-here"_s, .dropName = u"drop-here"_s});
+    QVERIFY2(m_server.start(
+                 {{u"pexa"_s, u"p ä:ss"_s}, {u"reader"_s, u"r"_s, u"elr"_s}, {u"stall-here"_s, u"s"_s}}),
              qPrintable(m_server.errorText()));
     QVERIFY(m_local.isValid());
 }
@@ -221,6 +232,23 @@ void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
     QVERIFY(timer.elapsed() < 10000);
     // The run goes on after a stall.
     QVERIFY(client.putFile(local, u"fine.jpg"_s, {}));
+
+    // Replies that libcurl waits for in one call: a folder made, the end of a put.
+    FtpTestServer held;
+    held.setOptions({.replyDelay = 30});
+    QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
+    CurlFtpClient heldClient({30, 2});
+    QVERIFY(heldClient.open() && heldClient.connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
+    for (const auto &operation : std::initializer_list<std::function<bool()>>{
+             [&] { return heldClient.makeFolder(u"made"_s); },
+             [&] { return heldClient.putFile(local, u"s.jpg"_s, {}); }}) {
+        timer.restart();
+        QVERIFY(!operation());
+        QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 10000,
+                 qPrintable(QString::number(timer.elapsed())));
+    }
+    // The put was whole but not confirmed: it is not there, nor its temporary file.
+    QCOMPARE(filesIn(held.home(u"pexa"_s)), QStringList());
 }
 
 void tst_CurlFtpClient::silentServerFailsTheConnect()
@@ -235,6 +263,109 @@ void tst_CurlFtpClient::silentServerFailsTheConnect()
     QVERIFY(!client.connect(u"127.0.0.1"_s, silent.serverPort(), u"pexa"_s, u"x"_s));
     QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 10000,
              qPrintable(QString::number(timer.elapsed())));
+}
+
+void tst_CurlFtpClient::cancelEndsTheOperationInHand()
+{
+    QElapsedTimer timer;
+    const auto cancelledAfter = [&](qint64 ms) { return [&timer, ms] { return timer.elapsed() > ms; }; };
+    const QString local = m_local.filePath(u"c.jpg"_s);
+    QVERIFY(writeFile(local, "c"));
+
+    // A login that gets no answer.
+    timer.start();
+    CurlFtpClient atLogin({30, 60}, {}, cancelledAfter(300));
+    QVERIFY(!connectAs(atLogin, u"stall-here"_s, u"s"_s));
+    QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
+
+    // A folder change that gets no answer; after Cancel nothing more goes to the server.
+    CurlFtpClient later({30, 60}, {}, cancelledAfter(300));
+    timer.start();
+    QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!later.changeFolder(u"stall-here"_s));
+    QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!later.putFile(local, u"after-cancel.jpg"_s, {}));
+    QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/after-cancel.jpg"_s));
+}
+
+// Cancelled or cut off by the server's end, a put leaves the file that was there.
+void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
+{
+    FtpTestServer slow;
+    slow.setOptions({.throttle = 256 * 1024});
+    QVERIFY2(slow.start({{u"pexa"_s, u"p"_s}}), qPrintable(slow.errorText()));
+    const QString remote = slow.home(u"pexa"_s) + u"/a.jpg"_s;
+    QVERIFY(writeFile(remote, "the old photo"));
+    const QString local = m_local.filePath(u"big.jpg"_s);
+    QVERIFY(writeFile(local, QByteArray(2 * 1024 * 1024, 'n')));
+
+    bool cancel = false;
+    QElapsedTimer sinceCancel;
+    CurlFtpClient cancelled({30, 60}, {}, [&] { return cancel; });
+    QVERIFY(cancelled.open() && cancelled.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!cancelled.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
+        if (sent > 100 * 1024 && !cancel) {
+            cancel = true;
+            sinceCancel.start();
+        }
+    }));
+    QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
+    QCOMPARE(fileBytes(remote), QByteArray("the old photo"));
+    // The server was still there to remove the part sent.
+    QCOMPARE(filesIn(slow.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
+
+    CurlFtpClient cutOff({30, 60});
+    QVERIFY(cutOff.open() && cutOff.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!cutOff.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
+        if (sent > 100 * 1024)
+            slow.kill();
+    }));
+    QCOMPARE(fileBytes(remote), QByteArray("the old photo"));
+}
+
+void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
+{
+    FtpTestServer server;
+    server.setOptions({.noRenameOver = true});
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}, {u"norename"_s, u"p"_s, u"elrwd"_s}}),
+             qPrintable(server.errorText()));
+    const QString local = m_local.filePath(u"n.jpg"_s);
+    for (const QString &user : {u"pexa"_s, u"norename"_s}) {
+        CurlFtpClient client;
+        QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
+        for (const QByteArray &content : {QByteArray("first"), QByteArray("second, longer")}) {
+            QVERIFY(writeFile(local, content));
+            QVERIFY2(client.putFile(local, u"n.jpg"_s, {}), qPrintable(user));
+            QCOMPARE(fileBytes(server.home(user) + u"/n.jpg"_s), content);
+        }
+        QCOMPARE(filesIn(server.home(user)), QStringList({u"n.jpg"_s}));
+    }
+}
+
+void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
+{
+    const QString local = m_local.filePath(u"l.jpg"_s);
+    QVERIFY(writeFile(local, "l"));
+    const int before = m_server.logins();
+    CurlFtpClient client;
+    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!client.changeFolder(u"logins"_s));
+    QVERIFY(client.makeFolder(u"logins"_s));
+    // Refusals keep the connection.
+    QVERIFY(!client.makeFolder(u"logins"_s));
+    QVERIFY(client.changeFolder(u"logins"_s));
+    QVERIFY(client.putFile(local, u"1.jpg"_s, {}));
+    QVERIFY(client.putFile(local, u"1.jpg"_s, {}));
+    QVERIFY(client.changeFolder(u".."_s));
+    QVERIFY(client.putFile(local, u"2.jpg"_s, {}));
+    QCOMPARE(m_server.logins() - before, 1);
+
+    // The server hangs up; the next operation logs in again and works in the same folder.
+    QVERIFY(client.changeFolder(u"logins"_s));
+    QVERIFY(!client.changeFolder(u"drop-here"_s));
+    QVERIFY(client.putFile(local, u"3.jpg"_s, {}));
+    QCOMPARE(m_server.logins() - before, 2);
+    QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
 }
 
 QTEST_GUILESS_MAIN(tst_CurlFtpClient)

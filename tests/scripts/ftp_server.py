@@ -5,18 +5,28 @@ Picks a free port, prints it as the first line of its output, then serves until 
 --users is a JSON list of {"name", "password", "perm", "home"} (perm: pyftpdlib's letters).
 --stall NAME leaves unanswered every command whose argument ends in NAME, so that a client's
 stall time-out can be seen.
+--drop NAME closes the control connection on a command whose argument ends in NAME.
+--refuse PREFIX refuses STOR, RNTO and DELE of a file whose name starts with PREFIX.
+--delay SECONDS holds back the reply to MKD and the closing reply of each upload.
+--throttle BYTES reads uploads at about this many bytes a second.
+With --delay or --throttle each connection has a thread of its own, so that a held reply or a
+slow upload holds only its own connection.
+--no-rename-over refuses RNTO onto an existing file, as some servers do.
+--log FILE appends "login NAME" to FILE on every successful login, before its reply.
 """
 
 import argparse
 import json
 import logging
 import os
+import socket
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer, ThreadedFTPServer
 
 
 def exit_with_parent():
@@ -30,27 +40,81 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--users", required=True)
     parser.add_argument("--stall", default="")
+    parser.add_argument("--drop", default="")
+    parser.add_argument("--refuse", default="")
+    parser.add_argument("--delay", type=float, default=0.0)
+    parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--no-rename-over", action="store_true")
+    parser.add_argument("--log", default="")
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()
     for user in json.loads(args.users):
         authorizer.add_user(user["name"], user["password"], user["home"], perm=user["perm"])
 
-    stall = args.stall
+    # The reply of each command that --delay holds back.
+    delayed = {"MKD": "257", "STOR": "226"}
 
     class Handler(FTPHandler):
+        current = ""
+
         def pre_process_command(self, line, cmd, arg):
-            if stall and arg and arg.endswith(stall):
+            self.current = cmd
+            if args.stall and arg and arg.endswith(args.stall):
+                return
+            if args.drop and arg and arg.endswith(args.drop):
+                self.close()
+                return
+            if (args.refuse and cmd in ("STOR", "RNTO", "DELE") and arg
+                    and os.path.basename(arg).startswith(args.refuse)):
+                self.respond("550 Refused.")
                 return
             super().pre_process_command(line, cmd, arg)
+
+        def respond(self, resp, logfun=logging.debug):
+            if args.delay and resp.startswith(delayed.get(self.current, "-")):
+                time.sleep(args.delay)
+            super().respond(resp, logfun)
+
+        def ftp_RNTO(self, path):
+            if args.no_rename_over and os.path.exists(path):
+                self._rnfr = None
+                self.respond("553 Destination exists.")
+                return None
+            return super().ftp_RNTO(path)
+
+        def handle_auth_success(self, home, password, msg_login):
+            # Written before the reply, so that a client that has logged in is counted.
+            if args.log:
+                with open(args.log, "a", encoding="utf8") as log:
+                    log.write("login %s\n" % self.username)
+            super().handle_auth_success(home, password, msg_login)
 
     Handler.authorizer = authorizer
     # A wide range: with few ports, sockets in TIME_WAIT stall new data connections.
     Handler.passive_ports = range(20000, 60000)
     Handler.encoding = "utf8"
+    if args.throttle:
+        class Throttled(DTPHandler):
+            def __init__(self, sock, cmd_channel):
+                # A small window, as over a slow line: the client's sent bytes then follow
+                # what this side takes rather than fill a large buffer at once.
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 64 * 1024)
+                super().__init__(sock, cmd_channel)
+
+            def use_sendfile(self):
+                return False
+
+            def recv(self, buffer_size):
+                # Small pieces at an even pace; the connection has a thread of its own.
+                chunk = super().recv(min(buffer_size, 8192))
+                time.sleep(len(chunk) / args.throttle)
+                return chunk
+        Handler.dtp_handler = Throttled
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    threaded = args.delay or args.throttle
+    server = (ThreadedFTPServer if threaded else FTPServer)(("127.0.0.1", 0), Handler)
     server.max_cons = 256
     print(server.address[1], flush=True)
     threading.Thread(target=exit_with_parent, daemon=True).start()
