@@ -177,6 +177,7 @@ private slots:
     void disabledThumbnailsAreNotSent();
     void allTickedListCompletesAtOnce();
     void imageRootEndingInASeparator();
+    void longestNamesArriveWhole();
     void cancelInTheFolderPhase();
     void cancelInTheFilePhase();
     void closeBoxOfTheProgressWindowCancels();
@@ -753,6 +754,18 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
     verifyRestored(true);
+}
+
+void tst_UploadActions::longestNamesArriveWhole()
+{
+    // 251 bytes, 254 with the thumbnail prefix: the temporary names on the server stay short.
+    const QString name = QString(247, u'p') + u".jpg"_s;
+    replaceTree({u"2008/"_s + name}, {u"2008"_s});
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+    QVERIFY(serverTree(QString()).contains(u"2008/tn_"_s + name));
 }
 
 void tst_UploadActions::slowServerLeavesTheWindowLive()
