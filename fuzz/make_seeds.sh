@@ -42,6 +42,12 @@ printf 'New\\;key\\;  spaced  \\;[Other]\nx=1\n[Other]\ny=2\n=empty\n\x00\x00\x0
 printf 'A\\;b\\;\\;[A]\nb=1\nB=2\n[a]\nb=3\n\x01\x00\x12' >"$ini/delete-key"
 printf 'A\\;\\;\\;[A]\nk=v\n[B]\nk=w\n[A]\nz=1\n\x00\x00\x1a' >"$ini/delete-section"
 printf 'S\\;k\\;line\nbreak\\;[S]\nk=\xe9t\xe9\n[unclosed\nk=2\n\x00\x00\x00' >"$ini/refused-latin1"
+# Found by the fuzzer: a section deleted so that a later line starting with a BOM comes first;
+# a line with two CRs in a file whose first line ends in LF alone; a section name holding NUL.
+echo 'QVw7XDtcO1tBXQprPXYKXT0Kaz3/////////////////d4r//wrvu79bcmVzKV0KCmI9MQUAGg==' | base64 -d >"$ini/bom-line-first"
+echo 'QVw7Ylw7XDtbQV0KYj0xCkZUVwAAAAAAAABvcmRcO3NlY3JldFw7W0ZUUJv1YWRkaXplXDtMaW1pdFw7IjgwMEgiXDvvu79bcmVzaXplXQ0NCmwAAABiXT3S' |
+    base64 -d >"$ini/mixed-line-ends"
+echo 'UmVzaXplXDtMaW1pdFw7IjguMEgiXDvvu79bcmX/AHNpeg==' | base64 -d >"$ini/nul-in-name"
 
 # Number texts: eight bytes of a double (little-endian) for the conversions, then the text;
 # the last byte is the mode (1: text as UTF-16, 2: German locale).
@@ -53,6 +59,8 @@ printf '\x00\x00\x00\x00\x00\x00\xe0\x41 2,5 \x02' >"$numbers/comma"
 printf '\x00\x00\x00\x00\x00\x00\xf0\x7f1 2 3d4\x00' >"$numbers/blanks"
 printf '\x00\x00\x00\x00\x00\x00\x00\x002147483647.5\x00' >"$numbers/edge"
 printf '\x00\x00\x00\x00\x00\x00\xf0\x7f8\x000\x008\x000\x00\x01' >"$numbers/utf16"
+# Found by the fuzzer: the largest double, whose 15-digit form overflows when read back.
+printf '\xff\xff\xff\xff\xff\xff\xef\xffe\x00' >"$numbers/largest"
 
 # Passwords: the scramble key (ended by a backslash and another character), then the bytes;
 # the last byte is the mode (1: password as UTF-16, 2: stored text as UTF-16).
