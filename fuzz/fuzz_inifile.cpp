@@ -10,8 +10,10 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -169,8 +171,7 @@ QString asRead(QString stored)
 
 using Pairs = QList<std::pair<std::pair<QString, QString>, QString>>;
 
-// The values of the first sections and keys; names holding NUL are left out, since the listings
-// separate names with NUL.
+// The values of the first sections and keys as the listings name them.
 Pairs valuesOf(const QString &path, const QStringList &sectionNames)
 {
     Pairs pairs;
