@@ -9,6 +9,7 @@ packages=(
     libcurl4-openssl-dev
     python3 python3-pyftpdlib
     clang-format
+    clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev util-linux
     xvfb xauth dbus-x11 at-spi2-core python3-pyatspi xdotool x11-utils
 )
