@@ -770,8 +770,8 @@ void tst_UploadActions::longestNamesArriveWhole()
 
 void tst_UploadActions::slowServerLeavesTheWindowLive()
 {
-    // Each folder made and each file stored waits 0.4 s for its reply; uploads go at 256 KB/s.
-    const FtpTestServer &server = difficultServer({.replyDelay = 0.4, .throttle = 512 * 1024});
+    // Each folder made and each file stored waits 0.8 s for its reply; uploads go at 256 KB/s.
+    const FtpTestServer &server = difficultServer({.replyDelay = 0.8, .throttle = 512 * 1024});
     replaceTree({u"2008/big.jpg"_s}, {u"2008"_s});
     QByteArray big(1024 * 1024, Qt::Uninitialized);
     for (qsizetype i = 0; i < big.size(); ++i)
@@ -794,9 +794,10 @@ void tst_UploadActions::slowServerLeavesTheWindowLive()
     qInfo("largest window-thread gap: %lld ms", static_cast<long long>(gap));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
-    // The run took seconds; the window never stopped for longer than a glance.
+    // The run took seconds; the window never stopped for anything like one reply's wait. The
+    // margin is for a loaded machine and the sanitizer build: here the gap is 30 to 50 ms.
     QVERIFY2(watch.now() > 2000, qPrintable(QString::number(watch.now())));
-    QVERIFY2(gap < 120, qPrintable(QString::number(gap)));
+    QVERIFY2(gap < 600, qPrintable(QString::number(gap)));
     // The bar followed the bytes of the big image, shown by name.
     QVERIFY2(partway >= 5, qPrintable(QString::number(partway)));
 }
