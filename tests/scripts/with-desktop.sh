@@ -22,6 +22,10 @@ Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$r
 pids+=($!)
 read -r -u "$display_fd" display
 exec {display_fd}<&-
+export DISPLAY=":$display"
+# The bus hands its environment to the services it starts: without this one the accessibility
+# bus launcher puts its socket in the shared ~/.cache/at-spi, where two desktops collide.
+export XDG_RUNTIME_DIR="$runtime"
 
 dbus-daemon --session --nofork --print-address=1 >"$runtime/bus" 2>"$runtime/bus.log" &
 pids+=($!)
@@ -30,10 +34,8 @@ while [[ ! -s "$runtime/bus" ]]; do
     sleep 0.05
 done
 
-export DISPLAY=":$display"
 export DBUS_SESSION_BUS_ADDRESS
 DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$runtime/bus")
-export XDG_RUNTIME_DIR="$runtime"
 export QT_QPA_PLATFORM=xcb
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export NO_AT_BRIDGE=0
