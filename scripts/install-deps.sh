@@ -6,8 +6,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
     libmagick++-dev imagemagick
-    libcurl4-openssl-dev
-    python3 python3-pyftpdlib
+    libcurl4-openssl-dev libssl-dev
+    python3 python3-pyftpdlib python3-openssl python3-paramiko openssl openssh-client
     clang-format
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev util-linux

@@ -46,11 +46,12 @@ private:
 } // namespace
 
 UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
-    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([this] {
+    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([this](const FtpSettings &server) {
           // The window keeps repainting, and Cancel can be pressed, while a step waits on the
           // server; Cancel ends the step in hand.
-          return std::make_unique<CurlFtpClient>(CurlFtpClient::Timeouts{}, &Yield,
-                                                 [this] { return m_run.cancelRequested(); });
+          return std::make_unique<CurlFtpClient>(
+              CurlFtpClient::Timeouts{}, &Yield, [this] { return m_run.cancelRequested(); },
+              CurlFtpClient::Options{.security = server.security, .tlsPin = server.tlsPin});
       })
 {
     connect(ui.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);
@@ -128,7 +129,7 @@ void UploadActions::runUploadBatch()
         inputs.entries.append(m_ui.List1->item(row)->text());
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
     }
-    UploadBatch batch(inputs, m_run, *this, m_clientFactory());
+    UploadBatch batch(inputs, m_run, *this, m_clientFactory(inputs.server));
     UploadBatch::Outcome outcome = UploadBatch::Outcome::Refused;
     if (!guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] { outcome = batch.run(); })) {
         batch.abandon();
@@ -205,4 +206,11 @@ UploadProgress &UploadActions::openProgress()
 void UploadActions::showBox(const QString &text, const QString &title, MessageBoxService::Icon icon)
 {
     showMessage(&m_form, text, title, icon);
+}
+
+bool UploadActions::askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon)
+{
+    return MessageBoxService::instance().show(&m_form, text, title, icon,
+                                              MessageBoxService::Buttons::YesNo) ==
+           MessageBoxService::Answer::Yes;
 }

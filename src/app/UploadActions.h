@@ -2,6 +2,7 @@
 
 #include "FTPStatus.h"
 #include "FtpClient.h"
+#include "FtpSettings.h"
 #include "UploadHost.h"
 
 #include <QObject>
@@ -20,7 +21,8 @@ class UploadActions : public QObject, private UploadHost
     Q_OBJECT
 
 public:
-    using ClientFactory = std::function<std::unique_ptr<FtpClient>()>;
+    // Makes the client for a run to the server of these settings.
+    using ClientFactory = std::function<std::unique_ptr<FtpClient>(const FtpSettings &server)>;
 
     UploadActions(frmMain &form, MainControls &ui, RunState &run);
 
@@ -49,6 +51,7 @@ private:
     void clearUploadedList() override;
     UploadProgress &openProgress() override;
     void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
+    bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
 
     frmMain &m_form;
     MainControls &m_ui;

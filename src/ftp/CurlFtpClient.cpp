@@ -1,5 +1,7 @@
 #include "CurlFtpClient.h"
 
+#include "KnownHosts.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +72,20 @@ struct ListFreer
 {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
+
+// Folder listings (SFTP's way of entering a folder) are not wanted, only whether they came.
+size_t discard(char *, size_t size, size_t count, void *)
+{
+    return size * count;
+}
+
+// A path in an SFTP command, quoted so that blanks and quotes stay part of it.
+QByteArray quotedPath(const QByteArray &path)
+{
+    QByteArray quoted = path;
+    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + quoted + '"';
+}
 
 size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
 {
@@ -193,12 +209,43 @@ struct CurlFtpClient::Shared
     }
 };
 
+// The host key libssh2 was offered at the last connect, judged against known_hosts.
+struct CurlFtpClient::HostKeyCheck
+{
+    QString knownHostsPath;
+    QString host;
+    uint16_t port = 22;
+    // A key the user trusted in this run, whether or not known_hosts could keep it.
+    QByteArray accepted;
+    QByteArray offered;
+    KnownHosts::Lookup lookup;
+
+    static int check(void *data, int, const char *key, size_t length)
+    {
+        auto *self = static_cast<HostKeyCheck *>(data);
+        self->offered = QByteArray(key, static_cast<qsizetype>(length));
+        if (!self->accepted.isEmpty() && self->offered == self->accepted)
+            return CURLKHMATCH_OK;
+        self->lookup = KnownHosts(self->knownHostsPath).check(self->host, self->port, self->offered);
+        return self->lookup.match == KnownHosts::Match::Known ? CURLKHMATCH_OK : CURLKHMATCH_MISMATCH;
+    }
+};
+
 CurlFtpClient::CurlFtpClient() : CurlFtpClient(Timeouts{}) {}
 
 CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting, Cancelled cancelled)
-    : m_timeouts(timeouts), m_whileWaiting(std::move(whileWaiting)), m_cancelled(std::move(cancelled)),
-      m_shared(std::make_unique<Shared>())
+    : CurlFtpClient(timeouts, std::move(whileWaiting), std::move(cancelled), Options{})
 {}
+
+CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting, Cancelled cancelled, Options options)
+    : m_timeouts(timeouts), m_options(std::move(options)),
+      m_sftp(m_options.security == TransferSecurity::Sftp), m_whileWaiting(std::move(whileWaiting)),
+      m_cancelled(std::move(cancelled)), m_shared(std::make_unique<Shared>()),
+      m_hostKey(std::make_unique<HostKeyCheck>())
+{
+    m_hostKey->knownHostsPath =
+        m_options.knownHostsPath.isEmpty() ? KnownHosts::defaultPath() : m_options.knownHostsPath;
+}
 
 CurlFtpClient::~CurlFtpClient()
 {
@@ -237,6 +284,26 @@ bool CurlFtpClient::open()
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Shared::replyLine);
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, shared);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, discard);
+    if (m_options.security == TransferSecurity::Ftps) {
+        // TLS or nothing: a server that will not speak it never sees the password.
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        if (!m_options.certificateAuthorities.isEmpty())
+            curl_easy_setopt(m_curl, CURLOPT_CAINFO,
+                             QFile::encodeName(m_options.certificateAuthorities).constData());
+        m_certificate.watch(m_curl);
+    }
+    if (m_sftp) {
+        curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES,
+                         static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        curl_easy_setopt(m_curl, CURLOPT_SSH_HOSTKEYFUNCTION, &HostKeyCheck::check);
+        curl_easy_setopt(m_curl, CURLOPT_SSH_HOSTKEYDATA, m_hostKey.get());
+        // Only read, so that libssh2 asks first for a key of the kind already known.
+        if (QFileInfo::exists(m_hostKey->knownHostsPath))
+            curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS,
+                             QFile::encodeName(m_hostKey->knownHostsPath).constData());
+    }
     return true;
 }
 
@@ -249,12 +316,95 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
         return false;
     m_connected = false;
     m_pieces.clear();
+    m_identity = {};
+    if (port == 0)
+        port = TransferSecurityText::defaultPort(m_options.security);
     const QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
-    m_base = "ftp://" + hostPart.toUtf8() + ':' + QByteArray::number(port == 0 ? 21 : port);
+    m_server = hostPart + u':' + QString::number(port);
+    m_base = (m_sftp ? "sftp://" : "ftp://") + hostPart.toUtf8() + ':' + QByteArray::number(port);
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
-    m_connected = checkFolder({});
+    if (m_options.security == TransferSecurity::Ftps) {
+        // A certificate the user trusted stands for itself; any other must satisfy the system.
+        const QString pinned =
+            m_options.tlsPin.startsWith(m_server + u' ') ? m_options.tlsPin.section(u' ', 1) : QString();
+        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, pinned.isEmpty() ? 1L : 0L);
+        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, pinned.isEmpty() ? 2L : 0L);
+        curl_easy_setopt(m_curl, CURLOPT_PINNEDPUBLICKEY,
+                         pinned.isEmpty() ? nullptr : pinned.toLatin1().constData());
+        m_certificate.reset(host);
+    }
+    m_hostKey->host = host;
+    m_hostKey->port = port;
+    m_hostKey->offered.clear();
+    m_hostKey->lookup = {};
+    curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl({}).constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
+    const int code = perform();
+    m_connected = code == CURLE_OK;
+    if (!m_connected)
+        checkIdentity(code);
     return m_connected;
+}
+
+// Turns what a failed connect saw of the server into what the user is to be told.
+void CurlFtpClient::checkIdentity(int code)
+{
+    ServerIdentity identity;
+    identity.server = m_server;
+    if (m_options.security == TransferSecurity::Ftps) {
+        identity.fingerprint = m_certificate.fingerprint();
+        identity.publicKeyPin = m_certificate.publicKeyPin();
+        if (code == CURLE_USE_SSL_FAILED) {
+            identity.problem = ServerIdentity::Problem::EncryptionRefused;
+        } else if (code == CURLE_SSL_PINNEDPUBKEYNOTMATCH && m_certificate.seen()) {
+            identity.problem = ServerIdentity::Problem::ChangedCertificate;
+            identity.knownFingerprint = m_options.tlsPin.section(u' ', 1);
+        } else if (code == CURLE_PEER_FAILED_VERIFICATION && m_certificate.seen()) {
+            identity.problem = ServerIdentity::Problem::UntrustedCertificate;
+            identity.reason =
+                m_certificate.problem().isEmpty() ? u"it could not be verified"_s : m_certificate.problem();
+        }
+    } else if (m_sftp && code == CURLE_PEER_FAILED_VERIFICATION && !m_hostKey->offered.isEmpty()) {
+        identity.hostKey = m_hostKey->offered;
+        identity.knownHostsName = KnownHosts::hostName(m_hostKey->host, m_hostKey->port);
+        identity.keyType = KnownHosts::keyType(identity.hostKey);
+        identity.fingerprint = KnownHosts::fingerprint(identity.hostKey);
+        identity.knownFingerprint = m_hostKey->lookup.knownFingerprint;
+        switch (m_hostKey->lookup.match) {
+        case KnownHosts::Match::Missing:
+            identity.problem = ServerIdentity::Problem::UnknownHostKey;
+            break;
+        case KnownHosts::Match::Revoked:
+            identity.reason = u"the key is marked as revoked"_s;
+            identity.problem = ServerIdentity::Problem::ChangedHostKey;
+            break;
+        case KnownHosts::Match::Changed:
+            identity.problem = ServerIdentity::Problem::ChangedHostKey;
+            break;
+        case KnownHosts::Match::Known:
+            break;
+        }
+    }
+    if (identity.problem != ServerIdentity::Problem::None)
+        m_identity = identity;
+}
+
+bool CurlFtpClient::trust(const ServerIdentity &identity)
+{
+    if (identity.server != m_server)
+        return false;
+    if (identity.problem == ServerIdentity::Problem::UntrustedCertificate &&
+        !identity.publicKeyPin.isEmpty()) {
+        m_options.tlsPin = m_server + u' ' + identity.publicKeyPin;
+        return true;
+    }
+    if (identity.problem == ServerIdentity::Problem::UnknownHostKey && !identity.hostKey.isEmpty()) {
+        m_hostKey->accepted = identity.hostKey;
+        return KnownHosts(m_hostKey->knownHostsPath).add(m_hostKey->host, m_hostKey->port, identity.hostKey);
+    }
+    return false;
 }
 
 bool CurlFtpClient::changeFolder(const QString &name)
@@ -280,7 +430,8 @@ bool CurlFtpClient::makeFolder(const QString &name)
 {
     if (!m_connected || name.isEmpty() || !safeInCommand(name))
         return false;
-    return sendCommands(m_pieces, {"MKD " + name.toUtf8()}, Budget::Operation) == CURLE_OK;
+    const QByteArray command = m_sftp ? "mkdir " + sftpPath(m_pieces, name) : "MKD " + name.toUtf8();
+    return sendCommands(m_pieces, {command}, Budget::Operation) == CURLE_OK;
 }
 
 bool CurlFtpClient::putFile(const QString &localPath, const QString &remoteName, const Progress &progress)
@@ -301,12 +452,28 @@ bool CurlFtpClient::putFile(const QString &localPath, const QString &remoteName,
         u".pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(++m_temporaryCount);
     const RemoteFile sent{m_pieces, temporary};
     const QByteArray renameFrom = "RNFR " + temporary.toUtf8();
-    const int code = store(file.get(), temporary, size, {renameFrom, "RNTO " + name}, progress);
+    const QList<QByteArray> rename = m_sftp ? QList<QByteArray>{"rename " + sftpPath(m_pieces, temporary) +
+                                                                ' ' + sftpPath(m_pieces, remoteName)}
+                                            : QList<QByteArray>{renameFrom, "RNTO " + name};
+    const int code = store(file.get(), temporary, size, rename, progress);
     if (code == CURLE_OK)
         return true;
     if (m_shared->stop == Shared::Stop::Cancelled) {
         removeRemote(sent, Budget::Tidying);
         return false;
+    }
+    if (code == CURLE_QUOTE_ERROR && m_sftp) {
+        // SFTP renames onto an existing name fail: the old file goes first.
+        if (sendCommands(m_pieces, {"*rm " + sftpPath(m_pieces, remoteName), rename.constFirst()},
+                         Budget::Operation) == CURLE_OK) {
+            if (progress)
+                progress(size, size);
+            return true;
+        }
+        removeRemote(sent, Budget::Operation);
+        m_renameRefused = true;
+        std::rewind(file.get());
+        return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
     }
     if (code == CURLE_QUOTE_ERROR) {
         if (!m_shared->replyCodes.contains(350)) {
@@ -354,22 +521,30 @@ void CurlFtpClient::close()
     m_pieces.clear();
 }
 
+// SFTP paths start at the server's root, so the login folder is named "~" there.
 QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 {
-    QByteArray url = m_base + '/';
+    QByteArray url = m_base + (m_sftp ? "/~/" : "/");
     for (const QString &piece : pieces)
         url += escaped(m_curl, piece) + '/';
     return url;
 }
 
-// A directory URL without a body makes libcurl enter the folder and nothing more, so success
-// means the server accepted the change.
+QByteArray CurlFtpClient::sftpPath(const QStringList &pieces, const QString &name) const
+{
+    QStringList path = pieces;
+    path.append(name);
+    return quotedPath("/~/" + path.join(u'/').toUtf8());
+}
+
+// A directory URL without a body makes libcurl enter an FTP folder and nothing more, so
+// success means the server accepted the change; over SFTP the folder is listed.
 bool CurlFtpClient::checkFolder(const QStringList &pieces)
 {
     const QByteArray url = folderUrl(pieces);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
     return perform() == CURLE_OK;
 }
 
@@ -428,7 +603,9 @@ int CurlFtpClient::store(std::FILE *file, const QString &name, qint64 size, cons
 // leaves the file for a later try.
 void CurlFtpClient::removeRemote(const RemoteFile &file, Budget budget)
 {
-    const int code = sendCommands(file.pieces, {"DELE " + file.name.toUtf8()}, budget);
+    const QByteArray command =
+        m_sftp ? "rm " + sftpPath(file.pieces, file.name) : "DELE " + file.name.toUtf8();
+    const int code = sendCommands(file.pieces, {command}, budget);
     if (code != CURLE_OK && code != CURLE_QUOTE_ERROR)
         m_leftovers.append(file);
 }

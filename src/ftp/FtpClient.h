@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServerIdentity.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -17,9 +19,14 @@ public:
 
     // Prepares Internet access.
     virtual bool open() = 0;
-    // Connects and logs in, in passive mode; port 0 means 21.
+    // Connects and logs in, in passive mode; port 0 means the protocol's own.
     virtual bool connect(const QString &host, uint16_t port, const QString &user,
                          const QString &password) = 0;
+    // What the last connect found wrong with the server's identity, when it failed on that.
+    virtual ServerIdentity identity() const = 0;
+    // Trusts what the last connect was shown, for the connects that follow; false when it
+    // could not be kept for later runs as well.
+    virtual bool trust(const ServerIdentity &identity) = 0;
     // Enters one folder, or the parent for "..", when the server accepts it.
     virtual bool changeFolder(const QString &name) = 0;
     // Makes one folder in the working folder; the working folder stays.

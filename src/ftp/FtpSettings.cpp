@@ -13,7 +13,14 @@ FtpSettings FtpSettings::read()
         settings.password = FtpPassword::fromStored(password);
     settings.port = ReadIniValue(SettingKeys::FtpPort);
     settings.root = ReadIniValue(SettingKeys::FtpRoot);
+    settings.security = TransferSecurityText::fromStored(ReadIniValue(SettingKeys::FtpSecurity));
+    settings.tlsPin = ReadIniValue(SettingKeys::FtpTlsPin);
     return settings;
+}
+
+void FtpSettings::storeTlsPin(const QString &pin)
+{
+    WriteIniValue(SettingKeys::FtpTlsPin, pin);
 }
 
 bool FtpSettings::complete() const

@@ -18,13 +18,13 @@ bool acceptedOnClose(const QString &text)
     return value >= 1 && value <= 65535;
 }
 
-std::optional<uint16_t> connectPort(const QString &text)
+std::optional<uint16_t> connectPort(const QString &text, uint16_t protocolPort)
 {
     // nearbyint rounds halves to even in the default rounding mode.
     const double value = std::nearbyint(NumberText::leadingPort(text));
     if (!(value >= 0 && value <= 65535))
         return std::nullopt;
-    return value == 0 ? uint16_t(21) : static_cast<uint16_t>(value);
+    return value == 0 ? protocolPort : static_cast<uint16_t>(value);
 }
 
 } // namespace PortText

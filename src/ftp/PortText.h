@@ -13,8 +13,8 @@ bool acceptedWhileTyping(const QString &text);
 // Whether the dialog stores a port text as typed when it closes: its number lies in 1 to 65535.
 bool acceptedOnClose(const QString &text);
 
-// The port the upload connects to: the number rounded half to even, 0 meaning 21; none when
-// it does not fit an unsigned 16-bit port.
-std::optional<uint16_t> connectPort(const QString &text);
+// The port the upload connects to: the number rounded half to even, 0 meaning the protocol's
+// own; none when it does not fit an unsigned 16-bit port.
+std::optional<uint16_t> connectPort(const QString &text, uint16_t protocolPort = 21);
 
 } // namespace PortText

@@ -2,6 +2,7 @@
 
 #include "DestinationPath.h"
 #include "FileSystem.h"
+#include "IdentityMessages.h"
 #include "PortText.h"
 #include "RunState.h"
 #include "UploadHost.h"
@@ -76,8 +77,9 @@ UploadBatch::Outcome UploadBatch::transfer()
         return Outcome::Refused;
     }
     // Cancel ends the step in hand, which then fails: that is no error to report.
-    const std::optional<uint16_t> port = PortText::connectPort(settings.port);
-    if (!port || !m_client->connect(settings.address, *port, settings.username, settings.password)) {
+    const std::optional<uint16_t> port =
+        PortText::connectPort(settings.port, TransferSecurityText::defaultPort(settings.security));
+    if (!port || !connectToServer(*port)) {
         if (m_run.cancelRequested())
             return cancelledEarly();
         fail(u"ERROR: Failed to connect to "_s + settings.address, u"Address Connection Error!!"_s);
@@ -100,6 +102,40 @@ UploadBatch::Outcome UploadBatch::transfer()
     m_levels = 0;
     line(u" - Working on Root Folder"_s);
     return filePhase();
+}
+
+// A server whose identity is wanting is connected to only when the user trusts what it
+// offered; a changed one never is.
+bool UploadBatch::connectToServer(uint16_t port)
+{
+    const FtpSettings &settings = m_inputs.server;
+    if (m_client->connect(settings.address, port, settings.username, settings.password))
+        return true;
+    const ServerIdentity identity = m_client->identity();
+    if (identity.problem == ServerIdentity::Problem::None || m_run.cancelRequested())
+        return false;
+    line(IdentityMessages::line(identity));
+    switch (identity.problem) {
+    case ServerIdentity::Problem::UntrustedCertificate:
+    case ServerIdentity::Problem::UnknownHostKey:
+        if (!m_host.askYesNo(IdentityMessages::question(identity), IdentityMessages::questionTitle(identity),
+                             MessageBoxService::Icon::Exclamation))
+            return false;
+        if (!m_client->trust(identity))
+            line(IdentityMessages::notKept());
+        if (identity.problem == ServerIdentity::Problem::UntrustedCertificate)
+            FtpSettings::storeTlsPin(identity.server + u' ' + identity.publicKeyPin);
+        return m_client->connect(settings.address, port, settings.username, settings.password);
+    case ServerIdentity::Problem::ChangedCertificate:
+    case ServerIdentity::Problem::ChangedHostKey:
+        m_host.showBox(IdentityMessages::warning(identity), IdentityMessages::warningTitle(identity),
+                       MessageBoxService::Icon::Exclamation);
+        return false;
+    case ServerIdentity::Problem::EncryptionRefused:
+    case ServerIdentity::Problem::None:
+        break;
+    }
+    return false;
 }
 
 UploadBatch::Outcome UploadBatch::cancelledEarly()

@@ -58,6 +58,7 @@ public:
 
 private:
     Outcome transfer();
+    bool connectToServer(uint16_t port);
     Outcome cancelledEarly();
     bool locateRoot(const QString &root);
     bool folderPhase();

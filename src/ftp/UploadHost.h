@@ -22,4 +22,6 @@ public:
     // Shows the progress window, started for a new run.
     virtual UploadProgress &openProgress() = 0;
     virtual void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon) = 0;
 };

@@ -29,5 +29,9 @@ inline const SettingKey FtpUsername{u"ftp"_s, u"username"_s, QString()};
 inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString()};
 inline const SettingKey FtpPort{u"ftp"_s, u"port"_s, u"21"_s};
 inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
+// "ftp", "ftps" or "sftp"; anything else is plain FTP.
+inline const SettingKey FtpSecurity{u"ftp"_s, u"security"_s, QString()};
+// "host:port sha256//…", the certificate key the user chose to trust for that server.
+inline const SettingKey FtpTlsPin{u"ftp"_s, u"tls_pin"_s, QString()};
 
 } // namespace SettingKeys

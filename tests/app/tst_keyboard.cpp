@@ -7,6 +7,7 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -103,12 +104,21 @@ void TestKeyboard::ftpSettingsTabOrderAndEscapeSaves()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     dialog.txtFTPAddress->setFocus();
-    QCOMPARE(focusChain(dialog, 6), (QStringList{u"txtFTPAddress"_s, u"txtPort"_s, u"txtUsername"_s,
-                                                 u"txtPassword"_s, u"txtRootPath"_s, u"txtFTPAddress"_s}));
+    QCOMPARE(focusChain(dialog, 7),
+             (QStringList{u"txtFTPAddress"_s, u"txtPort"_s, u"txtUsername"_s, u"txtPassword"_s,
+                          u"txtRootPath"_s, u"cmbSecurity"_s, u"txtFTPAddress"_s}));
     QTest::keyClicks(dialog.txtFTPAddress, u"ftp.example.org"_s);
+    // The security box is reached last and chosen from with the arrow keys.
+    dialog.txtRootPath->setFocus();
+    press(Qt::Key_Tab);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    QCOMPARE(dialog.cmbSecurity->currentText(), u"SSH (SFTP)"_s);
+    QCOMPARE(dialog.txtPort->text(), u"22"_s);
     press(Qt::Key_Escape);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"ftp"_s, u"address"_s), u"ftp.example.org"_s);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"ftp"_s, u"security"_s), u"sftp"_s);
 }
 
 void TestKeyboard::enterPressesTheAboutBoxDefaultButton()

@@ -75,8 +75,8 @@ class HookedClient : public FtpClient
 public:
     using Hook = std::function<void(const QString &operation, const QString &argument)>;
 
-    HookedClient(CurlFtpClient::Timeouts timeouts, Hook hook, bool *closed)
-        : m_real(timeouts), m_hook(std::move(hook)), m_closed(closed)
+    HookedClient(CurlFtpClient::Timeouts timeouts, CurlFtpClient::Options options, Hook hook, bool *closed)
+        : m_real(timeouts, {}, {}, std::move(options)), m_hook(std::move(hook)), m_closed(closed)
     {}
     bool open() override
     {
@@ -88,6 +88,8 @@ public:
         m_hook(u"connect"_s, host);
         return m_real.connect(host, port, user, password);
     }
+    ServerIdentity identity() const override { return m_real.identity(); }
+    bool trust(const ServerIdentity &identity) override { return m_real.trust(identity); }
     bool changeFolder(const QString &name) override
     {
         m_hook(u"changeFolder"_s, name);
@@ -332,8 +334,11 @@ void tst_UploadActions::writeSettings(const QString &user, const QString &passwo
 
 void tst_UploadActions::useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts)
 {
-    m_actions->setClientFactory(
-        [this, hook, timeouts] { return std::make_unique<HookedClient>(timeouts, hook, &m_clientClosed); });
+    m_actions->setClientFactory([this, hook, timeouts](const FtpSettings &server) {
+        return std::make_unique<HookedClient>(
+            timeouts, CurlFtpClient::Options{.security = server.security, .tlsPin = server.tlsPin}, hook,
+            &m_clientClosed);
+    });
 }
 
 void tst_UploadActions::clickUpload()

@@ -7,7 +7,10 @@
 #include "Settings.h"
 #include "frmFTPSettings.h"
 
+#include <QComboBox>
 #include <QFile>
+#include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +46,7 @@ private slots:
     void typingZeroOrClearingThePortGives21();
     void closingWritesTheKeysInOrderWithThePasswordScrambled();
     void awkwardPasswordsComeBackIntact();
+    void securityChoiceIsStoredAndMovesOnlyTheDefaultPort();
     void portTextNumbers();
 
 private:
@@ -117,7 +121,49 @@ void tst_frmFTPSettings::noFtpSectionGivesEmptyFieldsAndPort21AndWritesAllKeysOn
         dialog.show();
         dialog.close();
     }
-    QCOMPARE(fileText(), u"[main]\ntn_size=50x50\n[ftp]\nport=21\naddress=\nusername=\npassword=\nroot=\n"_s);
+    QCOMPARE(
+        fileText(),
+        u"[main]\ntn_size=50x50\n[ftp]\nport=21\naddress=\nusername=\npassword=\nroot=\nsecurity=ftp\n"_s);
+}
+
+void tst_frmFTPSettings::securityChoiceIsStoredAndMovesOnlyTheDefaultPort()
+{
+    store(u"security"_s, u"gopher"_s);
+    {
+        frmFTPSettings dialog;
+        QComboBox *security = dialog.cmbSecurity;
+        QVERIFY(!security->isEditable());
+        QCOMPARE(qobject_cast<QLabel *>(dialog.findChild<QFormLayout *>()->labelForField(security))->text(),
+                 u"Security:"_s);
+        QStringList items;
+        for (int i = 0; i < security->count(); ++i)
+            items << security->itemText(i);
+        QCOMPARE(items, (QStringList{u"None (FTP)"_s, u"TLS (FTPS)"_s, u"SSH (SFTP)"_s}));
+        QCOMPARE(security->currentText(), u"None (FTP)"_s);
+        QCOMPARE(dialog.txtPort->text(), u"21"_s);
+
+        security->setCurrentIndex(2);
+        QCOMPARE(dialog.txtPort->text(), u"22"_s);
+        // SFTP's own default is now what clearing the field puts back.
+        dialog.txtPort->clear();
+        QCOMPARE(dialog.txtPort->text(), u"22"_s);
+        security->setCurrentIndex(1);
+        QCOMPARE(dialog.txtPort->text(), u"21"_s);
+        dialog.txtPort->setText(u"990"_s);
+        security->setCurrentIndex(2);
+        QCOMPARE(dialog.txtPort->text(), u"990"_s);
+        dialog.show();
+        dialog.close();
+    }
+    QCOMPARE(stored(u"security"_s), u"sftp"_s);
+    QVERIFY(fileText().endsWith(u"root=\nsecurity=sftp\n"_s));
+
+    // A stored port that is not the default stays as it is when the dialog opens.
+    store(u"port"_s, u"22"_s);
+    store(u"security"_s, u"ftps"_s);
+    frmFTPSettings dialog;
+    QCOMPARE(dialog.cmbSecurity->currentText(), u"TLS (FTPS)"_s);
+    QCOMPARE(dialog.txtPort->text(), u"22"_s);
 }
 
 void tst_frmFTPSettings::portIsCheckedOnEveryChange_data()
@@ -186,7 +232,7 @@ void tst_frmFTPSettings::closingWritesTheKeysInOrderWithThePasswordScrambled()
     }
     const QByteArray scrambled = ScrambleText("Secret pass 1", ScrambleKey);
     QCOMPARE(fileText(), u"[ftp]\nport=21\naddress= ftp.example.org \nusername=anna\npassword="_s +
-                             QString::fromUtf8(scrambled) + u"\nroot=www/photos\n"_s);
+                             QString::fromUtf8(scrambled) + u"\nroot=www/photos\nsecurity=ftp\n"_s);
     frmFTPSettings reopened;
     QCOMPARE(reopened.txtPassword->text(), u"Secret pass 1"_s);
 }

@@ -5,15 +5,12 @@
 #include "PortText.h"
 #include "Settings.h"
 
+#include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-const QString DefaultPort = SettingKeys::FtpPort.fallback;
-} // namespace
 
 frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
 {
@@ -38,25 +35,39 @@ frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(u"lineedit-password-character: 42;"_s);
     field(txtRootPath, u"txtRootPath"_s, u"Root Path:"_s);
+    cmbSecurity = new QComboBox(this);
+    cmbSecurity->setObjectName(u"cmbSecurity"_s);
+    cmbSecurity->addItems(TransferSecurityText::captions());
+    layout->addRow(u"Security:"_s, cmbSecurity);
     setTabOrder(txtFTPAddress, txtPort);
     setTabOrder(txtPort, txtUsername);
     setTabOrder(txtUsername, txtPassword);
     setTabOrder(txtPassword, txtRootPath);
+    setTabOrder(txtRootPath, cmbSecurity);
 
     connect(txtPort, &QLineEdit::textChanged, this, &frmFTPSettings::txtPort_Change);
     Form_Load();
+    connect(cmbSecurity, &QComboBox::currentIndexChanged, this, &frmFTPSettings::cmbSecurity_Change);
+}
+
+QString frmFTPSettings::defaultPort() const
+{
+    return QString::number(TransferSecurityText::defaultPort(m_security));
 }
 
 void frmFTPSettings::Form_Load()
 {
     guarded(u"frmFTPSettings"_s, u"Form_Load"_s, [&] {
+        // First, so that a port put right while loading takes this choice's default.
+        m_security = TransferSecurityText::fromStored(ReadIniValue(SettingKeys::FtpSecurity));
+        cmbSecurity->setCurrentIndex(static_cast<int>(m_security));
         txtRootPath->setText(ReadIniValue(SettingKeys::FtpRoot));
         txtFTPAddress->setText(ReadIniValue(SettingKeys::FtpAddress));
         txtUsername->setText(ReadIniValue(SettingKeys::FtpUsername));
         const QString password = ReadIniValue(SettingKeys::FtpPassword);
         txtPassword->setText(password.isEmpty() ? QString() : FtpPassword::fromStored(password));
         const QString port = ReadIniValue(SettingKeys::FtpPort);
-        txtPort->setText(port.isEmpty() ? DefaultPort : port);
+        txtPort->setText(port.isEmpty() ? defaultPort() : port);
     });
 }
 
@@ -64,7 +75,18 @@ void frmFTPSettings::txtPort_Change()
 {
     guarded(u"frmFTPSettings"_s, u"txtPort_Change"_s, [&] {
         if (!PortText::acceptedWhileTyping(txtPort->text()))
-            txtPort->setText(DefaultPort);
+            txtPort->setText(defaultPort());
+    });
+}
+
+// A port the user typed stays; the old choice's default gives way to the new one's.
+void frmFTPSettings::cmbSecurity_Change()
+{
+    guarded(u"frmFTPSettings"_s, u"cmbSecurity_Change"_s, [&] {
+        const bool heldDefault = txtPort->text().trimmed() == defaultPort();
+        m_security = static_cast<TransferSecurity>(cmbSecurity->currentIndex());
+        if (heldDefault)
+            txtPort->setText(defaultPort());
     });
 }
 
@@ -79,11 +101,12 @@ void frmFTPSettings::Form_Unload()
 {
     guarded(u"frmFTPSettings"_s, u"Form_Unload"_s, [&] {
         if (!PortText::acceptedOnClose(txtPort->text()))
-            txtPort->setText(DefaultPort);
+            txtPort->setText(defaultPort());
         WriteIniValue(SettingKeys::FtpPort, txtPort->text());
         WriteIniValue(SettingKeys::FtpAddress, txtFTPAddress->text());
         WriteIniValue(SettingKeys::FtpUsername, txtUsername->text());
         WriteIniValue(SettingKeys::FtpPassword, FtpPassword::storedForm(txtPassword->text()));
         WriteIniValue(SettingKeys::FtpRoot, txtRootPath->text());
+        WriteIniValue(SettingKeys::FtpSecurity, TransferSecurityText::stored(m_security));
     });
 }

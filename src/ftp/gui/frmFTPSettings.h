@@ -1,11 +1,14 @@
 #pragma once
 
+#include "TransferSecurity.h"
+
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 
-// The FTP settings dialog: loads the five ftp settings when it opens and writes them all back
-// when it closes, however it is closed; the password is stored scrambled.
+// The FTP settings dialog: loads the ftp settings when it opens and writes them all back when
+// it closes, however it is closed; the password is stored scrambled.
 class frmFTPSettings : public QDialog
 {
     Q_OBJECT
@@ -18,13 +21,20 @@ public:
     QLineEdit *txtUsername = nullptr;
     QLineEdit *txtPassword = nullptr;
     QLineEdit *txtRootPath = nullptr;
+    QComboBox *cmbSecurity = nullptr;
 
     void done(int result) override;
 
 public slots:
     void txtPort_Change();
+    void cmbSecurity_Change();
 
 private:
+    QString defaultPort() const;
+
     void Form_Load();
     void Form_Unload();
+
+    // The choice before the one in the box, whose default port the port field may hold.
+    TransferSecurity m_security = TransferSecurity::Ftp;
 };
