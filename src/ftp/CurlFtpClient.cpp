@@ -530,11 +530,13 @@ QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
     return url;
 }
 
+// Relative, as SFTP servers take such paths from the login folder: libcurl turns "/~/" into
+// the login folder only in a path without quotes, and names with blanks need them.
 QByteArray CurlFtpClient::sftpPath(const QStringList &pieces, const QString &name) const
 {
     QStringList path = pieces;
     path.append(name);
-    return quotedPath("/~/" + path.join(u'/').toUtf8());
+    return quotedPath(path.join(u'/').toUtf8());
 }
 
 // A directory URL without a body makes libcurl enter an FTP folder and nothing more, so
