@@ -50,9 +50,9 @@ def load_host_key(path):
     for kind in (paramiko.Ed25519Key, paramiko.ECDSAKey, paramiko.RSAKey):
         try:
             return kind.from_private_key_file(path)
-        except paramiko.SSHException:
-            pass
-    raise SystemExit("cannot read the host key " + path)
+        except (paramiko.SSHException, OSError) as error:
+            reason = error
+    raise SystemExit("cannot read the host key %s: %s" % (path, reason))
 
 
 def sftp_error(error):
