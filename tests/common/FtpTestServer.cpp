@@ -23,12 +23,28 @@ void FtpTestServer::kill()
     }
 }
 
+int FtpTestServer::logLines(const QByteArray &start) const
+{
+    // The server writes its line before it answers, so what a client has been told is counted.
+    QFile log(m_dir.filePath(u"server.log"_s));
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    int count = 0;
+    while (!log.atEnd()) {
+        if (log.readLine().startsWith(start))
+            ++count;
+    }
+    return count;
+}
+
 int FtpTestServer::logins() const
 {
-    // The server writes the line before it answers the password, so a client that has logged
-    // in is already counted.
-    QFile log(m_dir.filePath(u"logins.log"_s));
-    return log.open(QIODevice::ReadOnly) ? static_cast<int>(log.readAll().count('\n')) : 0;
+    return logLines("login ");
+}
+
+int FtpTestServer::passwordsReceived() const
+{
+    return logLines("password\n");
 }
 
 QString FtpTestServer::home(const QString &user) const
@@ -46,9 +62,16 @@ bool FtpTestServer::start(const QList<User> &users)
                                 {u"perm"_s, user.permissions},
                                 {u"home"_s, home(user.name)}});
     }
-    QStringList arguments{QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/ftp_server.py"), u"--users"_s,
-                          QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact))};
     const Options &o = m_options;
+    const bool sftp = o.protocol == Protocol::Sftp;
+    QStringList arguments{sftp ? QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/sftp_server.py")
+                               : QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/ftp_server.py"),
+                          u"--users"_s,
+                          QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact))};
+    if (o.protocol == Protocol::Ftps)
+        arguments << u"--tls-cert"_s << o.tlsCertificate << u"--tls-key"_s << o.tlsKey;
+    if (sftp)
+        arguments << u"--host-key"_s << o.hostKey;
     for (const auto &[option, value] : {std::pair{u"--stall"_s, o.stallName},
                                         {u"--drop"_s, o.dropName},
                                         {u"--refuse"_s, o.refusedPrefix}}) {
@@ -59,17 +82,24 @@ bool FtpTestServer::start(const QList<User> &users)
         arguments << u"--delay"_s << QString::number(o.replyDelay);
     if (o.throttle > 0)
         arguments << u"--throttle"_s << QString::number(o.throttle);
-    if (o.noRenameOver)
+    if (o.noRenameOver && !sftp)
         arguments << u"--no-rename-over"_s;
-    arguments << u"--log"_s << m_dir.filePath(u"logins.log"_s);
-    // The Debian interpreter: another python3 first on PATH may lack pyftpdlib.
+    arguments << u"--log"_s << m_dir.filePath(u"server.log"_s);
+    // A file rather than a pipe that nobody reads while the test runs: a server that has
+    // written much would block.
+    m_process.setStandardErrorFile(m_dir.filePath(u"server.err"_s));
+    // The Debian interpreter: another python3 first on PATH may lack pyftpdlib and paramiko.
     m_process.start(u"/usr/bin/python3"_s, arguments);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) {
     }
     bool ok = false;
     m_port = static_cast<quint16>(m_process.readLine().trimmed().toUInt(&ok));
     if (!ok || m_port == 0) {
-        m_error = QString::fromLocal8Bit(m_process.readAllStandardError());
+        QFile errors(m_dir.filePath(u"server.err"_s));
+        if (errors.open(QIODevice::ReadOnly))
+            m_error = QString::fromLocal8Bit(errors.readAll()).trimmed();
+        if (m_error.isEmpty())
+            m_error = m_process.errorString();
         return false;
     }
     return true;

@@ -5,8 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A real FTP server (pyftpdlib) on 127.0.0.1 with a temporary home per user, started by the
-// test that needs it and stopped when this object goes.
+// A real FTP, FTPS (pyftpdlib) or SFTP (paramiko) server on 127.0.0.1 with a temporary home per
+// user, started by the test that needs it and stopped when this object goes.
 class FtpTestServer
 {
 public:
@@ -21,20 +21,34 @@ public:
     FtpTestServer();
     ~FtpTestServer();
 
+    // FTPS requires TLS on the control and data connections ("AUTH TLS").
+    enum class Protocol
+    {
+        Ftp,
+        Ftps,
+        Sftp
+    };
+
     // Behaviour of a difficult server, set before start().
     struct Options
     {
-        // Commands whose argument ends in this name are never answered.
+        Protocol protocol = Protocol::Ftp;
+        // PEM files of the server's certificate and key, for Ftps.
+        QString tlsCertificate = {}, tlsKey = {};
+        // The server's OpenSSH private key file, for Sftp.
+        QString hostKey = {};
+        // Commands (SFTP: requests) whose argument (path) ends in this name are never answered.
         QString stallName = {};
-        // A command whose argument ends in this name closes the connection.
+        // A command or request whose argument or path ends in this name closes the connection.
         QString dropName = {};
-        // STOR, RNTO and DELE of a name starting with this are refused.
+        // Uploads, renames onto and removals of a name starting with this are refused.
         QString refusedPrefix = {};
-        // Seconds held back before MKD's reply and an upload's closing reply.
+        // Seconds held back before the reply to a folder's creation and an upload's closing one.
         double replyDelay = 0;
         // Upload bytes read a second; 0 for no limit.
         int throttle = 0;
-        // RNTO onto an existing file is refused.
+        // RNTO onto an existing file is refused. The SFTP server always refuses a rename onto
+        // an existing file, as OpenSSH's does.
         bool noRenameOver = false;
     };
 
@@ -48,10 +62,15 @@ public:
     QString errorText() const { return m_error; }
     // Successful logins since start.
     int logins() const;
+    // Passwords the server was sent since start, whether it took them or not. libcurl sends a
+    // wrong SSH password twice: as a password and as the answer to keyboard-interactive.
+    int passwordsReceived() const;
     // Ends the server at once, as a crash would.
     void kill();
 
 private:
+    int logLines(const QByteArray &start) const;
+
     QTemporaryDir m_dir;
     QProcess m_process;
     Options m_options;

@@ -12,7 +12,10 @@ stall time-out can be seen.
 With --delay or --throttle each connection has a thread of its own, so that a held reply or a
 slow upload holds only its own connection.
 --no-rename-over refuses RNTO onto an existing file, as some servers do.
---log FILE appends "login NAME" to FILE on every successful login, before its reply.
+--tls-cert FILE --tls-key FILE (PEM) make it an FTPS server (explicit TLS, "AUTH TLS") that
+requires TLS on both the control and the data connections. Without them AUTH is not understood.
+--log FILE appends "password" to FILE on every PASS command as it arrives, and "login NAME" on
+every successful login, before its reply.
 """
 
 import argparse
@@ -25,7 +28,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer, ThreadedFTPServer
 
 
@@ -34,6 +37,17 @@ def exit_with_parent():
     our standard input closes then."""
     sys.stdin.read()
     os._exit(0)
+
+
+class EarlyTlsDataHandler(TLS_DTPHandler):
+    """A TLS data connection that may start its handshake before the transfer command.
+
+    libcurl opens the data connection and starts TLS on it before it sends STOR. Until a
+    transfer is set up, DTPHandler.readable() takes any readable event as the client hanging up
+    and closes the connection, and the handshake's first bytes are such an event."""
+
+    def readable(self):
+        return self._ssl_accepting or super().readable()
 
 
 def main():
@@ -45,8 +59,16 @@ def main():
     parser.add_argument("--delay", type=float, default=0.0)
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--no-rename-over", action="store_true")
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
     parser.add_argument("--log", default="")
     args = parser.parse_args()
+    tls = bool(args.tls_cert)
+
+    def log(line):
+        if args.log:
+            with open(args.log, "a", encoding="utf8") as file:
+                file.write(line + "\n")
 
     authorizer = DummyAuthorizer()
     for user in json.loads(args.users):
@@ -55,11 +77,15 @@ def main():
     # The reply of each command that --delay holds back.
     delayed = {"MKD": "257", "STOR": "226"}
 
-    class Handler(FTPHandler):
+    class Handler(TLS_FTPHandler if tls else FTPHandler):
         current = ""
 
         def pre_process_command(self, line, cmd, arg):
             self.current = cmd
+            if cmd == "PASS":
+                # Counted as it arrives, even when refused, so that a test sees a password that
+                # was sent without TLS.
+                log("password")
             if args.stall and arg and arg.endswith(args.stall):
                 return
             if args.drop and arg and arg.endswith(args.drop):
@@ -85,17 +111,21 @@ def main():
 
         def handle_auth_success(self, home, password, msg_login):
             # Written before the reply, so that a client that has logged in is counted.
-            if args.log:
-                with open(args.log, "a", encoding="utf8") as log:
-                    log.write("login %s\n" % self.username)
+            log("login %s" % self.username)
             super().handle_auth_success(home, password, msg_login)
 
     Handler.authorizer = authorizer
     # A wide range: with few ports, sockets in TIME_WAIT stall new data connections.
     Handler.passive_ports = range(20000, 60000)
     Handler.encoding = "utf8"
+    if tls:
+        Handler.certfile = args.tls_cert
+        Handler.keyfile = args.tls_key or args.tls_cert
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
+        Handler.dtp_handler = EarlyTlsDataHandler
     if args.throttle:
-        class Throttled(DTPHandler):
+        class Throttled(Handler.dtp_handler):
             def __init__(self, sock, cmd_channel):
                 # A small window, as over a slow line: the client's sent bytes then follow
                 # what this side takes rather than fill a large buffer at once.
