@@ -1,5 +1,6 @@
 #include "CurlFtpClient.h"
 #include "FtpTestServer.h"
+#include "ProtocolUnderTest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,9 +33,13 @@ QStringList filesIn(const QString &folder)
 
 } // namespace
 
+// Every case runs over plain FTP, FTPS and SFTP.
 class tst_CurlFtpClient : public QObject
 {
     Q_OBJECT
+
+public:
+    explicit tst_CurlFtpClient(ProtocolUnderTest &protocol) : m_protocol(protocol) {}
 
 private slots:
     void initTestCase();
@@ -53,14 +58,16 @@ private slots:
 
 private:
     bool connectAs(CurlFtpClient &client, const QString &user, const QString &password);
+    CurlFtpClient::Options options() const { return m_protocol.clientOptions(); }
 
+    ProtocolUnderTest &m_protocol;
     FtpTestServer m_server;
     QTemporaryDir m_local;
 };
 
 void tst_CurlFtpClient::initTestCase()
 {
-    m_server.setOptions({.stallName = u"stall-here"_s, .dropName = u"drop-here"_s});
+    m_server.setOptions(m_protocol.serverOptions({.stallName = u"stall-here"_s, .dropName = u"drop-here"_s}));
     QVERIFY2(m_server.start(
                  {{u"pexa"_s, u"p ä:ss"_s}, {u"reader"_s, u"r"_s, u"elr"_s}, {u"stall-here"_s, u"s"_s}}),
              qPrintable(m_server.errorText()));
@@ -74,13 +81,13 @@ bool tst_CurlFtpClient::connectAs(CurlFtpClient &client, const QString &user, co
 
 void tst_CurlFtpClient::loginIsCheckedAtConnect()
 {
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     client.close();
 
-    CurlFtpClient wrongPassword;
+    CurlFtpClient wrongPassword({}, {}, {}, options());
     QVERIFY(!connectAs(wrongPassword, u"pexa"_s, u"wrong"_s));
-    CurlFtpClient unknownUser;
+    CurlFtpClient unknownUser({}, {}, {}, options());
     QVERIFY(!connectAs(unknownUser, u"nobody"_s, u"p ä:ss"_s));
 
     // A port where nothing listens.
@@ -88,17 +95,17 @@ void tst_CurlFtpClient::loginIsCheckedAtConnect()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
-    CurlFtpClient closed;
+    CurlFtpClient closed({}, {}, {}, options());
     QVERIFY(closed.open());
     QVERIFY(!closed.connect(u"127.0.0.1"_s, closedPort, u"pexa"_s, u"p ä:ss"_s));
 
     // An address that would read as another URL.
-    CurlFtpClient malformed;
+    CurlFtpClient malformed({}, {}, {}, options());
     QVERIFY(malformed.open());
     QVERIFY(!malformed.connect(u"evil@127.0.0.1"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!malformed.connect(u"127.0.0.1/x"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 
-    CurlFtpClient unresolved;
+    CurlFtpClient unresolved({}, {}, {}, options());
     QVERIFY(unresolved.open());
     QVERIFY(!unresolved.connect(u"no-such-host.invalid"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 }
@@ -107,7 +114,7 @@ void tst_CurlFtpClient::foldersAreChangedMadeAndLeftRelatively()
 {
     const QString home = m_server.home(u"pexa"_s);
     QVERIFY(QDir(home).mkpath(u"www/photos"_s));
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
 
     QVERIFY(client.changeFolder(u"www"_s));
@@ -146,7 +153,7 @@ void tst_CurlFtpClient::putsStoreBinaryAndReplace()
     const QString local = m_local.filePath(u"binary.jpg"_s);
     QVERIFY(writeFile(local, binary));
 
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(client.makeFolder(u"puts"_s));
     QVERIFY(client.changeFolder(u"puts"_s));
@@ -175,7 +182,7 @@ void tst_CurlFtpClient::namesWithBlanksAndNonAsciiLettersArriveByteForByte()
     const QString home = m_server.home(u"pexa"_s);
     const QString local = m_local.filePath(u"x.jpg"_s);
     QVERIFY(writeFile(local, "photo"));
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     for (const QString &name : {u"Fête d'été 2008"_s, u"a #1 %20 100%"_s, u"東京 ?x;y"_s}) {
         QVERIFY2(client.makeFolder(name), qPrintable(name));
@@ -192,14 +199,14 @@ void tst_CurlFtpClient::refusedOperationsGiveFalse()
     QVERIFY(writeFile(local, "r"));
     QVERIFY(QDir(m_server.home(u"reader"_s)).mkpath(u"inside"_s));
 
-    CurlFtpClient reader;
+    CurlFtpClient reader({}, {}, {}, options());
     QVERIFY(connectAs(reader, u"reader"_s, u"r"_s));
     QVERIFY(!reader.makeFolder(u"new"_s));
     QVERIFY(!reader.putFile(local, u"r.jpg"_s, {}));
     QVERIFY(reader.changeFolder(u"inside"_s));
     QVERIFY(!QFileInfo::exists(m_server.home(u"reader"_s) + u"/new"_s));
 
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!client.putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}));
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/absent.jpg"_s));
@@ -210,14 +217,14 @@ void tst_CurlFtpClient::refusedOperationsGiveFalse()
     // The connection still serves after refusals.
     QVERIFY(client.putFile(local, u"after.jpg"_s, {}));
 
-    CurlFtpClient unopened;
+    CurlFtpClient unopened({}, {}, {}, options());
     QVERIFY(!unopened.changeFolder(u"x"_s));
     QVERIFY(!unopened.putFile(local, u"x.jpg"_s, {}));
 }
 
 void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
 {
-    CurlFtpClient client({30, 2});
+    CurlFtpClient client({30, 2}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QElapsedTimer timer;
     timer.start();
@@ -235,9 +242,9 @@ void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
 
     // Replies that libcurl waits for in one call: a folder made, the end of a put.
     FtpTestServer held;
-    held.setOptions({.replyDelay = 30});
+    held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
-    CurlFtpClient heldClient({30, 2});
+    CurlFtpClient heldClient({30, 2}, {}, {}, options());
     QVERIFY(heldClient.open() && heldClient.connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
     for (const auto &operation : std::initializer_list<std::function<bool()>>{
              [&] { return heldClient.makeFolder(u"made"_s); },
@@ -256,7 +263,7 @@ void tst_CurlFtpClient::silentServerFailsTheConnect()
     // Listening but never accepting: the connection is made and no greeting comes.
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
-    CurlFtpClient client({2, 60});
+    CurlFtpClient client({2, 60}, {}, {}, options());
     QVERIFY(client.open());
     QElapsedTimer timer;
     timer.start();
@@ -274,12 +281,12 @@ void tst_CurlFtpClient::cancelEndsTheOperationInHand()
 
     // A login that gets no answer.
     timer.start();
-    CurlFtpClient atLogin({30, 60}, {}, cancelledAfter(300));
+    CurlFtpClient atLogin({30, 60}, {}, cancelledAfter(300), options());
     QVERIFY(!connectAs(atLogin, u"stall-here"_s, u"s"_s));
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
 
     // A folder change that gets no answer; after Cancel nothing more goes to the server.
-    CurlFtpClient later({30, 60}, {}, cancelledAfter(300));
+    CurlFtpClient later({30, 60}, {}, cancelledAfter(300), options());
     timer.start();
     QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!later.changeFolder(u"stall-here"_s));
@@ -292,7 +299,7 @@ void tst_CurlFtpClient::cancelEndsTheOperationInHand()
 void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
 {
     FtpTestServer slow;
-    slow.setOptions({.throttle = 256 * 1024});
+    slow.setOptions(m_protocol.serverOptions({.throttle = 256 * 1024}));
     QVERIFY2(slow.start({{u"pexa"_s, u"p"_s}}), qPrintable(slow.errorText()));
     const QString remote = slow.home(u"pexa"_s) + u"/a.jpg"_s;
     QVERIFY(writeFile(remote, "the old photo"));
@@ -301,7 +308,8 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
 
     bool cancel = false;
     QElapsedTimer sinceCancel;
-    CurlFtpClient cancelled({30, 60}, {}, [&] { return cancel; });
+    CurlFtpClient cancelled(
+        {30, 60}, {}, [&] { return cancel; }, options());
     QVERIFY(cancelled.open() && cancelled.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cancelled.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024 && !cancel) {
@@ -314,7 +322,7 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
     // The server was still there to remove the part sent.
     QCOMPARE(filesIn(slow.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
 
-    CurlFtpClient cutOff({30, 60});
+    CurlFtpClient cutOff({30, 60}, {}, {}, options());
     QVERIFY(cutOff.open() && cutOff.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cutOff.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024)
@@ -326,12 +334,12 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
 void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
 {
     FtpTestServer server;
-    server.setOptions({.noRenameOver = true});
+    server.setOptions(m_protocol.serverOptions({.noRenameOver = true}));
     QVERIFY2(server.start({{u"pexa"_s, u"p"_s}, {u"norename"_s, u"p"_s, u"elrwd"_s}}),
              qPrintable(server.errorText()));
     const QString local = m_local.filePath(u"n.jpg"_s);
     for (const QString &user : {u"pexa"_s, u"norename"_s}) {
-        CurlFtpClient client;
+        CurlFtpClient client({}, {}, {}, options());
         QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
         for (const QByteArray &content : {QByteArray("first"), QByteArray("second, longer")}) {
             QVERIFY(writeFile(local, content));
@@ -347,7 +355,7 @@ void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     const QString local = m_local.filePath(u"l.jpg"_s);
     QVERIFY(writeFile(local, "l"));
     const int before = m_server.logins();
-    CurlFtpClient client;
+    CurlFtpClient client({}, {}, {}, options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!client.changeFolder(u"logins"_s));
     QVERIFY(client.makeFolder(u"logins"_s));
@@ -368,5 +376,11 @@ void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
 }
 
-QTEST_GUILESS_MAIN(tst_CurlFtpClient)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    return ProtocolUnderTest::runEach(argc, argv, [](ProtocolUnderTest &protocol) {
+        return std::make_unique<tst_CurlFtpClient>(protocol);
+    });
+}
 #include "tst_curlftpclient.moc"

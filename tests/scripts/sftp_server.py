@@ -11,7 +11,8 @@ perm has pyftpdlib's letters: "e" stat, "l" list a folder, "r" read, "w" write o
 each with "w" too. A user with "elr" can only read and list.
 As with OpenSSH's sftp-server, a plain SFTP rename onto an existing file fails.
 --host-key FILE is an OpenSSH private key (ed25519, ECDSA or RSA) without a passphrase.
---stall NAME leaves unanswered every request whose path ends in NAME; the session hangs there.
+--stall NAME leaves unanswered every request whose path ends in NAME, and the login of a user
+whose name ends in NAME; the session hangs there.
 --drop NAME closes the connection on a request whose path ends in NAME.
 --refuse PREFIX refuses opening for writing, renaming onto and removing a file whose name starts
 with PREFIX.
@@ -118,6 +119,8 @@ class Server(paramiko.ServerInterface):
 
     def check_auth_password(self, username, password):
         self.options.log("password")
+        if self.options.args.stall and username.endswith(self.options.args.stall):
+            self.hang()
         user = self.options.users.get(username)
         if user is None or user["password"] != password:
             return paramiko.AUTH_FAILED
@@ -212,10 +215,12 @@ class Sftp(paramiko.SFTPServerInterface):
     def resolve(self, path, letters=""):
         """The file on disk for a client's path, after --stall, --drop and the permissions."""
         args = self.options.args
-        if args.stall and path.endswith(args.stall):
+        # A folder is named with a trailing "/" as often as not.
+        named = path.rstrip("/")
+        if args.stall and named.endswith(args.stall):
             self.server.hang()
             raise Refused(SFTP_FAILURE)
-        if args.drop and path.endswith(args.drop):
+        if args.drop and named.endswith(args.drop):
             self.server.drop()
             raise Refused(SFTP_FAILURE)
         user = self.server.user
