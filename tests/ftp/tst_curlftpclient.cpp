@@ -55,6 +55,8 @@ private slots:
     void interruptedPutsLeaveTheOldFileWhole();
     void serversThatWillNotRenameStillGetWholeFiles();
     void oneLoginServesAllAndADroppedConnectionReconnects();
+    void certificatesAreCheckedBeforeThePassword();
+    void hostKeysAreCheckedBeforeThePassword();
 
 private:
     bool connectAs(CurlFtpClient &client, const QString &user, const QString &password);
@@ -374,6 +376,121 @@ void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     QVERIFY(client.putFile(local, u"3.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 2);
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
+}
+
+void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
+{
+    if (m_protocol.security() != TransferSecurity::Ftps)
+        QSKIP("certificates are for FTPS");
+    using Which = TestCredentials::Certificate;
+    TestCredentials &credentials = m_protocol.credentials();
+    const auto serverWith = [&](FtpTestServer &server, Which which) {
+        server.setOptions(m_protocol.serverOptions(
+            {.tlsCertificate = credentials.certificatePath(which), .tlsKey = credentials.keyPath(which)}));
+        return server.start({{u"pexa"_s, u"p"_s}});
+    };
+    const struct
+    {
+        Which which;
+        bool testCa;
+        QString reason;
+    } untrusted[] = {{Which::Server, false, u"its issuer is not known"_s},
+                     {Which::SelfSigned, true, u"it is self-signed"_s},
+                     {Which::WrongName, true, u"it is made out to another name than 127.0.0.1"_s},
+                     {Which::Expired, true, u"it has expired"_s}};
+    for (const auto &test : untrusted) {
+        FtpTestServer server;
+        QVERIFY2(serverWith(server, test.which), qPrintable(server.errorText()));
+        CurlFtpClient::Options options = this->options();
+        if (!test.testCa)
+            options.certificateAuthorities.clear();
+        CurlFtpClient client({}, {}, {}, options);
+        QVERIFY(client.open());
+        QVERIFY(!client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+        const ServerIdentity identity = client.identity();
+        QCOMPARE(identity.problem, ServerIdentity::Problem::UntrustedCertificate);
+        QCOMPARE(identity.reason, test.reason);
+        QCOMPARE(identity.server, u"127.0.0.1:%1"_s.arg(server.port()));
+        QCOMPARE(identity.fingerprint, credentials.certificateFingerprint(test.which));
+        QCOMPARE(identity.publicKeyPin, credentials.publicKeyPin(test.which));
+        QCOMPARE(server.passwordsReceived(), 0);
+        // Trusted by the user, the certificate stands for itself.
+        QVERIFY(client.trust(identity));
+        QVERIFY(client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+        QCOMPARE(server.logins(), 1);
+    }
+
+    // Pinned to one key, the server offers another: refused, whoever signed it.
+    FtpTestServer changed;
+    QVERIFY2(serverWith(changed, Which::Changed), qPrintable(changed.errorText()));
+    const QString pinned = u"127.0.0.1:%1 "_s.arg(changed.port()) + credentials.publicKeyPin(Which::Server);
+    CurlFtpClient::Options options = this->options();
+    options.tlsPin = pinned;
+    CurlFtpClient client({}, {}, {}, options);
+    QVERIFY(client.open());
+    QVERIFY(!client.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    const ServerIdentity identity = client.identity();
+    QCOMPARE(identity.problem, ServerIdentity::Problem::ChangedCertificate);
+    QCOMPARE(identity.knownFingerprint, credentials.publicKeyPin(Which::Server));
+    QCOMPARE(identity.publicKeyPin, credentials.publicKeyPin(Which::Changed));
+    QCOMPARE(identity.fingerprint, credentials.certificateFingerprint(Which::Changed));
+    QVERIFY(!client.trust(identity));
+    QVERIFY(!client.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    QCOMPARE(changed.passwordsReceived(), 0);
+    // A pin for another server changes nothing here.
+    options.tlsPin = u"127.0.0.1:1 "_s + credentials.publicKeyPin(Which::Server);
+    CurlFtpClient otherPin({}, {}, {}, options);
+    QVERIFY(otherPin.open() && otherPin.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+
+    // A server without TLS is never sent the password, nor anything after AUTH.
+    FtpTestServer plain;
+    QVERIFY2(plain.start({{u"pexa"_s, u"p"_s}}), qPrintable(plain.errorText()));
+    CurlFtpClient refused({}, {}, {}, this->options());
+    QVERIFY(refused.open());
+    QVERIFY(!refused.connect(u"127.0.0.1"_s, plain.port(), u"pexa"_s, u"p"_s));
+    QCOMPARE(refused.identity().problem, ServerIdentity::Problem::EncryptionRefused);
+    QCOMPARE(plain.passwordsReceived(), 0);
+}
+
+void tst_CurlFtpClient::hostKeysAreCheckedBeforeThePassword()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("host keys are for SFTP");
+    TestCredentials &credentials = m_protocol.credentials();
+    const QString knownHosts = m_local.filePath(u"ssh/known_hosts"_s);
+    QFile::remove(knownHosts);
+    CurlFtpClient::Options options = this->options();
+    options.knownHostsPath = knownHosts;
+    const int passwordsBefore = m_server.passwordsReceived();
+
+    CurlFtpClient client({}, {}, {}, options);
+    QVERIFY(client.open());
+    QVERIFY(!connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    const ServerIdentity unknown = client.identity();
+    QCOMPARE(unknown.problem, ServerIdentity::Problem::UnknownHostKey);
+    QCOMPARE(unknown.keyType, credentials.hostKeyType(0));
+    QCOMPARE(unknown.fingerprint, credentials.hostKeyFingerprint(0));
+    QCOMPARE(unknown.knownHostsName, u"[127.0.0.1]:%1"_s.arg(m_server.port()));
+    QCOMPARE(m_server.passwordsReceived(), passwordsBefore);
+    QVERIFY(client.trust(unknown));
+    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    // Known from now on, to a client of its own too.
+    CurlFtpClient later({}, {}, {}, options);
+    QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
+
+    FtpTestServer changed;
+    changed.setOptions(m_protocol.serverOptions({.hostKey = credentials.hostKeyPath(1)}));
+    QVERIFY2(changed.start({{u"pexa"_s, u"p"_s}}), qPrintable(changed.errorText()));
+    CurlFtpClient refused({}, {}, {}, this->options());
+    QVERIFY(refused.open());
+    QVERIFY(!refused.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    const ServerIdentity identity = refused.identity();
+    QCOMPARE(identity.problem, ServerIdentity::Problem::ChangedHostKey);
+    QCOMPARE(identity.knownFingerprint, credentials.hostKeyFingerprint(0));
+    QCOMPARE(identity.fingerprint, credentials.hostKeyFingerprint(1));
+    QVERIFY(!refused.trust(identity));
+    QVERIFY(!refused.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    QCOMPARE(changed.passwordsReceived(), 0);
 }
 
 int main(int argc, char **argv)
