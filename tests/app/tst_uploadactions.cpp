@@ -4,6 +4,7 @@
 #include "FTPStatus.h"
 #include "FtpPassword.h"
 #include "FtpTestServer.h"
+#include "ProtocolUnderTest.h"
 #include "RunTimeError.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
@@ -75,8 +76,10 @@ class HookedClient : public FtpClient
 public:
     using Hook = std::function<void(const QString &operation, const QString &argument)>;
 
-    HookedClient(CurlFtpClient::Timeouts timeouts, CurlFtpClient::Options options, Hook hook, bool *closed)
-        : m_real(timeouts, {}, {}, std::move(options)), m_hook(std::move(hook)), m_closed(closed)
+    HookedClient(CurlFtpClient::Timeouts timeouts, CurlFtpClient::Cancelled cancelled,
+                 CurlFtpClient::Options options, Hook hook, bool *closed)
+        : m_real(timeouts, &Yield, std::move(cancelled), std::move(options)), m_hook(std::move(hook)),
+          m_closed(closed)
     {}
     bool open() override
     {
@@ -156,9 +159,13 @@ private:
 
 } // namespace
 
+// Every case runs over plain FTP, FTPS and SFTP.
 class tst_UploadActions : public QObject
 {
     Q_OBJECT
+
+public:
+    explicit tst_UploadActions(ProtocolUnderTest &protocol) : m_protocol(protocol) {}
 
 private slots:
     void initTestCase();
@@ -211,6 +218,9 @@ private:
     void verifyRestored(bool listKept);
     FtpTestServer &difficultServer(const FtpTestServer::Options &options);
 
+    ProtocolUnderTest &m_protocol;
+    // The known_hosts file the clients read.
+    QString m_knownHosts;
     FtpTestServer m_server;
     QTemporaryDir m_dir;
     QString m_root;
@@ -227,7 +237,7 @@ private:
 
 void tst_UploadActions::initTestCase()
 {
-    m_server.setStallName(u"stall.jpg"_s);
+    m_server.setOptions(m_protocol.serverOptions({.stallName = u"stall.jpg"_s}));
     QVERIFY2(
         m_server.start(
             {{u"pexa"_s, u"pw 1"_s}, {u"nomkd"_s, u"pw"_s, u"elrwf"_s}, {u"noput"_s, u"pw"_s, u"elrm"_s}}),
@@ -249,6 +259,7 @@ void tst_UploadActions::init()
     m_boxes = new ScriptedMessageBox;
     m_errors = new ErrorRecorder;
     m_clientClosed = false;
+    m_knownHosts = m_protocol.knownHostsPath();
     // Post-order, as the scan lists folders; the image directly in the root comes first.
     m_folders = {m_root + u"/2008/June"_s, m_root + u"/2008"_s, m_root + u"/Été d'or"_s};
     buildTree({u"root.jpg"_s, u"2008/a b.jpg"_s, u"2008/skip.jpg"_s, u"2008/June/img01.JPG"_s,
@@ -302,6 +313,7 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     m_form = new frmMain;
     m_actions = m_form->findChild<UploadActions *>();
     QVERIFY(m_actions);
+    useClient([](const QString &, const QString &) {});
     m_form->show();
     control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"50x50"_s);
@@ -330,13 +342,19 @@ void tst_UploadActions::writeSettings(const QString &user, const QString &passwo
     store(u"password"_s, password.isEmpty() ? QString() : FtpPassword::storedForm(password));
     store(u"port"_s, port);
     store(u"root"_s, root);
+    store(u"security"_s, m_protocol.name());
 }
 
 void tst_UploadActions::useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts)
 {
+    // As the program makes its client, but trusting the test CA and reading the test's known_hosts.
     m_actions->setClientFactory([this, hook, timeouts](const FtpSettings &server) {
+        CurlFtpClient::Options options = m_protocol.clientOptions();
+        options.security = server.security;
+        options.tlsPin = server.tlsPin;
+        options.knownHostsPath = m_knownHosts;
         return std::make_unique<HookedClient>(
-            timeouts, CurlFtpClient::Options{.security = server.security, .tlsPin = server.tlsPin}, hook,
+            timeouts, [this] { return m_form->runState().cancelRequested(); }, options, hook,
             &m_clientClosed);
     });
 }
@@ -401,7 +419,7 @@ void tst_UploadActions::verifyRestored(bool listKept)
 FtpTestServer &tst_UploadActions::difficultServer(const FtpTestServer::Options &options)
 {
     m_difficult = std::make_unique<FtpTestServer>();
-    m_difficult->setOptions(options);
+    m_difficult->setOptions(m_protocol.serverOptions(options));
     [&] { QVERIFY2(m_difficult->start({{u"pexa"_s, u"pw 1"_s}}), qPrintable(m_difficult->errorText())); }();
     writeSettings(u"pexa"_s, u"pw 1"_s, QString::number(m_difficult->port()), u"/"_s);
     return *m_difficult;
@@ -712,8 +730,8 @@ void tst_UploadActions::closingTheMainWindowStopsTheRunAndClosesAfterIt()
     });
     clickUpload();
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
-    // The image in hand still gets its thumbnail; nothing after that is sent.
-    QCOMPARE(puts, 2);
+    // Closing cancels: the put in hand ends and nothing after it is sent.
+    QCOMPARE(puts, 1);
     // No closing messages for a program that is ending.
     QVERIFY(m_boxes->shown().isEmpty());
     QVERIFY(!m_form->isVisible());
@@ -989,5 +1007,11 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QVERIFY(m_form->isVisible());
 }
 
-QTEST_MAIN(tst_UploadActions)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    return ProtocolUnderTest::runEach(argc, argv, [](ProtocolUnderTest &protocol) {
+        return std::make_unique<tst_UploadActions>(protocol);
+    });
+}
 #include "tst_uploadactions.moc"
