@@ -202,6 +202,7 @@ private slots:
     void resizeAndUploadRunsBothInTurn();
     void resizeAndUploadWithTheRealResize();
     void resizeAndUploadStopsWhenTheResizeRefuses();
+    void untrustedServersAreAskedAboutAndChangedOnesRefused();
 
 private:
     void buildTree(const QStringList &images);
@@ -1005,6 +1006,98 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QVERIFY(!m_form->runState().ResizeUploadActive);
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
+}
+
+void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
+{
+    const bool tls = m_protocol.security() == TransferSecurity::Ftps;
+    if (!tls && m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("plain FTP has no server identity");
+    TestCredentials &credentials = m_protocol.credentials();
+    using Which = TestCredentials::Certificate;
+    // A self-signed certificate, or a host key that known_hosts does not have yet.
+    m_knownHosts = m_dir.filePath(u"ssh/known_hosts"_s);
+    FtpTestServer &server =
+        tls ? difficultServer({.tlsCertificate = credentials.certificatePath(Which::SelfSigned),
+                               .tlsKey = credentials.keyPath(Which::SelfSigned)})
+            : difficultServer({});
+    const QString name = u"127.0.0.1:%1"_s.arg(server.port());
+    const QString fingerprint =
+        tls ? credentials.certificateFingerprint(Which::SelfSigned) : credentials.hostKeyFingerprint(0);
+    const auto lastBox = [this](int back) { return m_boxes->shown().at(m_boxes->shown().size() - back); };
+    const QString question = tls ? u"Untrusted Certificate"_s : u"Unknown Host Key"_s;
+    const QString identityLine =
+        tls ? u"ERROR: The certificate of %1 is not trusted: it is self-signed. SHA-256 fingerprint: %2"_s
+                  .arg(name, fingerprint)
+            : u"The host key of %1 is not known: ssh-ed25519 %2"_s.arg(name, fingerprint);
+
+    makeForm();
+    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    clickUpload();
+    QCOMPARE(lines(), QStringList({identityLine, u"ERROR: Failed to connect to 127.0.0.1"_s}));
+    QCOMPARE(m_boxes->take().size(), 2);
+    QCOMPARE(lastBox(2).title, question);
+    QVERIFY(lastBox(2).text.contains(fingerprint));
+    QCOMPARE(lastBox(2).buttons, MessageBoxService::Buttons::YesNo);
+    QCOMPARE(lastBox(1).text, u"Address Connection Error!!"_s);
+    QCOMPARE(server.passwordsReceived(), 0);
+    QCOMPARE(ReadIniValue(u"settings.ini"_s, u"ftp"_s, u"tls_pin"_s), QString());
+    QVERIFY(!QFileInfo::exists(m_knownHosts));
+    delete m_form;
+
+    // Yes: trusted from now on, and the run goes on.
+    makeForm();
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    clickUpload();
+    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(lines().constFirst(), identityLine);
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
+    if (tls) {
+        QCOMPARE(ReadIniValue(u"settings.ini"_s, u"ftp"_s, u"tls_pin"_s),
+                 name + u' ' + credentials.publicKeyPin(Which::SelfSigned));
+    } else {
+        QFile file(m_knownHosts);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), u"[%1]:%2 ssh-ed25519 %3\n"_s.arg(u"127.0.0.1"_s)
+                                     .arg(server.port())
+                                     .arg(credentials.hostPublicKeyBase64(0))
+                                     .toUtf8());
+    }
+    delete m_form;
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().constFirst(), u"CD /"_s);
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    delete m_form;
+
+    // The same server with another certificate or key: refused, with both fingerprints.
+    FtpTestServer &changed =
+        tls ? difficultServer({.tlsCertificate = credentials.certificatePath(Which::Changed),
+                               .tlsKey = credentials.keyPath(Which::Changed)})
+            : difficultServer({.hostKey = credentials.hostKeyPath(1)});
+    const QString changedName = u"127.0.0.1:%1"_s.arg(changed.port());
+    const QString known = tls ? credentials.publicKeyPin(Which::Server) : credentials.hostKeyFingerprint(0);
+    const QString offered =
+        tls ? credentials.publicKeyPin(Which::Changed) : credentials.hostKeyFingerprint(1);
+    if (tls)
+        WriteIniValue(u"settings.ini"_s, u"ftp"_s, u"tls_pin"_s, changedName + u' ' + known);
+    m_knownHosts = m_protocol.knownHostsPath();
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().size(), 2);
+    QVERIFY2(lines().at(0).contains(known) && lines().at(0).contains(offered), qPrintable(lines().at(0)));
+    QCOMPARE(lines().at(1), u"ERROR: Failed to connect to 127.0.0.1"_s);
+    QCOMPARE(m_boxes->take().size(), 2);
+    QCOMPARE(lastBox(2).title, tls ? u"Certificate Changed"_s : u"Host Key Changed"_s);
+    QCOMPARE(lastBox(2).icon, MessageBoxService::Icon::Exclamation);
+    QVERIFY(lastBox(2).text.contains(known) && lastBox(2).text.contains(offered));
+    QCOMPARE(lastBox(1).text, u"Address Connection Error!!"_s);
+    QCOMPARE(changed.passwordsReceived(), 0);
+    verifyRestored(true);
+    // Nothing the user sees carries the password.
+    for (const ScriptedMessageBox::Shown &box : m_boxes->shown())
+        QVERIFY(!box.text.contains(u"pw 1"_s));
 }
 
 int main(int argc, char **argv)
