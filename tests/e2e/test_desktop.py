@@ -185,7 +185,7 @@ def make_files(root, names):
 class Program:
     """A copy of the executable in a temporary folder of its own, started and on the bus."""
 
-    def __init__(self, test, settings=None):
+    def __init__(self, test, settings=None, home=None):
         self.folder = tempfile.mkdtemp(prefix="pexa-e2e-")
         test.addCleanup(shutil.rmtree, self.folder, True)
         executable = shutil.copy(PROGRAM, self.folder)
@@ -197,9 +197,10 @@ class Program:
             with open(self.settings_path, "w", encoding="utf-8") as f:
                 ini.write(f, space_around_delimiters=False)
         self.log_path = os.path.join(self.folder, "program.log")
+        environment = dict(os.environ, HOME=home) if home else None
         with open(self.log_path, "w", encoding="utf-8") as log:
             self.process = subprocess.Popen([executable], cwd=self.folder, stdin=subprocess.DEVNULL,
-                                            stdout=log, stderr=subprocess.STDOUT)
+                                            stdout=log, stderr=subprocess.STDOUT, env=environment)
         test.addCleanup(self.stop)
         self.app = wait_for(self._missing, self._application)
 
@@ -276,20 +277,21 @@ class Program:
                 self.process.wait()
 
 
-class FtpServer:
-    """tests/scripts/ftp_server.py on 127.0.0.1 with one user, whose home is a temporary folder."""
+class FileServer:
+    """tests/scripts/ftp_server.py, or another server script there, on 127.0.0.1 with one user,
+    whose home is a temporary folder."""
 
-    def __init__(self, test, user, password):
-        self.home = tempfile.mkdtemp(prefix="pexa-e2e-ftp-")
+    def __init__(self, test, user, password, script="ftp_server.py", arguments=()):
+        self.home = tempfile.mkdtemp(prefix="pexa-e2e-server-")
         test.addCleanup(shutil.rmtree, self.home, True)
         users = [{"name": user, "password": password, "perm": "elradfmw", "home": self.home}]
         self.process = subprocess.Popen(
-            ["/usr/bin/python3", os.path.join(SCRIPTS, "ftp_server.py"), "--users", json.dumps(users)],
+            ["/usr/bin/python3", os.path.join(SCRIPTS, script), "--users", json.dumps(users), *arguments],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         test.addCleanup(self.stop)
         line = self.process.stdout.readline().strip()
         if not line.isdigit():
-            raise AssertionError(f"the FTP server did not start: {self.process.stderr.read()}")
+            raise AssertionError(f"{script} did not start: {self.process.stderr.read()}")
         self.port = int(line)
 
     def stop(self):
@@ -302,6 +304,22 @@ class FtpServer:
             self.process.wait()
         self.process.stdout.close()
         self.process.stderr.close()
+
+
+def fill_in(dialog, captions_and_values):
+    """Types each value into the box that the label with its caption names."""
+    for caption, value in captions_and_values:
+        field = labelled(dialog, caption, pyatspi.ROLE_PASSWORD_TEXT if caption == "Password:"
+                         else pyatspi.ROLE_TEXT)
+        if caption == "Password:":
+            # A password box shows only stars, and so does its accessible text.
+            focus(field)
+            key("ctrl+a")
+            xdotool("type", "--delay", "10", "--", value)
+            wait_for("the password box does not hold as many characters as were typed",
+                     lambda: field.queryText().characterCount == len(value))
+        else:
+            type_into(field, value)
 
 
 def entries(image_list):
@@ -409,7 +427,7 @@ class DesktopTest(unittest.TestCase):
         program.wait_exit()
 
     def test_upload_sends_the_unticked_files_to_an_ftp_server(self):
-        server = FtpServer(self, "pexa", "s3cret pass")
+        server = FileServer(self, "pexa", "s3cret pass")
         os.makedirs(os.path.join(server.home, "www"))
         work = tempfile.mkdtemp(prefix="pexa-e2e-photos-")
         self.addCleanup(shutil.rmtree, work, True)
@@ -433,19 +451,8 @@ class DesktopTest(unittest.TestCase):
 
         press(control(main, pyatspi.ROLE_PUSH_BUTTON, "FTP Setup"))
         setup = program.window(pyatspi.ROLE_DIALOG, "FTP Settings")
-        for caption, value in (("Address:", "127.0.0.1"), ("Port:", str(server.port)), ("Username:", "pexa"),
-                               ("Password:", "s3cret pass"), ("Root Path:", "www")):
-            field = labelled(setup, caption, pyatspi.ROLE_PASSWORD_TEXT if caption == "Password:"
-                             else pyatspi.ROLE_TEXT)
-            if caption == "Password:":
-                # A password box shows only stars, and so does its accessible text.
-                focus(field)
-                key("ctrl+a")
-                xdotool("type", "--delay", "10", "--", value)
-                wait_for("the password box does not hold as many characters as were typed",
-                         lambda: field.queryText().characterCount == len(value))
-            else:
-                type_into(field, value)
+        fill_in(setup, (("Address:", "127.0.0.1"), ("Port:", str(server.port)), ("Username:", "pexa"),
+                        ("Password:", "s3cret pass"), ("Root Path:", "www")))
         key("Escape")
         program.window_gone(pyatspi.ROLE_DIALOG, "FTP Settings")
         stored = program.settings()["ftp"]
@@ -471,6 +478,89 @@ class DesktopTest(unittest.TestCase):
                          "the ticked entry was uploaded")
         # A complete upload empties the list.
         wait_for("the image list still has entries after the upload", lambda: images.childCount == 0)
+
+        press(done)
+        program.window_gone(pyatspi.ROLE_FILLER, "FTP Status")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Exit"))
+        program.wait_exit()
+
+    def test_sftp_upload_asks_about_an_unknown_host_key_and_records_it_as_ssh_does(self):
+        keys = tempfile.mkdtemp(prefix="pexa-e2e-keys-")
+        self.addCleanup(shutil.rmtree, keys, True)
+        host_key, server_log, home = (os.path.join(keys, name) for name in ("host_key", "server.log", "home"))
+        os.makedirs(home)
+        open(server_log, "w").close()
+        subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", "pexa-e2e", "-f", host_key],
+                       check=True)
+        # "256 SHA256:... pexa-e2e (ED25519)"
+        fingerprint = subprocess.run(["ssh-keygen", "-lf", host_key + ".pub"], check=True, capture_output=True,
+                                     text=True).stdout.split()[1]
+        server = FileServer(self, "pexa", "s3cret pass", "sftp_server.py",
+                            ("--host-key", host_key, "--log", server_log))
+        os.makedirs(os.path.join(server.home, "www"))
+        work = tempfile.mkdtemp(prefix="pexa-e2e-photos-")
+        self.addCleanup(shutil.rmtree, work, True)
+        root, destination = os.path.join(work, "photos"), os.path.join(work, "out")
+        names = ("one.jpg", "sub dir/été #1.png")
+        for name in names:
+            make_image(os.path.join(root, name), 120, 90)
+        # The program's home is a fresh one, so the host is unknown there.
+        program = Program(self, {"main": {"root_path": root, "dest_path": destination}}, home=home)
+        main = program.main_window()
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
+        status = status_label(main, r"2 images out of 2 scanned!")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Resize"))
+        wait_text(status, "2 images out of 2 files completed!", "the status label")
+
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "FTP Setup"))
+        setup = program.window(pyatspi.ROLE_DIALOG, "FTP Settings")
+        security = labelled(setup, "Security:", pyatspi.ROLE_COMBO_BOX)
+        port = labelled(setup, "Port:", pyatspi.ROLE_TEXT)
+        self.assertEqual((security.name, text_of(port)), ("None (FTP)", "21"))
+        fill_in(setup, (("Address:", "127.0.0.1"), ("Username:", "pexa"), ("Password:", "s3cret pass"),
+                        ("Root Path:", "www")))
+        # The last box of the tab order, reached from the one before it, picks by the arrow keys.
+        key("Tab")
+        wait_for("Tab from Root Path: did not reach Security:", lambda: has_state(security, pyatspi.STATE_FOCUSED))
+        key("Down", "Down")
+        wait_text(security, "SSH (SFTP)", "the Security box after Down Down")
+        wait_for(lambda: f"the port reads {text_of(port)!r}, not SFTP's 22", lambda: text_of(port) == "22")
+        type_into(port, str(server.port))
+        key("Escape")
+        program.window_gone(pyatspi.ROLE_DIALOG, "FTP Settings")
+        stored = program.settings()["ftp"]
+        self.assertEqual((stored["security"], stored["port"]), ("sftp", str(server.port)))
+
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Upload"))
+        question = program.window(pyatspi.ROLE_ALERT, "Unknown Host Key")
+        texts = [l.name for l in descendants(question) if l.getRole() == pyatspi.ROLE_LABEL]
+        self.assertTrue(any(fingerprint in t and "ssh-ed25519" in t for t in texts),
+                        f"the question does not show the key's type and {fingerprint} ({texts})")
+        known_hosts = os.path.join(home, ".ssh", "known_hosts")
+        self.assertFalse(os.path.exists(known_hosts), "known_hosts was written before the user answered")
+        with open(server_log, encoding="utf-8") as f:
+            self.assertNotIn("password", f.read(), "the password went out before the host key was trusted")
+        press(control(question, pyatspi.ROLE_PUSH_BUTTON, "Yes"))
+
+        progress = program.window(pyatspi.ROLE_FILLER, "FTP Status")
+        lines = control(progress, pyatspi.ROLE_LIST, "")
+        done = control(progress, pyatspi.ROLE_PUSH_BUTTON, "Exit")
+        shown = [e.name for e in entries(lines)]
+        self.assertEqual(shown[0], f"The host key of 127.0.0.1:{server.port} is not known: ssh-ed25519 {fingerprint}")
+        self.assertIn("Files Successfully copied.", shown)
+        for name in names:
+            sent = os.path.join(server.home, "www", name)
+            self.assertTrue(os.path.isfile(sent), f"{name} did not arrive on the server (lines: {shown})")
+            self.assertTrue(filecmp.cmp(os.path.join(destination, name), sent, shallow=False),
+                            f"{name} arrived changed")
+        # OpenSSH finds the key where the program put it, under the name ssh gives this host and port.
+        found = subprocess.run(["ssh-keygen", "-F", f"[127.0.0.1]:{server.port}", "-f", known_hosts],
+                               capture_output=True, text=True)
+        with open(host_key + ".pub", encoding="utf-8") as f:
+            public_key = f.read().split()[1]
+        self.assertEqual(found.returncode, 0, f"ssh-keygen -F does not find the host: {found.stderr}")
+        self.assertIn(public_key, found.stdout)
+        self.assertNotIn("s3cret", program.log())
 
         press(done)
         program.window_gone(pyatspi.ROLE_FILLER, "FTP Status")
