@@ -203,6 +203,7 @@ private slots:
     void resizeAndUploadWithTheRealResize();
     void resizeAndUploadStopsWhenTheResizeRefuses();
     void untrustedServersAreAskedAboutAndChangedOnesRefused();
+    void hostKeyThatCannotBeKeptIsTrustedForThisRunOnly();
 
 private:
     void buildTree(const QStringList &images);
@@ -1098,6 +1099,36 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
     // Nothing the user sees carries the password.
     for (const ScriptedMessageBox::Shown &box : m_boxes->shown())
         QVERIFY(!box.text.contains(u"pw 1"_s));
+}
+
+void tst_UploadActions::hostKeyThatCannotBeKeptIsTrustedForThisRunOnly()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("host keys are for SFTP");
+    // Below a plain file the folder cannot be made, whoever runs the test.
+    writeFile(m_dir.filePath(u"blocked"_s), "not a folder");
+    m_knownHosts = m_dir.filePath(u"blocked/known_hosts"_s);
+    FtpTestServer &server = difficultServer({});
+
+    makeForm();
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    clickUpload();
+    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(
+        lines().at(1),
+        u"ERROR: The host key could not be added to ~/.ssh/known_hosts; it is trusted for this run only."_s);
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
+    delete m_form;
+
+    // Nothing was kept, so the next run asks again.
+    makeForm();
+    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    clickUpload();
+    const QList<ScriptedMessageBox::Shown> shown = m_boxes->shown();
+    QCOMPARE(m_boxes->take().size(), 2);
+    QCOMPARE(shown.at(shown.size() - 2).title, u"Unknown Host Key"_s);
+    QCOMPARE(lines().constLast(), u"ERROR: Failed to connect to 127.0.0.1"_s);
 }
 
 int main(int argc, char **argv)
