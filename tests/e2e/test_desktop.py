@@ -351,6 +351,40 @@ def wait_text(node, expected, what):
 
 class DesktopTest(unittest.TestCase):
 
+    def resized_photos(self, sizes, home=None):
+        """Makes the photos, then has a new program scan them and resize them into a destination
+        beside them. Gives the program, its main window, the image root and the destination."""
+        work = tempfile.mkdtemp(prefix="pexa-e2e-photos-")
+        self.addCleanup(shutil.rmtree, work, True)
+        root, destination = os.path.join(work, "photos"), os.path.join(work, "out")
+        for name, (width, height) in sizes.items():
+            make_image(os.path.join(root, name), width, height)
+        program = Program(self, {"main": {"root_path": root, "dest_path": destination}}, home=home)
+        main = program.main_window()
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
+        count = len(sizes)
+        status = status_label(main, rf"{count} images out of {count} scanned!")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Resize"))
+        wait_text(status, f"{count} images out of {count} files completed!", "the status label")
+        return program, main, root, destination
+
+    def assert_uploaded(self, program, destination, remote_root, names):
+        """Waits for the upload's end and checks that names arrived unchanged below remote_root.
+        Gives the progress lines and the progress window's Exit button."""
+        # A plain top-level widget: Qt shows it as a filler, not as a frame.
+        progress = program.window(pyatspi.ROLE_FILLER, "FTP Status")
+        lines = control(progress, pyatspi.ROLE_LIST, "")
+        # The run is over when its Cancel button turns into Exit.
+        done = control(progress, pyatspi.ROLE_PUSH_BUTTON, "Exit")
+        shown = [e.name for e in entries(lines)]
+        self.assertIn("Files Successfully copied.", shown)
+        for name in names:
+            sent = os.path.join(remote_root, name)
+            self.assertTrue(os.path.isfile(sent), f"{name} did not arrive on the server (lines: {shown})")
+            self.assertTrue(filecmp.cmp(os.path.join(destination, name), sent, shallow=False),
+                            f"{name} arrived changed")
+        return shown, done
+
     def test_about_box_comes_first_and_continue_opens_the_main_window(self):
         program = Program(self)
         about = program.window(pyatspi.ROLE_DIALOG, "About PexaResizer")
@@ -429,20 +463,9 @@ class DesktopTest(unittest.TestCase):
     def test_upload_sends_the_unticked_files_to_an_ftp_server(self):
         server = FileServer(self, "pexa", "s3cret pass")
         os.makedirs(os.path.join(server.home, "www"))
-        work = tempfile.mkdtemp(prefix="pexa-e2e-photos-")
-        self.addCleanup(shutil.rmtree, work, True)
-        root, destination = os.path.join(work, "photos"), os.path.join(work, "out")
-        make_image(os.path.join(root, "one.jpg"), 100, 80)
-        make_image(os.path.join(root, "sub/two.png"), 800, 600)
-        make_image(os.path.join(root, "sub/three.jpg"), 90, 60)
-        program = Program(self, {"main": {"root_path": root, "dest_path": destination}})
-        main = program.main_window()
-
-        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
-        status = status_label(main, r"3 images out of 3 scanned!")
+        program, main, root, destination = self.resized_photos(
+            {"one.jpg": (100, 80), "sub/two.png": (800, 600), "sub/three.jpg": (90, 60)})
         images = control(main, pyatspi.ROLE_LIST, "Images")
-        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Resize"))
-        wait_text(status, "3 images out of 3 files completed!", "the status label")
         # After a resize a tick holds an entry back from the upload.
         kept_back = os.path.join(root, "sub/three.jpg")
         click(entry_named(images, kept_back))
@@ -461,19 +484,9 @@ class DesktopTest(unittest.TestCase):
         self.assertNotIn("s3cret", stored["password"], "the password is stored as typed")
 
         press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Upload"))
-        # A plain top-level widget: Qt shows it as a filler, not as a frame.
-        progress = program.window(pyatspi.ROLE_FILLER, "FTP Status")
-        lines = control(progress, pyatspi.ROLE_LIST, "")
-        # The run is over when its Cancel button turns into Exit.
-        done = control(progress, pyatspi.ROLE_PUSH_BUTTON, "Exit")
-        shown = [e.name for e in entries(lines)]
-        self.assertIn("Files Successfully copied.", shown)
+        shown, done = self.assert_uploaded(program, destination, os.path.join(server.home, "www"),
+                                           ("one.jpg", "sub/two.png"))
         self.assertIn(" - Working on /sub", shown)
-        for name in ("one.jpg", "sub/two.png"):
-            sent = os.path.join(server.home, "www", name)
-            self.assertTrue(os.path.isfile(sent), f"{name} did not arrive on the server (lines: {shown})")
-            self.assertTrue(filecmp.cmp(os.path.join(destination, name), sent, shallow=False),
-                            f"{name} arrived changed")
         self.assertFalse(os.path.exists(os.path.join(server.home, "www/sub/three.jpg")),
                          "the ticked entry was uploaded")
         # A complete upload empties the list.
@@ -498,19 +511,9 @@ class DesktopTest(unittest.TestCase):
         server = FileServer(self, "pexa", "s3cret pass", "sftp_server.py",
                             ("--host-key", host_key, "--log", server_log))
         os.makedirs(os.path.join(server.home, "www"))
-        work = tempfile.mkdtemp(prefix="pexa-e2e-photos-")
-        self.addCleanup(shutil.rmtree, work, True)
-        root, destination = os.path.join(work, "photos"), os.path.join(work, "out")
         names = ("one.jpg", "sub dir/été #1.png")
-        for name in names:
-            make_image(os.path.join(root, name), 120, 90)
         # The program's home is a fresh one, so the host is unknown there.
-        program = Program(self, {"main": {"root_path": root, "dest_path": destination}}, home=home)
-        main = program.main_window()
-        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
-        status = status_label(main, r"2 images out of 2 scanned!")
-        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Resize"))
-        wait_text(status, "2 images out of 2 files completed!", "the status label")
+        program, main, _, destination = self.resized_photos({name: (120, 90) for name in names}, home=home)
 
         press(control(main, pyatspi.ROLE_PUSH_BUTTON, "FTP Setup"))
         setup = program.window(pyatspi.ROLE_DIALOG, "FTP Settings")
@@ -542,17 +545,8 @@ class DesktopTest(unittest.TestCase):
             self.assertNotIn("password", f.read(), "the password went out before the host key was trusted")
         press(control(question, pyatspi.ROLE_PUSH_BUTTON, "Yes"))
 
-        progress = program.window(pyatspi.ROLE_FILLER, "FTP Status")
-        lines = control(progress, pyatspi.ROLE_LIST, "")
-        done = control(progress, pyatspi.ROLE_PUSH_BUTTON, "Exit")
-        shown = [e.name for e in entries(lines)]
+        shown, done = self.assert_uploaded(program, destination, os.path.join(server.home, "www"), names)
         self.assertEqual(shown[0], f"The host key of 127.0.0.1:{server.port} is not known: ssh-ed25519 {fingerprint}")
-        self.assertIn("Files Successfully copied.", shown)
-        for name in names:
-            sent = os.path.join(server.home, "www", name)
-            self.assertTrue(os.path.isfile(sent), f"{name} did not arrive on the server (lines: {shown})")
-            self.assertTrue(filecmp.cmp(os.path.join(destination, name), sent, shallow=False),
-                            f"{name} arrived changed")
         # OpenSSH finds the key where the program put it, under the name ssh gives this host and port.
         found = subprocess.run(["ssh-keygen", "-F", f"[127.0.0.1]:{server.port}", "-f", known_hosts],
                                capture_output=True, text=True)
