@@ -1,11 +1,11 @@
 #include "ResizeBatch.h"
 
-#include "DestinationPath.h"
 #include "ErrorGuard.h"
 #include "FileSystem.h"
 #include "ImageHeader.h"
 #include "MakePath.h"
 #include "NumberText.h"
+#include "OutputLayout.h"
 #include "ResizeBatchHost.h"
 #include "ResizeRule.h"
 #include "RunState.h"
@@ -35,7 +35,9 @@ QString realFolder(const QString &path)
 
 ResizeBatch::ResizeBatch(const ResizeInputs &inputs, RunState &run, ResizeBatchHost &host,
                          ImageProcessor &processor)
-    : m_inputs(inputs), m_run(run), m_host(host), m_processor(processor), m_capacity(processor.capacity()),
+    : m_inputs(inputs),
+      m_layout(inputs.imageRoot, inputs.destinationRoot, inputs.thumbnailSize, inputs.thumbnailPrefix),
+      m_run(run), m_host(host), m_processor(processor), m_capacity(processor.capacity()),
       m_preparedMemory(inputs.entries.size(), 0)
 {}
 
@@ -77,19 +79,15 @@ ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
 {
     EntryPlan plan;
     plan.source = m_inputs.entries.at(index);
-    const QString destination =
-        DestinationPath::forEntry(plan.source, m_inputs.imageRoot, m_inputs.destinationRoot);
+    const QString destination = m_layout.copyPath(plan.source);
     const qsizetype separator = destination.lastIndexOf(u'/');
     plan.folder = destination.left(separator);
-    const QString name = destination.mid(separator + 1);
-    plan.output = plan.folder + u'/' + name;
+    plan.output = plan.folder + u'/' + destination.mid(separator + 1);
     if (!m_inputs.recreate && FileSystem::FileExists(plan.output))
         return plan;
 
     plan.action = EntryPlan::Action::Copy;
-    // With no prefix the thumbnail would land on the output itself.
-    if (m_inputs.thumbnailSize != u"Disabled"_s && !m_inputs.thumbnailPrefix.isEmpty())
-        plan.thumbnail = plan.folder + u'/' + m_inputs.thumbnailPrefix + name;
+    plan.thumbnail = m_layout.thumbnailPath(plan.source);
     // A ticked entry is only copied, but its size still tells what its thumbnail costs.
     const bool justCopy = m_inputs.ticked.at(index);
     try {
@@ -124,8 +122,7 @@ bool ResizeBatch::processEntry(int index)
     m_host.setCaption(u"Processing "_s + source);
 
     // The destination path is walked separator by separator, with a yield at each.
-    const QString destination =
-        DestinationPath::forEntry(source, m_inputs.imageRoot, m_inputs.destinationRoot);
+    const QString destination = m_layout.copyPath(source);
     for (const QChar c : destination) {
         if (c == u'/' && m_host.yieldCancelled())
             break;

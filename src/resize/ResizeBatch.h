@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImageProcessor.h"
+#include "OutputLayout.h"
 #include "RunTimeError.h"
 
 #include <QList>
@@ -91,6 +92,7 @@ private:
     void markBySize(int index, const QString &output);
 
     ResizeInputs m_inputs;
+    OutputLayout m_layout;
     RunState &m_run;
     ResizeBatchHost &m_host;
     ImageProcessor &m_processor;
