@@ -50,8 +50,8 @@ UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
           // The window keeps repainting, and Cancel can be pressed, while a step waits on the
           // server; Cancel ends the step in hand.
           return std::make_unique<CurlFtpClient>(
-              CurlFtpClient::Timeouts{}, &Yield, [this] { return m_run.cancelRequested(); },
-              CurlFtpClient::Options{.security = server.security, .tlsPin = server.tlsPin});
+              ConnectionOptions{.security = server.security, .tlsPin = server.tlsPin}, &Yield,
+              [this] { return m_run.cancelRequested(); });
       })
 {
     connect(ui.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);

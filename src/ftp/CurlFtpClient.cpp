@@ -1,23 +1,13 @@
 #include "CurlFtpClient.h"
 
+#include "FtpListing.h"
 #include "KnownHosts.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <curl/curl.h>
-#include <linux/sockios.h>
 #include <memory>
-#include <mutex>
-#include <set>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 #include <utility>
 
 using namespace Qt::Literals::StringLiterals;
@@ -28,22 +18,11 @@ namespace {
 // moment a passive data connection is made and sleep its full second; asking again soon
 // keeps every put at network speed.
 constexpr int PollCapMs = 1;
-// How long the calling thread waits between its calls back. The end of the work wakes it at
-// once; waking more often would take the processor from the work and a local server.
-constexpr std::chrono::milliseconds WaitStep{10};
-// Tidying up (removing a temporary file after Cancel, saying goodbye) never holds a run longer.
-constexpr long TidyingMs = 500;
 
 bool globalInitDone()
 {
     static const bool done = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     return done;
-}
-
-qint64 nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 QByteArray escaped(CURL *curl, const QString &piece)
@@ -57,10 +36,31 @@ QByteArray escaped(CURL *curl, const QString &piece)
     return result;
 }
 
-// A line break in a command argument would end the command and start another.
-bool safeInCommand(const QString &name)
+QStringList piecesOf(const QString &path)
 {
-    return !name.contains(u'\r') && !name.contains(u'\n') && !name.contains(QChar(0));
+    return path.split(u'/', Qt::SkipEmptyParts);
+}
+
+// A line break in a command argument would end the command and start another; "." and ".."
+// would name another folder than the one meant.
+bool safePath(const QString &path)
+{
+    if (path.contains(u'\r') || path.contains(u'\n') || path.contains(QChar(0)))
+        return false;
+    const QStringList pieces = piecesOf(path);
+    return std::none_of(pieces.begin(), pieces.end(),
+                        [](const QString &piece) { return piece == u"."_s || piece == u".."_s; });
+}
+
+QString nameOf(const QString &path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash);
 }
 
 struct FileCloser
@@ -73,9 +73,10 @@ struct ListFreer
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
 };
 
-// Folder listings (SFTP's way of entering a folder) are not wanted, only whether they came.
-size_t discard(char *, size_t size, size_t count, void *)
+size_t collect(char *data, size_t size, size_t count, void *target)
 {
+    if (target)
+        static_cast<QByteArray *>(target)->append(data, static_cast<qsizetype>(size * count));
     return size * count;
 }
 
@@ -96,116 +97,89 @@ size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
     return read;
 }
 
+FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
+{
+    switch (stop) {
+    case TransferEngine::Stop::Cancelled:
+        return FtpClient::Failure::Cancelled;
+    case TransferEngine::Stop::Stalled:
+    case TransferEngine::Stop::OutOfTime:
+        return FtpClient::Failure::Stalled;
+    case TransferEngine::Stop::None:
+        break;
+    }
+    switch (code) {
+    case CURLE_OK:
+        return FtpClient::Failure::None;
+    case CURLE_OPERATION_TIMEDOUT:
+        return FtpClient::Failure::Stalled;
+    case CURLE_READ_ERROR:
+        return FtpClient::Failure::LocalFile;
+    case CURLE_QUOTE_ERROR:
+    case CURLE_UPLOAD_FAILED:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_REMOTE_DISK_FULL:
+    case CURLE_REMOTE_FILE_EXISTS:
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_FTP_COULDNT_USE_REST:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_SSH:
+        return FtpClient::Failure::Refused;
+    default:
+        return FtpClient::Failure::ConnectionLost;
+    }
+}
+
 } // namespace
 
-// What the operation's thread and the calling thread share.
-struct CurlFtpClient::Shared
+// libcurl hands every reply line of the server here, and every command it sends.
+struct CurlFtpClient::Replies
 {
-    enum class Stop
+    // Final reply codes of the step in hand, in order, and the last line.
+    QList<int> codes;
+    QByteArray lastLine;
+    // A store command went out in the step in hand.
+    bool storeSent = false;
+    TransferEngine *engine = nullptr;
+
+    static size_t replyLine(char *text, size_t size, size_t count, void *data)
     {
-        None,
-        Cancelled,
-        Stalled,
-        OutOfTime,
-    };
-
-    std::mutex mutex;
-    std::condition_variable finishedChanged;
-    bool finished = false;
-    std::atomic<Stop> stop{Stop::None};
-    std::atomic<qint64> sent{0};
-    std::atomic<qint64> lastActivity{0};
-    // Final reply codes of the operation in hand, in order; written by its thread only.
-    QList<int> replyCodes;
-    // Every socket of the connection (under the mutex), and the newest: a put's data connection.
-    std::set<curl_socket_t> sockets;
-    curl_socket_t newest = CURL_SOCKET_BAD;
-    // Closed by libcurl while their sent bytes still wait for the server: the closing is only
-    // a shutdown until the operation ends, so that what they hold can be told.
-    std::set<curl_socket_t> draining;
-
-    void touch() { lastActivity = nowMs(); }
-
-    // Shut, not closed: libcurl still owns them, and finds them dead at its next read or write.
-    void cutSockets()
-    {
-        const std::lock_guard lock(mutex);
-        for (curl_socket_t socket : sockets)
-            ::shutdown(socket, SHUT_RDWR);
+        auto *self = static_cast<Replies *>(data);
+        const size_t length = size * count;
+        self->engine->touch();
+        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+        if (length >= 4 && digit(0) && digit(1) && digit(2) && text[3] == ' ') {
+            self->codes.append((text[0] - '0') * 100 + (text[1] - '0') * 10 + (text[2] - '0'));
+            self->lastLine = QByteArray(text, static_cast<qsizetype>(length)).trimmed();
+        }
+        return length;
     }
 
-    // Bytes the server's side has taken, which is less than libcurl has written while they
-    // wait in this side's send buffer: on a slow server that buffer holds seconds of a put.
-    qint64 delivered()
+    static int debug(CURL *, curl_infotype type, char *text, size_t size, void *data)
     {
-        qint64 waiting = 0;
-        {
-            const std::lock_guard lock(mutex);
-            int queued = 0;
-            if (newest != CURL_SOCKET_BAD && ::ioctl(newest, SIOCOUTQ, &queued) == 0)
-                waiting = queued;
-        }
-        return std::max<qint64>(0, sent - waiting);
+        if (type == CURLINFO_HEADER_OUT && size >= 5 && std::equal(text, text + 5, "STOR "))
+            static_cast<Replies *>(data)->storeSent = true;
+        return 0;
     }
 
     static curl_socket_t openSocket(void *data, curlsocktype, curl_sockaddr *address)
     {
-        auto *shared = static_cast<Shared *>(data);
-        const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
-        if (socket != CURL_SOCKET_BAD) {
-            const std::lock_guard lock(shared->mutex);
-            shared->sockets.insert(socket);
-            shared->newest = socket;
-        }
-        return socket;
+        const int socket = static_cast<Replies *>(data)->engine->openSocket(
+            address->family, address->socktype, address->protocol);
+        return socket < 0 ? CURL_SOCKET_BAD : socket;
     }
 
     static int closeSocket(void *data, curl_socket_t socket)
     {
-        auto *shared = static_cast<Shared *>(data);
-        const std::lock_guard lock(shared->mutex);
-        int queued = 0;
-        if (socket == shared->newest && ::ioctl(socket, SIOCOUTQ, &queued) == 0 && queued > 0) {
-            shared->draining.insert(socket);
-            return ::shutdown(socket, SHUT_WR);
-        }
-        shared->sockets.erase(socket);
-        if (shared->newest == socket)
-            shared->newest = CURL_SOCKET_BAD;
-        return ::close(socket);
-    }
-
-    void closeDrained()
-    {
-        const std::lock_guard lock(mutex);
-        for (curl_socket_t socket : draining) {
-            sockets.erase(socket);
-            if (newest == socket)
-                newest = CURL_SOCKET_BAD;
-            ::close(socket);
-        }
-        draining.clear();
+        return static_cast<Replies *>(data)->engine->closeSocket(socket);
     }
 
     static int transferInfo(void *data, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
     {
-        auto *shared = static_cast<Shared *>(data);
-        const qint64 moved = static_cast<qint64>(downloaded + uploaded);
-        if (shared->sent.exchange(moved) != moved)
-            shared->touch();
-        return shared->stop != Stop::None ? 1 : 0;
-    }
-
-    // libcurl hands every reply line of the server here.
-    static size_t replyLine(char *text, size_t size, size_t count, void *data)
-    {
-        auto *shared = static_cast<Shared *>(data);
-        const size_t length = size * count;
-        shared->touch();
-        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
-        if (length >= 4 && digit(0) && digit(1) && digit(2) && text[3] == ' ')
-            shared->replyCodes.append((text[0] - '0') * 100 + (text[1] - '0') * 10 + (text[2] - '0'));
-        return length;
+        TransferEngine *engine = static_cast<Replies *>(data)->engine;
+        engine->setMoved(static_cast<qint64>(downloaded + uploaded));
+        return engine->stopped() != TransferEngine::Stop::None ? 1 : 0;
     }
 };
 
@@ -231,18 +205,12 @@ struct CurlFtpClient::HostKeyCheck
     }
 };
 
-CurlFtpClient::CurlFtpClient() : CurlFtpClient(Timeouts{}) {}
-
-CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting, Cancelled cancelled)
-    : CurlFtpClient(timeouts, std::move(whileWaiting), std::move(cancelled), Options{})
-{}
-
-CurlFtpClient::CurlFtpClient(Timeouts timeouts, Waiting whileWaiting, Cancelled cancelled, Options options)
-    : m_timeouts(timeouts), m_options(std::move(options)),
-      m_sftp(m_options.security == TransferSecurity::Sftp), m_whileWaiting(std::move(whileWaiting)),
-      m_cancelled(std::move(cancelled)), m_shared(std::make_unique<Shared>()),
-      m_hostKey(std::make_unique<HostKeyCheck>())
+CurlFtpClient::CurlFtpClient(ConnectionOptions options, Waiting whileWaiting, Cancelled cancelled)
+    : m_options(std::move(options)), m_sftp(m_options.security == TransferSecurity::Sftp),
+      m_engine(m_options.stallSeconds * 1000, std::move(whileWaiting), std::move(cancelled)),
+      m_replies(std::make_unique<Replies>()), m_hostKey(std::make_unique<HostKeyCheck>())
 {
+    m_replies->engine = &m_engine;
     m_hostKey->knownHostsPath =
         m_options.knownHostsPath.isEmpty() ? KnownHosts::defaultPath() : m_options.knownHostsPath;
 }
@@ -263,28 +231,34 @@ bool CurlFtpClient::open()
         close();
         return false;
     }
+    m_engine.setWake([multi = m_multi] { curl_multi_wakeup(multi); });
     // No signals for time-outs: a signal handler is no place for a program with windows.
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, m_timeouts.connectSeconds);
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, m_options.connectSeconds);
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_timeouts.stallSeconds);
-    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_timeouts.stallSeconds);
-    // Pieces such as ".." go to the server as they are, never folded into the URL.
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, m_options.stallSeconds);
+    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_options.stallSeconds);
+    // Pieces go to the server as they are, never folded into the URL.
     curl_easy_setopt(m_curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(m_curl, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
-    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_MULTICWD));
+    // One CWD for a whole folder path, not one for each of its pieces.
+    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPSV, 1L);
-    Shared *shared = m_shared.get();
-    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETFUNCTION, &Shared::openSocket);
-    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETDATA, shared);
-    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETFUNCTION, &Shared::closeSocket);
-    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, shared);
-    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &Shared::transferInfo);
-    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, shared);
+    Replies *replies = m_replies.get();
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETFUNCTION, &Replies::openSocket);
+    curl_easy_setopt(m_curl, CURLOPT_OPENSOCKETDATA, replies);
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETFUNCTION, &Replies::closeSocket);
+    curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, replies);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &Replies::transferInfo);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, replies);
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Shared::replyLine);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, shared);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Replies::replyLine);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, replies);
+    curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, &Replies::debug);
+    curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, replies);
+    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, nullptr);
     if (m_options.security == TransferSecurity::Ftps) {
         // TLS or nothing: a server that will not speak it never sees the password.
         curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
@@ -313,9 +287,8 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     static const QString notInHost = u"/@?#\\ \t\r\n"_s;
     if (!m_curl || host.isEmpty() ||
         std::any_of(host.begin(), host.end(), [](QChar c) { return notInHost.contains(c); }))
-        return false;
+        return refuse();
     m_connected = false;
-    m_pieces.clear();
     m_identity = {};
     if (port == 0)
         port = TransferSecurityText::defaultPort(m_options.security);
@@ -341,10 +314,10 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl({}).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
-    const int code = perform();
-    m_connected = code == CURLE_OK;
-    if (!m_connected)
-        checkIdentity(code);
+    m_connected = perform();
+    // A login the server turned down is its answer; later, it means the connection is lost.
+    if (m_lastCode == CURLE_LOGIN_DENIED)
+        m_failure = Failure::Refused;
     return m_connected;
 }
 
@@ -407,118 +380,151 @@ bool CurlFtpClient::trust(const ServerIdentity &identity)
     return false;
 }
 
-bool CurlFtpClient::changeFolder(const QString &name)
+// A folder URL without a body makes libcurl enter an FTP folder and nothing more, so success
+// means the server accepted the change; over SFTP the folder is listed.
+bool CurlFtpClient::folderExists(const QString &folder)
 {
-    if (!m_connected || name.isEmpty())
-        return false;
-    if (name == u"."_s)
-        return checkFolder(m_pieces);
-    if (name == u".."_s && !m_pieces.isEmpty() && m_pieces.constLast() != u".."_s) {
-        // The parent of a folder entered on this connection.
-        m_pieces.removeLast();
-        return true;
+    if (!m_connected || !safePath(folder))
+        return refuse();
+    curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
+    return perform();
+}
+
+bool CurlFtpClient::makeFolder(const QString &folder)
+{
+    if (!m_connected || !safePath(folder) || piecesOf(folder).isEmpty())
+        return refuse();
+    const QByteArray command = m_sftp ? "mkdir " + sftpPath(folder) : "MKD " + nameOf(folder).toUtf8();
+    return commands(folderOf(folder), {command});
+}
+
+std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folder)
+{
+    if (!m_connected || !safePath(folder)) {
+        refuse();
+        return std::nullopt;
     }
-    QStringList target = m_pieces;
-    target.append(name);
-    if (!checkFolder(target))
-        return false;
-    m_pieces = target;
-    return true;
+    QByteArray listing;
+    curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &listing);
+    if (m_sftp)
+        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+    else
+        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+    const bool listed = perform();
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 0L);
+    if (!listed)
+        return std::nullopt;
+    if (!m_sftp)
+        return FtpListing::parseMlsd(listing);
+    QList<RemoteEntry> entries;
+    for (const QString &name : FtpListing::parseNames(listing))
+        entries.append({name});
+    return entries;
 }
 
-bool CurlFtpClient::makeFolder(const QString &name)
+bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
 {
-    if (!m_connected || name.isEmpty() || !safeInCommand(name))
-        return false;
-    const QByteArray command = m_sftp ? "mkdir " + sftpPath(m_pieces, name) : "MKD " + name.toUtf8();
-    return sendCommands(m_pieces, {command}, Budget::Operation) == CURLE_OK;
-}
-
-bool CurlFtpClient::putFile(const QString &localPath, const QString &remoteName, const Progress &progress)
-{
-    if (!m_connected || remoteName.isEmpty() || !safeInCommand(remoteName) || (m_cancelled && m_cancelled()))
-        return false;
+    m_storeBegun = false;
+    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+        return refuse();
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(QFile::encodeName(localPath).constData(), "rb"));
-    if (!file)
+    if (!file) {
+        m_failure = Failure::LocalFile;
+        m_lastReply.clear();
         return false;
-    removeLeftovers();
+    }
     const qint64 size = QFileInfo(localPath).size();
-    const QByteArray name = remoteName.toUtf8();
-    if (m_renameRefused)
-        return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
+    QStringList pieces = piecesOf(path);
+    const QString name = pieces.takeLast();
+    const QByteArray url = folderUrl(pieces) + escaped(m_curl, name);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, readFromFile);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, file.get());
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+    const bool stored = perform(TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    // Over SFTP the file may have been opened whatever went wrong later.
+    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeSent);
+    if (stored && progress)
+        progress(size, size);
+    return stored;
+}
 
-    // Short, so that it fits wherever the name would; hidden from a web page's listing.
-    const QString temporary =
-        u".pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(++m_temporaryCount);
-    const RemoteFile sent{m_pieces, temporary};
-    const QByteArray renameFrom = "RNFR " + temporary.toUtf8();
-    const QList<QByteArray> rename = m_sftp ? QList<QByteArray>{"rename " + sftpPath(m_pieces, temporary) +
-                                                                ' ' + sftpPath(m_pieces, remoteName)}
-                                            : QList<QByteArray>{renameFrom, "RNTO " + name};
-    const int code = store(file.get(), temporary, size, rename, progress);
-    if (code == CURLE_OK)
-        return true;
-    if (m_shared->stop == Shared::Stop::Cancelled) {
-        removeRemote(sent, Budget::Tidying);
-        return false;
+bool CurlFtpClient::rename(const QString &from, const QString &to)
+{
+    if (!m_connected || !safePath(from) || !safePath(to) || piecesOf(from).isEmpty() ||
+        piecesOf(to).isEmpty())
+        return refuse();
+    if (m_sftp)
+        return commands(folderOf(from), {"rename " + sftpPath(from) + ' ' + sftpPath(to)});
+    // RNTO names the target from the folder entered, which is the source's.
+    if (folderOf(from) != folderOf(to)) {
+        char *entry = nullptr;
+        if (curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entry) != CURLE_OK || !entry)
+            return refuse();
+        const QString root = QString::fromUtf8(entry);
+        const QString target = root.endsWith(u'/') ? root + to : root + u'/' + to;
+        return commands(folderOf(from), {"RNFR " + nameOf(from).toUtf8(), "RNTO " + target.toUtf8()});
     }
-    if (code == CURLE_QUOTE_ERROR && m_sftp) {
-        // SFTP renames onto an existing name fail: the old file goes first.
-        if (sendCommands(m_pieces, {"*rm " + sftpPath(m_pieces, remoteName), rename.constFirst()},
-                         Budget::Operation) == CURLE_OK) {
-            if (progress)
-                progress(size, size);
-            return true;
-        }
-        removeRemote(sent, Budget::Operation);
-        m_renameRefused = true;
-        std::rewind(file.get());
-        return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
+    return commands(folderOf(from), {"RNFR " + nameOf(from).toUtf8(), "RNTO " + nameOf(to).toUtf8()});
+}
+
+bool CurlFtpClient::removeFile(const QString &path)
+{
+    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+        return refuse();
+    const QByteArray command = m_sftp ? "rm " + sftpPath(path) : "DELE " + nameOf(path).toUtf8();
+    return commands(folderOf(path), {command});
+}
+
+void CurlFtpClient::tidyRemove(const QString &path)
+{
+    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+        return;
+    const QByteArray command = m_sftp ? "rm " + sftpPath(path) : "DELE " + nameOf(path).toUtf8();
+    commands(folderOf(path), {command}, TransferEngine::Budget::Tidying);
+}
+
+bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
+{
+    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty() || !time.isValid())
+        return refuse();
+    if (m_sftp) {
+        const QByteArray date = time.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s).toLatin1() + " GMT";
+        return commands(folderOf(path), {"mtime " + quotedPath(date) + ' ' + sftpPath(path)});
     }
-    if (code == CURLE_QUOTE_ERROR) {
-        if (!m_shared->replyCodes.contains(350)) {
-            // RNFR itself was refused: this server does not rename, so files go straight.
-            removeRemote(sent, Budget::Operation);
-            m_renameRefused = true;
-            std::rewind(file.get());
-            return store(file.get(), remoteName, size, {}, progress) == CURLE_OK;
-        }
-        // Some servers will not rename over an existing file.
-        if (sendCommands(m_pieces, {"*DELE " + name, renameFrom, "RNTO " + name}, Budget::Operation) ==
-            CURLE_OK) {
-            if (progress)
-                progress(size, size);
-            return true;
-        }
-    }
-    // Refused before any byte was sent, nothing was made.
-    if (code != CURLE_UPLOAD_FAILED)
-        removeRemote(sent, Budget::Operation);
-    return false;
+    return commands(folderOf(path), {"MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8()});
 }
 
 void CurlFtpClient::close()
 {
-    if (m_connected && !m_leftovers.isEmpty())
-        removeLeftovers();
-    m_leftovers.clear();
     CURLM *multi = std::exchange(m_multi, nullptr);
     CURL *curl = std::exchange(m_curl, nullptr);
     if (multi || curl) {
         // The connection lives in the multi handle's cache: cleaning it up says goodbye, which
         // waits for the server's answer; a server that does not give it soon is cut off.
-        runAside(
+        m_engine.setWake({});
+        m_engine.run(
             [multi, curl] {
                 if (multi)
                     curl_multi_cleanup(multi);
                 if (curl)
                     curl_easy_cleanup(curl);
             },
-            Budget::Tidying, TidyingMs, nullptr, 0);
+            TransferEngine::Budget::Tidying);
     }
     m_connected = false;
-    m_renameRefused = false;
-    m_pieces.clear();
 }
 
 // SFTP paths start at the server's root, so the login folder is named "~" there.
@@ -532,123 +538,64 @@ QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 
 // Relative, as SFTP servers take such paths from the login folder: libcurl turns "/~/" into
 // the login folder only in a path without quotes, and names with blanks need them.
-QByteArray CurlFtpClient::sftpPath(const QStringList &pieces, const QString &name) const
+QByteArray CurlFtpClient::sftpPath(const QString &path) const
 {
-    QStringList path = pieces;
-    path.append(name);
-    return quotedPath(path.join(u'/').toUtf8());
+    return quotedPath(piecesOf(path).join(u'/').toUtf8());
 }
 
-// A directory URL without a body makes libcurl enter an FTP folder and nothing more, so
-// success means the server accepted the change; over SFTP the folder is listed.
-bool CurlFtpClient::checkFolder(const QStringList &pieces)
+// Commands in a folder, after libcurl has entered it.
+bool CurlFtpClient::commands(const QString &folder, const QList<QByteArray> &list,
+                             TransferEngine::Budget budget)
 {
-    const QByteArray url = folderUrl(pieces);
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
-    return perform() == CURLE_OK;
-}
-
-// Commands in a folder, after libcurl has entered it; one starting with '*' may fail.
-int CurlFtpClient::sendCommands(const QStringList &pieces, const QList<QByteArray> &commands, Budget budget)
-{
-    std::unique_ptr<curl_slist, ListFreer> list;
-    for (const QByteArray &command : commands) {
-        curl_slist *longer = curl_slist_append(list.get(), command.constData());
+    std::unique_ptr<curl_slist, ListFreer> quoted;
+    for (const QByteArray &command : list) {
+        curl_slist *longer = curl_slist_append(quoted.get(), command.constData());
         if (!longer)
-            return CURLE_OUT_OF_MEMORY;
-        static_cast<void>(list.release());
-        list.reset(longer);
+            return refuse();
+        static_cast<void>(quoted.release());
+        quoted.reset(longer);
     }
-    const QByteArray url = folderUrl(pieces);
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, list.get());
-    const int code = perform(budget);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, quoted.get());
+    const bool done = perform(budget);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
-    return code;
+    return done;
 }
 
-// Sends the file under the name in the working folder, then the commands.
-int CurlFtpClient::store(std::FILE *file, const QString &name, qint64 size, const QList<QByteArray> &after,
-                         const Progress &progress)
+bool CurlFtpClient::refuse()
 {
-    std::unique_ptr<curl_slist, ListFreer> list;
-    for (const QByteArray &command : after) {
-        curl_slist *longer = curl_slist_append(list.get(), command.constData());
-        if (!longer)
-            return CURLE_OUT_OF_MEMORY;
-        static_cast<void>(list.release());
-        list.reset(longer);
-    }
-    const QByteArray url = folderUrl(m_pieces) + escaped(m_curl, name);
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, readFromFile);
-    curl_easy_setopt(m_curl, CURLOPT_READDATA, file);
-    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, list.get());
-    const int code = perform(Budget::Operation, progress ? &progress : nullptr, size);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
-    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
-    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    if (code == CURLE_OK && progress)
-        progress(size, size);
-    return code;
+    m_failure = Failure::Refused;
+    m_lastReply.clear();
+    return false;
 }
 
-// A refusal is final (the server will not, or the file is not there); a connection that failed
-// leaves the file for a later try.
-void CurlFtpClient::removeRemote(const RemoteFile &file, Budget budget)
+// Runs the transfer set up on the handle to its end. A transfer that was stopped leaves its
+// connection cut, so the next operation logs in anew rather than read a reply that was meant
+// for this one.
+bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
 {
-    const QByteArray command =
-        m_sftp ? "rm " + sftpPath(file.pieces, file.name) : "DELE " + file.name.toUtf8();
-    const int code = sendCommands(file.pieces, {command}, budget);
-    if (code != CURLE_OK && code != CURLE_QUOTE_ERROR)
-        m_leftovers.append(file);
-}
-
-void CurlFtpClient::removeLeftovers()
-{
-    const QList<RemoteFile> leftovers = std::exchange(m_leftovers, {});
-    for (const RemoteFile &file : leftovers)
-        removeRemote(file, Budget::Tidying);
-}
-
-// Runs the transfer set up on the handle to its end; CURLE_OK when it succeeded. A transfer
-// that was stopped leaves its connection cut, so the next operation logs in anew rather than
-// read a reply that was meant for this one.
-int CurlFtpClient::perform(Budget budget, const Progress *progress, qint64 total)
-{
-    Shared &shared = *m_shared;
-    shared.stop = Shared::Stop::None;
-    shared.replyCodes.clear();
-    shared.sent = 0;
-    if (budget == Budget::Operation && m_cancelled && m_cancelled()) {
-        shared.stop = Shared::Stop::Cancelled;
-        return CURLE_ABORTED_BY_CALLBACK;
-    }
+    m_replies->codes.clear();
+    m_replies->lastLine.clear();
+    m_replies->storeSent = false;
     CURLcode result = CURLE_RECV_ERROR;
-    runAside(
+    const TransferEngine::Stop stop = m_engine.run(
         [&] {
             if (curl_multi_add_handle(m_multi, m_curl) != CURLM_OK) {
                 result = CURLE_FAILED_INIT;
                 return;
             }
             int running = 1;
-            while (shared.stop == Shared::Stop::None && curl_multi_perform(m_multi, &running) == CURLM_OK &&
-                   running > 0) {
+            while (m_engine.stopped() == TransferEngine::Stop::None &&
+                   curl_multi_perform(m_multi, &running) == CURLM_OK && running > 0) {
                 long wanted = -1;
                 curl_multi_timeout(m_multi, &wanted);
                 const int timeout = wanted < 0 || wanted > PollCapMs ? PollCapMs : static_cast<int>(wanted);
                 if (curl_multi_poll(m_multi, nullptr, 0, timeout, nullptr) != CURLM_OK)
                     break;
             }
-            if (shared.stop != Shared::Stop::None)
+            if (m_engine.stopped() != TransferEngine::Stop::None)
                 result = CURLE_ABORTED_BY_CALLBACK;
             int queued = 0;
             while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
@@ -657,75 +604,13 @@ int CurlFtpClient::perform(Budget budget, const Progress *progress, qint64 total
             }
             curl_multi_remove_handle(m_multi, m_curl);
         },
-        budget, budget == Budget::Tidying ? TidyingMs : m_timeouts.stallSeconds * 1000, progress, total);
-    if (shared.stop != Shared::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
-        shared.cutSockets();
-    return result;
-}
-
-// Runs the work on a thread of its own and waits for it here, calling back meanwhile. The
-// work is stopped on Cancel (unless tidying), when nothing has moved for the limit, or when
-// tidying has taken its limit.
-void CurlFtpClient::runAside(const std::function<void()> &work, Budget budget, long limitMs,
-                             const Progress *progress, qint64 total)
-{
-    Shared &shared = *m_shared;
-    {
-        const std::lock_guard lock(shared.mutex);
-        shared.finished = false;
-    }
-    shared.touch();
-    const qint64 started = nowMs();
-    const auto stop = [&](Shared::Stop why) {
-        Shared::Stop none = Shared::Stop::None;
-        if (!shared.stop.compare_exchange_strong(none, why))
-            return;
-        if (m_multi)
-            curl_multi_wakeup(m_multi);
-        shared.cutSockets();
-    };
-    std::thread worker([&] {
-        work();
-        const std::lock_guard lock(shared.mutex);
-        shared.finished = true;
-        shared.finishedChanged.notify_all();
-    });
-    // Also when a call back throws: the work must not outlive what it uses.
-    struct Joiner
-    {
-        std::thread &thread;
-        std::function<void()> hurry;
-        ~Joiner()
-        {
-            if (thread.joinable()) {
-                hurry();
-                thread.join();
-            }
-        }
-    } joiner{worker, [&] { stop(Shared::Stop::OutOfTime); }};
-
-    qint64 shown = -1;
-    for (;;) {
-        {
-            std::unique_lock lock(shared.mutex);
-            if (shared.finishedChanged.wait_for(lock, WaitStep, [&] { return shared.finished; }))
-                break;
-        }
-        if (progress && *progress) {
-            const qint64 sent = std::min(shared.delivered(), total);
-            if (sent != shown)
-                (*progress)(sent, total);
-            shown = sent;
-        }
-        if (m_whileWaiting)
-            m_whileWaiting();
-        if (budget == Budget::Operation && m_cancelled && m_cancelled())
-            stop(Shared::Stop::Cancelled);
-        else if (budget == Budget::Tidying && nowMs() - started > limitMs)
-            stop(Shared::Stop::OutOfTime);
-        else if (nowMs() - shared.lastActivity > limitMs)
-            stop(Shared::Stop::Stalled);
-    }
-    worker.join();
-    shared.closeDrained();
+        budget, progress, total);
+    if (stop != TransferEngine::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
+        m_engine.cutSockets();
+    m_lastCode = result;
+    m_failure = failureFor(result, stop);
+    m_lastReply = QString::fromUtf8(m_replies->lastLine);
+    if (result != CURLE_OK && stop == TransferEngine::Stop::None && !m_connected)
+        checkIdentity(result);
+    return m_failure == Failure::None;
 }

@@ -1,5 +1,6 @@
 #include "UploadBatch.h"
 
+#include "AtomicPutClient.h"
 #include "DestinationPath.h"
 #include "FileSystem.h"
 #include "IdentityMessages.h"
@@ -33,11 +34,24 @@ QString spelledBelowRoot(const QString &relative, const QString &imageRoot)
     return relative.isEmpty() || imageRoot.endsWith(u'/') ? relative : u'/' + relative;
 }
 
+QString joined(const QString &path, const QString &piece)
+{
+    if (piece.isEmpty())
+        return path;
+    return path.isEmpty() ? piece : path + u'/' + piece;
+}
+
 } // namespace
+
+OutputLayout UploadInputs::layout() const
+{
+    return OutputLayout(imageRoot, destinationRoot, thumbnailSize, thumbnailPrefix);
+}
 
 UploadBatch::UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host,
                          std::unique_ptr<FtpClient> client)
-    : m_inputs(inputs), m_run(run), m_host(host), m_client(std::move(client))
+    : m_inputs(inputs), m_run(run), m_host(host),
+      m_client(std::make_unique<AtomicPutClient>(std::move(client)))
 {}
 
 UploadBatch::~UploadBatch() = default;
@@ -99,7 +113,7 @@ UploadBatch::Outcome UploadBatch::transfer()
         return cancelledEarly();
     line(u"Folders on FTP Root Successfully found/created."_s);
     m_currentFolder.clear();
-    m_levels = 0;
+    m_currentPath = m_rootPath;
     line(u" - Working on Root Folder"_s);
     return filePhase();
 }
@@ -145,14 +159,18 @@ UploadBatch::Outcome UploadBatch::cancelledEarly()
 }
 
 // The root is taken piece by piece from the login folder, so a leading "/" does not make it
-// absolute; a piece that fails does not stop the others being tried.
+// absolute; a piece that fails does not stop the others being tried below what was reached.
 bool UploadBatch::locateRoot(const QString &root)
 {
     bool located = true;
+    m_rootPath.clear();
     for (const QString &piece : root.split(u'/')) {
         if (piece.isEmpty())
             continue;
-        if (!m_client->changeFolder(piece))
+        const QString below = joined(m_rootPath, piece);
+        if (m_client->folderExists(below))
+            m_rootPath = below;
+        else
             located = false;
     }
     return located;
@@ -168,21 +186,22 @@ bool UploadBatch::folderPhase()
             return false;
         const QString relative = DestinationPath::relativeToRoot(entry, imageRoot);
         bool failed = false;
-        int levels = 0;
+        QString reached = m_rootPath;
         for (const QString &piece : relative.split(u'/')) {
             if (m_host.yieldCancelled())
                 break;
             if (piece.isEmpty())
                 continue;
-            if (m_client->changeFolder(piece)) {
-                ++levels;
+            const QString below = joined(reached, piece);
+            if (m_client->folderExists(below)) {
+                reached = below;
                 continue;
             }
             if (m_run.cancelRequested())
                 break;
-            if (m_client->makeFolder(piece)) {
-                if (m_client->changeFolder(piece)) {
-                    ++levels;
+            if (m_client->makeFolder(below)) {
+                if (m_client->folderExists(below)) {
+                    reached = below;
                 } else if (!m_run.cancelRequested()) {
                     line(u"ERROR: "_s + piece + u" cannot be found!!"_s);
                     failed = true;
@@ -200,8 +219,6 @@ bool UploadBatch::folderPhase()
             m_run.setCancelRequested(true);
             return false;
         }
-        for (int level = 0; level < levels; ++level)
-            m_client->changeFolder(u".."_s);
     }
     return true;
 }
@@ -258,38 +275,23 @@ UploadBatch::Outcome UploadBatch::filePhase()
     return Outcome::Complete;
 }
 
-// Back to the FTP root, then down into the folder; false when a piece could not be entered.
+// False when the folder below the FTP root cannot be entered.
 bool UploadBatch::enterRemoteFolder(const QString &remoteFolder)
 {
-    if (!m_currentFolder.isEmpty())
-        leaveLevels();
     m_currentFolder = remoteFolder;
-    bool entered = true;
-    for (const QString &piece : remoteFolder.split(u'/')) {
-        if (piece.isEmpty())
-            continue;
-        if (m_client->changeFolder(piece))
-            ++m_levels;
-        else
-            entered = false;
-    }
+    m_currentPath = joined(m_rootPath, remoteFolder.split(u'/', Qt::SkipEmptyParts).join(u'/'));
+    const bool entered = m_client->folderExists(m_currentPath);
     line(u" - Working on "_s + remoteFolder);
     return entered;
-}
-
-void UploadBatch::leaveLevels()
-{
-    for (; m_levels > 0; --m_levels)
-        m_client->changeFolder(u".."_s);
 }
 
 void UploadBatch::sendEntry(int index)
 {
     const QString entry = m_inputs.entries.at(index);
-    const QString prefix = m_inputs.thumbnailPrefix;
-    const QString localImage = DestinationPath::forEntry(entry, m_inputs.imageRoot, m_inputs.destinationRoot);
+    const OutputLayout layout = m_inputs.layout();
+    const QString localImage = layout.copyPath(entry);
     const QString fileName = lastPiece(localImage);
-    const QString localThumbnail = DestinationPath::join(withoutLastPiece(localImage), prefix + fileName);
+    const QString localThumbnail = layout.thumbnailPath(entry);
     m_progress->setFileInProgress(localImage);
 
     if (!FileSystem::FileExists(localImage)) {
@@ -298,27 +300,26 @@ void UploadBatch::sendEntry(int index)
         return;
     }
     // A put that Cancel ended is no failure, and the thumbnail stays behind with it.
-    if (!put(localImage, fileName)) {
+    if (!put(localImage, joined(m_currentPath, fileName))) {
         if (m_run.cancelRequested())
             return;
         ++m_failedFiles;
         line(u"ERROR: Failed to upload image file "_s + localImage);
         return;
     }
-    // With no prefix there is no thumbnail of its own: the path names the image itself.
-    if (prefix.isEmpty() || m_inputs.thumbnailSize == u"Disabled"_s ||
-        !FileSystem::FileExists(localThumbnail))
+    if (localThumbnail.isEmpty() || !FileSystem::FileExists(localThumbnail))
         return;
-    if (!put(localThumbnail, prefix + fileName) && !m_run.cancelRequested()) {
+    if (!put(localThumbnail, joined(m_currentPath, layout.thumbnailName(fileName))) &&
+        !m_run.cancelRequested()) {
         ++m_failedFiles;
         line(u"ERROR: Failed to upload thumbnail file "_s + localThumbnail);
     }
 }
 
-bool UploadBatch::put(const QString &localPath, const QString &remoteName)
+bool UploadBatch::put(const QString &localPath, const QString &path)
 {
     m_progress->showTransfer(0, 0);
-    return m_client->putFile(localPath, remoteName,
+    return m_client->putFile(localPath, path,
                              [this](qint64 sent, qint64 total) { m_progress->showTransfer(sent, total); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "FtpClient.h"
 #include "FtpSettings.h"
+#include "OutputLayout.h"
 
 #include <QList>
 #include <QString>
@@ -25,6 +26,8 @@ struct UploadInputs
     QStringList folders;
     QStringList entries;
     QList<bool> ticked;
+
+    OutputLayout layout() const;
 };
 
 // The upload: finds or creates below the FTP root every folder of the last scan, then sends
@@ -64,9 +67,8 @@ private:
     bool folderPhase();
     Outcome filePhase();
     bool enterRemoteFolder(const QString &remoteFolder);
-    void leaveLevels();
     void sendEntry(int index);
-    bool put(const QString &localPath, const QString &remoteName);
+    bool put(const QString &localPath, const QString &path);
     void fail(const QString &line, const QString &box);
     void line(const QString &text);
     void finish();
@@ -77,7 +79,10 @@ private:
     UploadProgress *m_progress = nullptr;
     std::unique_ptr<FtpClient> m_client;
     bool m_opened = false;
+    // The FTP root below the login folder, and the folder of the entries in hand below that, as
+    // the lines name it and as a path.
+    QString m_rootPath;
     QString m_currentFolder;
-    int m_levels = 0;
+    QString m_currentPath;
     int m_failedFiles = 0;
 };

@@ -76,10 +76,9 @@ class HookedClient : public FtpClient
 public:
     using Hook = std::function<void(const QString &operation, const QString &argument)>;
 
-    HookedClient(CurlFtpClient::Timeouts timeouts, CurlFtpClient::Cancelled cancelled,
-                 CurlFtpClient::Options options, Hook hook, bool *closed)
-        : m_real(timeouts, &Yield, std::move(cancelled), std::move(options)), m_hook(std::move(hook)),
-          m_closed(closed)
+    HookedClient(const ConnectionOptions &options, CurlFtpClient::Cancelled cancelled, Hook hook,
+                 bool *closed)
+        : m_real(options, &Yield, std::move(cancelled)), m_hook(std::move(hook)), m_closed(closed)
     {}
     bool open() override
     {
@@ -93,21 +92,41 @@ public:
     }
     ServerIdentity identity() const override { return m_real.identity(); }
     bool trust(const ServerIdentity &identity) override { return m_real.trust(identity); }
-    bool changeFolder(const QString &name) override
+    bool folderExists(const QString &folder) override
     {
-        m_hook(u"changeFolder"_s, name);
-        return m_real.changeFolder(name);
+        m_hook(u"folderExists"_s, folder);
+        return m_real.folderExists(folder);
     }
-    bool makeFolder(const QString &name) override
+    bool makeFolder(const QString &folder) override
     {
-        m_hook(u"makeFolder"_s, name);
-        return m_real.makeFolder(name);
+        m_hook(u"makeFolder"_s, folder);
+        return m_real.makeFolder(folder);
     }
-    bool putFile(const QString &localPath, const QString &remoteName, const Progress &progress) override
+    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override
     {
-        m_hook(u"putFile"_s, remoteName);
-        return m_real.putFile(localPath, remoteName, progress);
+        m_hook(u"listFolder"_s, folder);
+        return m_real.listFolder(folder);
     }
+    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override
+    {
+        m_hook(u"putFile"_s, path);
+        return m_real.putFile(localPath, path, progress);
+    }
+    bool putMayHaveLeftPart() const override { return m_real.putMayHaveLeftPart(); }
+    bool rename(const QString &from, const QString &to) override { return m_real.rename(from, to); }
+    bool removeFile(const QString &path) override
+    {
+        m_hook(u"removeFile"_s, path);
+        return m_real.removeFile(path);
+    }
+    void tidyRemove(const QString &path) override { m_real.tidyRemove(path); }
+    bool setModified(const QString &path, const QDateTime &time) override
+    {
+        return m_real.setModified(path, time);
+    }
+    Failure lastFailure() const override { return m_real.lastFailure(); }
+    QString lastReply() const override { return m_real.lastReply(); }
+    void cancel() override { m_real.cancel(); }
     void close() override
     {
         if (m_closed)
@@ -211,7 +230,7 @@ private:
     void makeForm(const QStringList &ticked = {});
     void writeSettings(const QString &user, const QString &password, const QString &port,
                        const QString &root);
-    void useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts = {});
+    void useClient(HookedClient::Hook hook, long stallSeconds = 60);
     void clickUpload();
     QStringList lines() const;
     FTPStatus *status() const;
@@ -347,17 +366,17 @@ void tst_UploadActions::writeSettings(const QString &user, const QString &passwo
     store(u"security"_s, m_protocol.name());
 }
 
-void tst_UploadActions::useClient(HookedClient::Hook hook, CurlFtpClient::Timeouts timeouts)
+void tst_UploadActions::useClient(HookedClient::Hook hook, long stallSeconds)
 {
     // As the program makes its client, but trusting the test CA and reading the test's known_hosts.
-    m_actions->setClientFactory([this, hook, timeouts](const FtpSettings &server) {
-        CurlFtpClient::Options options = m_protocol.clientOptions();
+    m_actions->setClientFactory([this, hook, stallSeconds](const FtpSettings &server) {
+        ConnectionOptions options = m_protocol.clientOptions();
         options.security = server.security;
         options.tlsPin = server.tlsPin;
         options.knownHostsPath = m_knownHosts;
+        options.stallSeconds = stallSeconds;
         return std::make_unique<HookedClient>(
-            timeouts, [this] { return m_form->runState().cancelRequested(); }, options, hook,
-            &m_clientClosed);
+            options, [this] { return m_form->runState().cancelRequested(); }, hook, &m_clientClosed);
     });
 }
 
@@ -772,7 +791,7 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     m_folders.clear();
     makeForm();
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
-    useClient([](const QString &, const QString &) {}, {30, 2});
+    useClient([](const QString &, const QString &) {}, 2);
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
                                           u"1 file failed to upload!!"_s}));

@@ -41,7 +41,7 @@ FtpTestServer::Options ProtocolUnderTest::serverOptions(FtpTestServer::Options o
     return options;
 }
 
-CurlFtpClient::Options ProtocolUnderTest::clientOptions() const
+ConnectionOptions ProtocolUnderTest::clientOptions() const
 {
     return {.security = m_security,
             .certificateAuthorities = m_credentials.caPath(),

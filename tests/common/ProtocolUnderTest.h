@@ -29,7 +29,7 @@ public:
 
     // The options with this protocol's server identity filled in.
     FtpTestServer::Options serverOptions(FtpTestServer::Options options = {}) const;
-    CurlFtpClient::Options clientOptions() const;
+    ConnectionOptions clientOptions() const;
 
     // Runs the test class once for each protocol, as the main function of a test executable.
     static int runEach(int argc, char **argv,

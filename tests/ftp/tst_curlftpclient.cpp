@@ -1,3 +1,4 @@
+#include "AtomicPutClient.h"
 #include "CurlFtpClient.h"
 #include "FtpTestServer.h"
 #include "ProtocolUnderTest.h"
@@ -45,7 +46,7 @@ private slots:
     void initTestCase();
 
     void loginIsCheckedAtConnect();
-    void foldersAreChangedMadeAndLeftRelatively();
+    void foldersAreFoundAndMadeByPath();
     void putsStoreBinaryAndReplace();
     void namesWithBlanksAndNonAsciiLettersArriveByteForByte();
     void refusedOperationsGiveFalse();
@@ -60,7 +61,13 @@ private slots:
 
 private:
     bool connectAs(CurlFtpClient &client, const QString &user, const QString &password);
-    CurlFtpClient::Options options() const { return m_protocol.clientOptions(); }
+    ConnectionOptions options(long connectSeconds = 30, long stallSeconds = 60) const
+    {
+        ConnectionOptions options = m_protocol.clientOptions();
+        options.connectSeconds = connectSeconds;
+        options.stallSeconds = stallSeconds;
+        return options;
+    }
 
     ProtocolUnderTest &m_protocol;
     FtpTestServer m_server;
@@ -83,13 +90,13 @@ bool tst_CurlFtpClient::connectAs(CurlFtpClient &client, const QString &user, co
 
 void tst_CurlFtpClient::loginIsCheckedAtConnect()
 {
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     client.close();
 
-    CurlFtpClient wrongPassword({}, {}, {}, options());
+    CurlFtpClient wrongPassword(options());
     QVERIFY(!connectAs(wrongPassword, u"pexa"_s, u"wrong"_s));
-    CurlFtpClient unknownUser({}, {}, {}, options());
+    CurlFtpClient unknownUser(options());
     QVERIFY(!connectAs(unknownUser, u"nobody"_s, u"p ä:ss"_s));
 
     // A port where nothing listens.
@@ -97,52 +104,45 @@ void tst_CurlFtpClient::loginIsCheckedAtConnect()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
-    CurlFtpClient closed({}, {}, {}, options());
+    CurlFtpClient closed(options());
     QVERIFY(closed.open());
     QVERIFY(!closed.connect(u"127.0.0.1"_s, closedPort, u"pexa"_s, u"p ä:ss"_s));
 
     // An address that would read as another URL.
-    CurlFtpClient malformed({}, {}, {}, options());
+    CurlFtpClient malformed(options());
     QVERIFY(malformed.open());
     QVERIFY(!malformed.connect(u"evil@127.0.0.1"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!malformed.connect(u"127.0.0.1/x"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 
-    CurlFtpClient unresolved({}, {}, {}, options());
+    CurlFtpClient unresolved(options());
     QVERIFY(unresolved.open());
     QVERIFY(!unresolved.connect(u"no-such-host.invalid"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 }
 
-void tst_CurlFtpClient::foldersAreChangedMadeAndLeftRelatively()
+void tst_CurlFtpClient::foldersAreFoundAndMadeByPath()
 {
     const QString home = m_server.home(u"pexa"_s);
     QVERIFY(QDir(home).mkpath(u"www/photos"_s));
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
 
-    QVERIFY(client.changeFolder(u"www"_s));
-    QVERIFY(client.changeFolder(u"photos"_s));
-    QVERIFY(client.makeFolder(u"2008"_s));
-    QVERIFY(QFileInfo(home + u"/www/photos/2008"_s).isDir());
-    // Making a folder leaves the working folder where it was.
-    QVERIFY(client.makeFolder(u"June"_s));
-    QVERIFY(QFileInfo(home + u"/www/photos/June"_s).isDir());
-    QVERIFY(client.changeFolder(u"2008"_s));
-    QVERIFY(client.makeFolder(u"July"_s));
+    QVERIFY(client.folderExists(QString()));
+    QVERIFY(client.folderExists(u"www/photos"_s));
+    QVERIFY(client.makeFolder(u"www/photos/2008"_s));
+    QVERIFY(client.makeFolder(u"www/photos/2008/July"_s));
     QVERIFY(QFileInfo(home + u"/www/photos/2008/July"_s).isDir());
-
-    // ".." returns to the folder that was current before.
-    QVERIFY(client.changeFolder(u".."_s));
-    QVERIFY(client.makeFolder(u"back"_s));
-    QVERIFY(QFileInfo(home + u"/www/photos/back"_s).isDir());
-    QVERIFY(client.changeFolder(u".."_s));
-    QVERIFY(client.changeFolder(u".."_s));
     QVERIFY(client.makeFolder(u"top"_s));
     QVERIFY(QFileInfo(home + u"/top"_s).isDir());
+    QVERIFY(client.folderExists(u"www"_s));
 
-    // A failed change leaves the working folder as it was.
-    QVERIFY(!client.changeFolder(u"missing"_s));
-    QVERIFY(client.makeFolder(u"still-top"_s));
-    QVERIFY(QFileInfo(home + u"/still-top"_s).isDir());
+    QVERIFY(!client.folderExists(u"missing"_s));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(!client.makeFolder(u"missing/x"_s));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    // Paths never climb out of the login folder nor stay in place.
+    QVERIFY(!client.folderExists(u"www/../www"_s));
+    QVERIFY(!client.makeFolder(u"www/./new"_s));
+    QVERIFY(client.folderExists(u"www/photos/2008"_s));
 }
 
 void tst_CurlFtpClient::putsStoreBinaryAndReplace()
@@ -155,13 +155,12 @@ void tst_CurlFtpClient::putsStoreBinaryAndReplace()
     const QString local = m_local.filePath(u"binary.jpg"_s);
     QVERIFY(writeFile(local, binary));
 
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(client.makeFolder(u"puts"_s));
-    QVERIFY(client.changeFolder(u"puts"_s));
     qint64 lastSent = 0;
     qint64 lastTotal = 0;
-    QVERIFY(client.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64 total) {
+    QVERIFY(client.putFile(local, u"puts/a.jpg"_s, [&](qint64 sent, qint64 total) {
         lastSent = sent;
         lastTotal = total;
     }));
@@ -171,11 +170,11 @@ void tst_CurlFtpClient::putsStoreBinaryAndReplace()
 
     // A second put of the same name replaces the remote file, also by a shorter one.
     QVERIFY(writeFile(local, "short"));
-    QVERIFY(client.putFile(local, u"a.jpg"_s, {}));
+    QVERIFY(client.putFile(local, u"puts/a.jpg"_s, {}));
     QCOMPARE(fileBytes(home + u"/puts/a.jpg"_s), QByteArray("short"));
 
     QVERIFY(writeFile(local, QByteArray()));
-    QVERIFY(client.putFile(local, u"empty.jpg"_s, {}));
+    QVERIFY(client.putFile(local, u"puts/empty.jpg"_s, {}));
     QCOMPARE(fileBytes(home + u"/puts/empty.jpg"_s), QByteArray());
 }
 
@@ -184,13 +183,11 @@ void tst_CurlFtpClient::namesWithBlanksAndNonAsciiLettersArriveByteForByte()
     const QString home = m_server.home(u"pexa"_s);
     const QString local = m_local.filePath(u"x.jpg"_s);
     QVERIFY(writeFile(local, "photo"));
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     for (const QString &name : {u"Fête d'été 2008"_s, u"a #1 %20 100%"_s, u"東京 ?x;y"_s}) {
         QVERIFY2(client.makeFolder(name), qPrintable(name));
-        QVERIFY2(client.changeFolder(name), qPrintable(name));
-        QVERIFY2(client.putFile(local, name + u".jpg"_s, {}), qPrintable(name));
-        QVERIFY(client.changeFolder(u".."_s));
+        QVERIFY2(client.putFile(local, name + u'/' + name + u".jpg"_s, {}), qPrintable(name));
         QCOMPARE(fileBytes(home + u'/' + name + u'/' + name + u".jpg"_s), QByteArray("photo"));
     }
 }
@@ -201,36 +198,39 @@ void tst_CurlFtpClient::refusedOperationsGiveFalse()
     QVERIFY(writeFile(local, "r"));
     QVERIFY(QDir(m_server.home(u"reader"_s)).mkpath(u"inside"_s));
 
-    CurlFtpClient reader({}, {}, {}, options());
+    CurlFtpClient reader(options());
     QVERIFY(connectAs(reader, u"reader"_s, u"r"_s));
     QVERIFY(!reader.makeFolder(u"new"_s));
     QVERIFY(!reader.putFile(local, u"r.jpg"_s, {}));
-    QVERIFY(reader.changeFolder(u"inside"_s));
+    QCOMPARE(reader.lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(reader.folderExists(u"inside"_s));
     QVERIFY(!QFileInfo::exists(m_server.home(u"reader"_s) + u"/new"_s));
 
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(!client.putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::LocalFile);
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/absent.jpg"_s));
     // A line break in a name would smuggle in a command of its own.
     QVERIFY(!client.makeFolder(u"evil\r\nDELE x"_s));
-    QVERIFY(!client.changeFolder(u"evil\r\nDELE x"_s));
-    QVERIFY(!client.changeFolder(QString()));
+    QVERIFY(!client.folderExists(u"evil\r\nDELE x"_s));
+    QVERIFY(!client.putFile(local, u"evil\r\nDELE x"_s, {}));
     // The connection still serves after refusals.
     QVERIFY(client.putFile(local, u"after.jpg"_s, {}));
 
-    CurlFtpClient unopened({}, {}, {}, options());
-    QVERIFY(!unopened.changeFolder(u"x"_s));
+    CurlFtpClient unopened(options());
+    QVERIFY(!unopened.folderExists(u"x"_s));
     QVERIFY(!unopened.putFile(local, u"x.jpg"_s, {}));
 }
 
 void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
 {
-    CurlFtpClient client({30, 2}, {}, {}, options());
+    CurlFtpClient client(options(30, 2));
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!client.changeFolder(u"stall-here"_s));
+    QVERIFY(!client.folderExists(u"stall-here"_s));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Stalled);
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(timer.elapsed() >= 1900);
 
@@ -246,7 +246,7 @@ void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
     FtpTestServer held;
     held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
-    CurlFtpClient heldClient({30, 2}, {}, {}, options());
+    AtomicPutClient heldClient(std::make_unique<CurlFtpClient>(options(30, 2)));
     QVERIFY(heldClient.open() && heldClient.connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
     for (const auto &operation : std::initializer_list<std::function<bool()>>{
              [&] { return heldClient.makeFolder(u"made"_s); },
@@ -256,7 +256,10 @@ void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
         QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 10000,
                  qPrintable(QString::number(timer.elapsed())));
     }
-    // The put was whole but not confirmed: it is not there, nor its temporary file.
+    // The put was whole but not confirmed: it is not there under its name. Its part is not
+    // waited for again now; a listing of its folder takes it away.
+    QVERIFY(!QFileInfo::exists(held.home(u"pexa"_s) + u"/s.jpg"_s));
+    QVERIFY(heldClient.listFolder(QString()));
     QCOMPARE(filesIn(held.home(u"pexa"_s)), QStringList());
 }
 
@@ -265,7 +268,7 @@ void tst_CurlFtpClient::silentServerFailsTheConnect()
     // Listening but never accepting: the connection is made and no greeting comes.
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
-    CurlFtpClient client({2, 60}, {}, {}, options());
+    CurlFtpClient client(options(2, 60));
     QVERIFY(client.open());
     QElapsedTimer timer;
     timer.start();
@@ -283,15 +286,16 @@ void tst_CurlFtpClient::cancelEndsTheOperationInHand()
 
     // A login that gets no answer.
     timer.start();
-    CurlFtpClient atLogin({30, 60}, {}, cancelledAfter(300), options());
+    CurlFtpClient atLogin(options(), {}, cancelledAfter(300));
     QVERIFY(!connectAs(atLogin, u"stall-here"_s, u"s"_s));
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
 
     // A folder change that gets no answer; after Cancel nothing more goes to the server.
-    CurlFtpClient later({30, 60}, {}, cancelledAfter(300), options());
+    CurlFtpClient later(options(), {}, cancelledAfter(300));
     timer.start();
     QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!later.changeFolder(u"stall-here"_s));
+    QVERIFY(!later.folderExists(u"stall-here"_s));
+    QCOMPARE(later.lastFailure(), FtpClient::Failure::Cancelled);
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(!later.putFile(local, u"after-cancel.jpg"_s, {}));
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/after-cancel.jpg"_s));
@@ -310,8 +314,8 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
 
     bool cancel = false;
     QElapsedTimer sinceCancel;
-    CurlFtpClient cancelled(
-        {30, 60}, {}, [&] { return cancel; }, options());
+    AtomicPutClient cancelled(
+        std::make_unique<CurlFtpClient>(options(), CurlFtpClient::Waiting{}, [&] { return cancel; }));
     QVERIFY(cancelled.open() && cancelled.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cancelled.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024 && !cancel) {
@@ -324,7 +328,7 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
     // The server was still there to remove the part sent.
     QCOMPARE(filesIn(slow.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
 
-    CurlFtpClient cutOff({30, 60}, {}, {}, options());
+    AtomicPutClient cutOff(std::make_unique<CurlFtpClient>(options()));
     QVERIFY(cutOff.open() && cutOff.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cutOff.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024)
@@ -341,7 +345,7 @@ void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
              qPrintable(server.errorText()));
     const QString local = m_local.filePath(u"n.jpg"_s);
     for (const QString &user : {u"pexa"_s, u"norename"_s}) {
-        CurlFtpClient client({}, {}, {}, options());
+        AtomicPutClient client(std::make_unique<CurlFtpClient>(options()));
         QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
         for (const QByteArray &content : {QByteArray("first"), QByteArray("second, longer")}) {
             QVERIFY(writeFile(local, content));
@@ -357,23 +361,21 @@ void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     const QString local = m_local.filePath(u"l.jpg"_s);
     QVERIFY(writeFile(local, "l"));
     const int before = m_server.logins();
-    CurlFtpClient client({}, {}, {}, options());
+    CurlFtpClient client(options());
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!client.changeFolder(u"logins"_s));
+    QVERIFY(!client.folderExists(u"logins"_s));
     QVERIFY(client.makeFolder(u"logins"_s));
     // Refusals keep the connection.
     QVERIFY(!client.makeFolder(u"logins"_s));
-    QVERIFY(client.changeFolder(u"logins"_s));
-    QVERIFY(client.putFile(local, u"1.jpg"_s, {}));
-    QVERIFY(client.putFile(local, u"1.jpg"_s, {}));
-    QVERIFY(client.changeFolder(u".."_s));
+    QVERIFY(client.putFile(local, u"logins/1.jpg"_s, {}));
+    QVERIFY(client.putFile(local, u"logins/1.jpg"_s, {}));
     QVERIFY(client.putFile(local, u"2.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 1);
 
-    // The server hangs up; the next operation logs in again and works in the same folder.
-    QVERIFY(client.changeFolder(u"logins"_s));
-    QVERIFY(!client.changeFolder(u"drop-here"_s));
-    QVERIFY(client.putFile(local, u"3.jpg"_s, {}));
+    // The server hangs up; the next operation logs in again.
+    QVERIFY(!client.folderExists(u"logins/drop-here"_s));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::ConnectionLost);
+    QVERIFY(client.putFile(local, u"logins/3.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 2);
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
 }
@@ -401,10 +403,10 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
     for (const auto &test : untrusted) {
         FtpTestServer server;
         QVERIFY2(serverWith(server, test.which), qPrintable(server.errorText()));
-        CurlFtpClient::Options options = this->options();
+        ConnectionOptions options = this->options();
         if (!test.testCa)
             options.certificateAuthorities.clear();
-        CurlFtpClient client({}, {}, {}, options);
+        CurlFtpClient client(options);
         QVERIFY(client.open());
         QVERIFY(!client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
         const ServerIdentity identity = client.identity();
@@ -424,9 +426,9 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
     FtpTestServer changed;
     QVERIFY2(serverWith(changed, Which::Changed), qPrintable(changed.errorText()));
     const QString pinned = u"127.0.0.1:%1 "_s.arg(changed.port()) + credentials.publicKeyPin(Which::Server);
-    CurlFtpClient::Options options = this->options();
+    ConnectionOptions options = this->options();
     options.tlsPin = pinned;
-    CurlFtpClient client({}, {}, {}, options);
+    CurlFtpClient client(options);
     QVERIFY(client.open());
     QVERIFY(!client.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
     const ServerIdentity identity = client.identity();
@@ -439,13 +441,13 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
     QCOMPARE(changed.passwordsReceived(), 0);
     // A pin for another server changes nothing here.
     options.tlsPin = u"127.0.0.1:1 "_s + credentials.publicKeyPin(Which::Server);
-    CurlFtpClient otherPin({}, {}, {}, options);
+    CurlFtpClient otherPin(options);
     QVERIFY(otherPin.open() && otherPin.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
 
     // A server without TLS is never sent the password, nor anything after AUTH.
     FtpTestServer plain;
     QVERIFY2(plain.start({{u"pexa"_s, u"p"_s}}), qPrintable(plain.errorText()));
-    CurlFtpClient refused({}, {}, {}, this->options());
+    CurlFtpClient refused(this->options());
     QVERIFY(refused.open());
     QVERIFY(!refused.connect(u"127.0.0.1"_s, plain.port(), u"pexa"_s, u"p"_s));
     QCOMPARE(refused.identity().problem, ServerIdentity::Problem::EncryptionRefused);
@@ -459,11 +461,11 @@ void tst_CurlFtpClient::hostKeysAreCheckedBeforeThePassword()
     TestCredentials &credentials = m_protocol.credentials();
     const QString knownHosts = m_local.filePath(u"ssh/known_hosts"_s);
     QFile::remove(knownHosts);
-    CurlFtpClient::Options options = this->options();
+    ConnectionOptions options = this->options();
     options.knownHostsPath = knownHosts;
     const int passwordsBefore = m_server.passwordsReceived();
 
-    CurlFtpClient client({}, {}, {}, options);
+    CurlFtpClient client(options);
     QVERIFY(client.open());
     QVERIFY(!connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     const ServerIdentity unknown = client.identity();
@@ -475,13 +477,13 @@ void tst_CurlFtpClient::hostKeysAreCheckedBeforeThePassword()
     QVERIFY(client.trust(unknown));
     QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
     // Known from now on, to a client of its own too.
-    CurlFtpClient later({}, {}, {}, options);
+    CurlFtpClient later(options);
     QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
 
     FtpTestServer changed;
     changed.setOptions(m_protocol.serverOptions({.hostKey = credentials.hostKeyPath(1)}));
     QVERIFY2(changed.start({{u"pexa"_s, u"p"_s}}), qPrintable(changed.errorText()));
-    CurlFtpClient refused({}, {}, {}, this->options());
+    CurlFtpClient refused(this->options());
     QVERIFY(refused.open());
     QVERIFY(!refused.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
     const ServerIdentity identity = refused.identity();

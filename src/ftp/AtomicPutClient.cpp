@@ -1,0 +1,183 @@
+#include "AtomicPutClient.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <atomic>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A put of a running program touches its part at least once every stall limit; this is well
+// beyond that.
+constexpr qint64 StaleAfterSeconds = 600;
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+QString joined(const QString &folder, const QString &name)
+{
+    return folder.isEmpty() ? name : folder + u'/' + name;
+}
+
+} // namespace
+
+AtomicPutClient::AtomicPutClient(std::unique_ptr<FtpClient> inner) : m_inner(std::move(inner)) {}
+
+QString AtomicPutClient::temporaryName()
+{
+    // A random start, so that a program that gets the process number of an earlier one does
+    // not meet the names that one left.
+    static std::atomic<quint32> counter{QRandomGenerator::system()->bounded(1u << 30)};
+    return u".pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
+}
+
+bool AtomicPutClient::isStaleTemporary(const RemoteEntry &entry, const QDateTime &now)
+{
+    static const QRegularExpression pattern(u"^\\.pexa-(\\d+)-\\d+\\.part$"_s);
+    const QRegularExpressionMatch match = pattern.match(entry.name);
+    if (entry.folder || !match.hasMatch())
+        return false;
+    if (match.captured(1).toLongLong() == QCoreApplication::applicationPid())
+        return true;
+    return entry.modified.isValid() && entry.modified.secsTo(now) > StaleAfterSeconds;
+}
+
+bool AtomicPutClient::connect(const QString &host, uint16_t port, const QString &user,
+                              const QString &password)
+{
+    const bool connected = m_inner->connect(host, port, user, password);
+    keepOutcome(connected);
+    return connected;
+}
+
+bool AtomicPutClient::folderExists(const QString &folder)
+{
+    const bool exists = m_inner->folderExists(folder);
+    keepOutcome(exists);
+    return exists;
+}
+
+bool AtomicPutClient::makeFolder(const QString &folder)
+{
+    const bool made = m_inner->makeFolder(folder);
+    keepOutcome(made);
+    return made;
+}
+
+std::optional<QList<RemoteEntry>> AtomicPutClient::listFolder(const QString &folder)
+{
+    std::optional<QList<RemoteEntry>> entries = m_inner->listFolder(folder);
+    keepOutcome(entries.has_value());
+    if (!entries)
+        return entries;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (auto it = entries->begin(); it != entries->end();) {
+        if (!isStaleTemporary(*it, now)) {
+            ++it;
+            continue;
+        }
+        m_inner->removeFile(joined(folder, it->name));
+        it = entries->erase(it);
+    }
+    return entries;
+}
+
+bool AtomicPutClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
+{
+    if (m_renameRefused)
+        return putStraight(localPath, path, progress);
+    const QString temporary = joined(folderOf(path), temporaryName());
+    if (!m_inner->putFile(localPath, temporary, progress)) {
+        keepOutcome(false);
+        if (m_inner->putMayHaveLeftPart())
+            dropPart(temporary);
+        return false;
+    }
+    if (m_inner->rename(temporary, path)) {
+        keepOutcome(true);
+        removeLeftovers();
+        return true;
+    }
+    keepOutcome(false);
+    if (m_failure != Failure::Refused) {
+        dropPart(temporary);
+        return false;
+    }
+    // Some servers will not rename onto an existing file: the old one goes first.
+    if (m_inner->removeFile(path) && m_inner->rename(temporary, path)) {
+        keepOutcome(true);
+        removeLeftovers();
+        return true;
+    }
+    // This server does not rename: files go straight under their names from now on.
+    m_inner->removeFile(temporary);
+    m_renameRefused = true;
+    return putStraight(localPath, path, progress);
+}
+
+bool AtomicPutClient::putStraight(const QString &localPath, const QString &path, const Progress &progress)
+{
+    const bool stored = m_inner->putFile(localPath, path, progress);
+    keepOutcome(stored);
+    return stored;
+}
+
+bool AtomicPutClient::rename(const QString &from, const QString &to)
+{
+    const bool renamed = m_inner->rename(from, to);
+    keepOutcome(renamed);
+    return renamed;
+}
+
+bool AtomicPutClient::removeFile(const QString &path)
+{
+    const bool removed = m_inner->removeFile(path);
+    keepOutcome(removed);
+    return removed;
+}
+
+bool AtomicPutClient::setModified(const QString &path, const QDateTime &time)
+{
+    const bool set = m_inner->setModified(path, time);
+    keepOutcome(set);
+    return set;
+}
+
+void AtomicPutClient::keepOutcome(bool succeeded)
+{
+    m_failure = succeeded ? Failure::None : m_inner->lastFailure();
+    m_reply = m_inner->lastReply();
+}
+
+// After Cancel the part goes at once, as far as a moment allows; a server that answers still
+// is asked now; one whose connection went is asked after the next put that reaches it, rather
+// than waited for again now.
+void AtomicPutClient::dropPart(const QString &temporary)
+{
+    switch (m_failure) {
+    case Failure::Cancelled:
+        m_inner->tidyRemove(temporary);
+        break;
+    case Failure::Stalled:
+    case Failure::ConnectionLost:
+        m_leftovers.append(temporary);
+        break;
+    case Failure::None:
+    case Failure::Refused:
+    case Failure::LocalFile:
+        m_inner->removeFile(temporary);
+        break;
+    }
+}
+
+void AtomicPutClient::removeLeftovers()
+{
+    const QStringList leftovers = std::exchange(m_leftovers, {});
+    for (const QString &path : leftovers)
+        m_inner->removeFile(path);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "FtpClient.h"
+
+#include <QStringList>
+#include <memory>
+
+// Puts over any client that replace a remote file at once: the bytes go under a temporary name
+// beside the target, hidden from a web page's listing, and are renamed over the target once
+// whole, so that an interrupted put never leaves part of a file under its name. For servers
+// that will not rename onto an existing file the old one goes first; a server that will not
+// rename at all gets its files straight. Everything else is the inner client's.
+//
+// Temporary names never repeat within one run of the program, so a part left by a server that
+// died cannot be in the way of a later put. A part is removed only when a put began it: at
+// once while the server answers, or after the next put that succeeds when the connection was
+// lost. Listing a folder removes the parts this program left there before.
+class AtomicPutClient : public FtpClient
+{
+public:
+    explicit AtomicPutClient(std::unique_ptr<FtpClient> inner);
+
+    // ".pexa-<process>-<n>.part", with n never repeating in this process.
+    static QString temporaryName();
+    // Whether a name is such a temporary file that is no longer being written: one of this
+    // process (no put of ours is under way in a folder being listed), or one untouched for longer
+    // than any put of a running program leaves it.
+    static bool isStaleTemporary(const RemoteEntry &entry, const QDateTime &now);
+
+    bool open() override { return m_inner->open(); }
+    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override;
+    ServerIdentity identity() const override { return m_inner->identity(); }
+    bool trust(const ServerIdentity &identity) override { return m_inner->trust(identity); }
+    bool folderExists(const QString &folder) override;
+    bool makeFolder(const QString &folder) override;
+    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
+    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
+    bool putMayHaveLeftPart() const override { return false; }
+    bool rename(const QString &from, const QString &to) override;
+    bool removeFile(const QString &path) override;
+    void tidyRemove(const QString &path) override { m_inner->tidyRemove(path); }
+    bool setModified(const QString &path, const QDateTime &time) override;
+    Failure lastFailure() const override { return m_failure; }
+    QString lastReply() const override { return m_reply; }
+    void cancel() override { m_inner->cancel(); }
+    void close() override { m_inner->close(); }
+
+private:
+    bool putStraight(const QString &localPath, const QString &path, const Progress &progress);
+    void keepOutcome(bool succeeded);
+    void dropPart(const QString &temporary);
+    void removeLeftovers();
+
+    std::unique_ptr<FtpClient> m_inner;
+    Failure m_failure = Failure::None;
+    QString m_reply;
+    // The server would not rename: files then go straight under their names.
+    bool m_renameRefused = false;
+    // Parts of failed puts that the server could not be asked to remove yet.
+    QStringList m_leftovers;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// One entry of a remote folder's listing, with what the server told of it.
+struct RemoteEntry
+{
+    QString name;
+    bool folder = false;
+    // In bytes; -1 where the server gave none.
+    qint64 size = -1;
+    // In UTC, to the second; invalid where the server gave none.
+    QDateTime modified = {};
+};
