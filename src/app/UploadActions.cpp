@@ -1,11 +1,11 @@
 #include "UploadActions.h"
 
-#include "CurlFtpClient.h"
 #include "ErrorGuard.h"
 #include "FTPStatus.h"
 #include "MainControls.h"
 #include "RunControls.h"
 #include "RunState.h"
+#include "TransferClients.h"
 #include "UploadBatch.h"
 #include "Yield.h"
 #include "frmFTPSettings.h"
@@ -49,7 +49,7 @@ UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
     : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([this](const FtpSettings &server) {
           // The window keeps repainting, and Cancel can be pressed, while a step waits on the
           // server; Cancel ends the step in hand.
-          return std::make_unique<CurlFtpClient>(
+          return TransferClients::make(
               ConnectionOptions{.security = server.security, .tlsPin = server.tlsPin}, &Yield,
               [this] { return m_run.cancelRequested(); });
       })

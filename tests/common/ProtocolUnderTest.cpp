@@ -1,5 +1,7 @@
 #include "ProtocolUnderTest.h"
 
+#include "TransferClients.h"
+
 #include <QFile>
 #include <QTest>
 
@@ -46,6 +48,13 @@ ConnectionOptions ProtocolUnderTest::clientOptions() const
     return {.security = m_security,
             .certificateAuthorities = m_credentials.caPath(),
             .knownHostsPath = knownHostsPath()};
+}
+
+std::unique_ptr<FtpClient> ProtocolUnderTest::makeClient(const ConnectionOptions &options,
+                                                         TransferEngine::Waiting whileWaiting,
+                                                         TransferEngine::Cancelled cancelled) const
+{
+    return TransferClients::make(options, std::move(whileWaiting), std::move(cancelled));
 }
 
 int ProtocolUnderTest::runEach(int argc, char **argv,

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "CurlFtpClient.h"
+#include "ConnectionOptions.h"
+#include "FtpClient.h"
 #include "FtpTestServer.h"
 #include "TestCredentials.h"
+#include "TransferEngine.h"
 #include "TransferSecurity.h"
 
 #include <QObject>
@@ -30,6 +32,10 @@ public:
     // The options with this protocol's server identity filled in.
     FtpTestServer::Options serverOptions(FtpTestServer::Options options = {}) const;
     ConnectionOptions clientOptions() const;
+    // The client the program makes for this protocol.
+    std::unique_ptr<FtpClient> makeClient(const ConnectionOptions &options,
+                                          TransferEngine::Waiting whileWaiting = {},
+                                          TransferEngine::Cancelled cancelled = {}) const;
 
     // Runs the test class once for each protocol, as the main function of a test executable.
     static int runEach(int argc, char **argv,

@@ -1,5 +1,4 @@
 #include "AtomicPutClient.h"
-#include "CurlFtpClient.h"
 #include "FtpTestServer.h"
 #include "ProtocolUnderTest.h"
 
@@ -35,12 +34,12 @@ QStringList filesIn(const QString &folder)
 } // namespace
 
 // Every case runs over plain FTP, FTPS and SFTP.
-class tst_CurlFtpClient : public QObject
+class tst_FtpClient : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit tst_CurlFtpClient(ProtocolUnderTest &protocol) : m_protocol(protocol) {}
+    explicit tst_FtpClient(ProtocolUnderTest &protocol) : m_protocol(protocol) {}
 
 private slots:
     void initTestCase();
@@ -60,7 +59,7 @@ private slots:
     void hostKeysAreCheckedBeforeThePassword();
 
 private:
-    bool connectAs(CurlFtpClient &client, const QString &user, const QString &password);
+    bool connectAs(FtpClient &client, const QString &user, const QString &password);
     ConnectionOptions options(long connectSeconds = 30, long stallSeconds = 60) const
     {
         ConnectionOptions options = m_protocol.clientOptions();
@@ -74,7 +73,7 @@ private:
     QTemporaryDir m_local;
 };
 
-void tst_CurlFtpClient::initTestCase()
+void tst_FtpClient::initTestCase()
 {
     m_server.setOptions(m_protocol.serverOptions({.stallName = u"stall-here"_s, .dropName = u"drop-here"_s}));
     QVERIFY2(m_server.start(
@@ -83,69 +82,69 @@ void tst_CurlFtpClient::initTestCase()
     QVERIFY(m_local.isValid());
 }
 
-bool tst_CurlFtpClient::connectAs(CurlFtpClient &client, const QString &user, const QString &password)
+bool tst_FtpClient::connectAs(FtpClient &client, const QString &user, const QString &password)
 {
     return client.open() && client.connect(u"127.0.0.1"_s, m_server.port(), user, password);
 }
 
-void tst_CurlFtpClient::loginIsCheckedAtConnect()
+void tst_FtpClient::loginIsCheckedAtConnect()
 {
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    client.close();
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
+    client->close();
 
-    CurlFtpClient wrongPassword(options());
-    QVERIFY(!connectAs(wrongPassword, u"pexa"_s, u"wrong"_s));
-    CurlFtpClient unknownUser(options());
-    QVERIFY(!connectAs(unknownUser, u"nobody"_s, u"p ä:ss"_s));
+    const auto wrongPassword = m_protocol.makeClient(options());
+    QVERIFY(!connectAs(*wrongPassword, u"pexa"_s, u"wrong"_s));
+    const auto unknownUser = m_protocol.makeClient(options());
+    QVERIFY(!connectAs(*unknownUser, u"nobody"_s, u"p ä:ss"_s));
 
     // A port where nothing listens.
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
-    CurlFtpClient closed(options());
-    QVERIFY(closed.open());
-    QVERIFY(!closed.connect(u"127.0.0.1"_s, closedPort, u"pexa"_s, u"p ä:ss"_s));
+    const auto closed = m_protocol.makeClient(options());
+    QVERIFY(closed->open());
+    QVERIFY(!closed->connect(u"127.0.0.1"_s, closedPort, u"pexa"_s, u"p ä:ss"_s));
 
     // An address that would read as another URL.
-    CurlFtpClient malformed(options());
-    QVERIFY(malformed.open());
-    QVERIFY(!malformed.connect(u"evil@127.0.0.1"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!malformed.connect(u"127.0.0.1/x"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
+    const auto malformed = m_protocol.makeClient(options());
+    QVERIFY(malformed->open());
+    QVERIFY(!malformed->connect(u"evil@127.0.0.1"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!malformed->connect(u"127.0.0.1/x"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 
-    CurlFtpClient unresolved(options());
-    QVERIFY(unresolved.open());
-    QVERIFY(!unresolved.connect(u"no-such-host.invalid"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
+    const auto unresolved = m_protocol.makeClient(options());
+    QVERIFY(unresolved->open());
+    QVERIFY(!unresolved->connect(u"no-such-host.invalid"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
 }
 
-void tst_CurlFtpClient::foldersAreFoundAndMadeByPath()
+void tst_FtpClient::foldersAreFoundAndMadeByPath()
 {
     const QString home = m_server.home(u"pexa"_s);
     QVERIFY(QDir(home).mkpath(u"www/photos"_s));
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
 
-    QVERIFY(client.folderExists(QString()));
-    QVERIFY(client.folderExists(u"www/photos"_s));
-    QVERIFY(client.makeFolder(u"www/photos/2008"_s));
-    QVERIFY(client.makeFolder(u"www/photos/2008/July"_s));
+    QVERIFY(client->folderExists(QString()));
+    QVERIFY(client->folderExists(u"www/photos"_s));
+    QVERIFY(client->makeFolder(u"www/photos/2008"_s));
+    QVERIFY(client->makeFolder(u"www/photos/2008/July"_s));
     QVERIFY(QFileInfo(home + u"/www/photos/2008/July"_s).isDir());
-    QVERIFY(client.makeFolder(u"top"_s));
+    QVERIFY(client->makeFolder(u"top"_s));
     QVERIFY(QFileInfo(home + u"/top"_s).isDir());
-    QVERIFY(client.folderExists(u"www"_s));
+    QVERIFY(client->folderExists(u"www"_s));
 
-    QVERIFY(!client.folderExists(u"missing"_s));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY(!client.makeFolder(u"missing/x"_s));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(!client->folderExists(u"missing"_s));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(!client->makeFolder(u"missing/x"_s));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
     // Paths never climb out of the login folder nor stay in place.
-    QVERIFY(!client.folderExists(u"www/../www"_s));
-    QVERIFY(!client.makeFolder(u"www/./new"_s));
-    QVERIFY(client.folderExists(u"www/photos/2008"_s));
+    QVERIFY(!client->folderExists(u"www/../www"_s));
+    QVERIFY(!client->makeFolder(u"www/./new"_s));
+    QVERIFY(client->folderExists(u"www/photos/2008"_s));
 }
 
-void tst_CurlFtpClient::putsStoreBinaryAndReplace()
+void tst_FtpClient::putsStoreBinaryAndReplace()
 {
     const QString home = m_server.home(u"pexa"_s);
     QByteArray binary;
@@ -155,12 +154,12 @@ void tst_CurlFtpClient::putsStoreBinaryAndReplace()
     const QString local = m_local.filePath(u"binary.jpg"_s);
     QVERIFY(writeFile(local, binary));
 
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(client.makeFolder(u"puts"_s));
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(client->makeFolder(u"puts"_s));
     qint64 lastSent = 0;
     qint64 lastTotal = 0;
-    QVERIFY(client.putFile(local, u"puts/a.jpg"_s, [&](qint64 sent, qint64 total) {
+    QVERIFY(client->putFile(local, u"puts/a.jpg"_s, [&](qint64 sent, qint64 total) {
         lastSent = sent;
         lastTotal = total;
     }));
@@ -170,83 +169,83 @@ void tst_CurlFtpClient::putsStoreBinaryAndReplace()
 
     // A second put of the same name replaces the remote file, also by a shorter one.
     QVERIFY(writeFile(local, "short"));
-    QVERIFY(client.putFile(local, u"puts/a.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"puts/a.jpg"_s, {}));
     QCOMPARE(fileBytes(home + u"/puts/a.jpg"_s), QByteArray("short"));
 
     QVERIFY(writeFile(local, QByteArray()));
-    QVERIFY(client.putFile(local, u"puts/empty.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"puts/empty.jpg"_s, {}));
     QCOMPARE(fileBytes(home + u"/puts/empty.jpg"_s), QByteArray());
 }
 
-void tst_CurlFtpClient::namesWithBlanksAndNonAsciiLettersArriveByteForByte()
+void tst_FtpClient::namesWithBlanksAndNonAsciiLettersArriveByteForByte()
 {
     const QString home = m_server.home(u"pexa"_s);
     const QString local = m_local.filePath(u"x.jpg"_s);
     QVERIFY(writeFile(local, "photo"));
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
     for (const QString &name : {u"Fête d'été 2008"_s, u"a #1 %20 100%"_s, u"東京 ?x;y"_s}) {
-        QVERIFY2(client.makeFolder(name), qPrintable(name));
-        QVERIFY2(client.putFile(local, name + u'/' + name + u".jpg"_s, {}), qPrintable(name));
+        QVERIFY2(client->makeFolder(name), qPrintable(name));
+        QVERIFY2(client->putFile(local, name + u'/' + name + u".jpg"_s, {}), qPrintable(name));
         QCOMPARE(fileBytes(home + u'/' + name + u'/' + name + u".jpg"_s), QByteArray("photo"));
     }
 }
 
-void tst_CurlFtpClient::refusedOperationsGiveFalse()
+void tst_FtpClient::refusedOperationsGiveFalse()
 {
     const QString local = m_local.filePath(u"r.jpg"_s);
     QVERIFY(writeFile(local, "r"));
     QVERIFY(QDir(m_server.home(u"reader"_s)).mkpath(u"inside"_s));
 
-    CurlFtpClient reader(options());
-    QVERIFY(connectAs(reader, u"reader"_s, u"r"_s));
-    QVERIFY(!reader.makeFolder(u"new"_s));
-    QVERIFY(!reader.putFile(local, u"r.jpg"_s, {}));
-    QCOMPARE(reader.lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY(reader.folderExists(u"inside"_s));
+    const auto reader = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*reader, u"reader"_s, u"r"_s));
+    QVERIFY(!reader->makeFolder(u"new"_s));
+    QVERIFY(!reader->putFile(local, u"r.jpg"_s, {}));
+    QCOMPARE(reader->lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(reader->folderExists(u"inside"_s));
     QVERIFY(!QFileInfo::exists(m_server.home(u"reader"_s) + u"/new"_s));
 
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!client.putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::LocalFile);
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!client->putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::LocalFile);
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/absent.jpg"_s));
     // A line break in a name would smuggle in a command of its own.
-    QVERIFY(!client.makeFolder(u"evil\r\nDELE x"_s));
-    QVERIFY(!client.folderExists(u"evil\r\nDELE x"_s));
-    QVERIFY(!client.putFile(local, u"evil\r\nDELE x"_s, {}));
+    QVERIFY(!client->makeFolder(u"evil\r\nDELE x"_s));
+    QVERIFY(!client->folderExists(u"evil\r\nDELE x"_s));
+    QVERIFY(!client->putFile(local, u"evil\r\nDELE x"_s, {}));
     // The connection still serves after refusals.
-    QVERIFY(client.putFile(local, u"after.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"after.jpg"_s, {}));
 
-    CurlFtpClient unopened(options());
-    QVERIFY(!unopened.folderExists(u"x"_s));
-    QVERIFY(!unopened.putFile(local, u"x.jpg"_s, {}));
+    const auto unopened = m_protocol.makeClient(options());
+    QVERIFY(!unopened->folderExists(u"x"_s));
+    QVERIFY(!unopened->putFile(local, u"x.jpg"_s, {}));
 }
 
-void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
+void tst_FtpClient::stalledServerFailsTheOperationInHand()
 {
-    CurlFtpClient client(options(30, 2));
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    const auto client = m_protocol.makeClient(options(30, 2));
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!client.folderExists(u"stall-here"_s));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Stalled);
+    QVERIFY(!client->folderExists(u"stall-here"_s));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::Stalled);
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(timer.elapsed() >= 1900);
 
     const QString local = m_local.filePath(u"s.jpg"_s);
     QVERIFY(writeFile(local, "s"));
     timer.restart();
-    QVERIFY(!client.putFile(local, u"stall-here"_s, {}));
+    QVERIFY(!client->putFile(local, u"stall-here"_s, {}));
     QVERIFY(timer.elapsed() < 10000);
     // The run goes on after a stall.
-    QVERIFY(client.putFile(local, u"fine.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"fine.jpg"_s, {}));
 
     // Replies that libcurl waits for in one call: a folder made, the end of a put.
     FtpTestServer held;
     held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
-    AtomicPutClient heldClient(std::make_unique<CurlFtpClient>(options(30, 2)));
+    AtomicPutClient heldClient(m_protocol.makeClient(options(30, 2)));
     QVERIFY(heldClient.open() && heldClient.connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
     for (const auto &operation : std::initializer_list<std::function<bool()>>{
              [&] { return heldClient.makeFolder(u"made"_s); },
@@ -263,21 +262,21 @@ void tst_CurlFtpClient::stalledServerFailsTheOperationInHand()
     QCOMPARE(filesIn(held.home(u"pexa"_s)), QStringList());
 }
 
-void tst_CurlFtpClient::silentServerFailsTheConnect()
+void tst_FtpClient::silentServerFailsTheConnect()
 {
     // Listening but never accepting: the connection is made and no greeting comes.
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
-    CurlFtpClient client(options(2, 60));
-    QVERIFY(client.open());
+    const auto client = m_protocol.makeClient(options(2, 60));
+    QVERIFY(client->open());
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!client.connect(u"127.0.0.1"_s, silent.serverPort(), u"pexa"_s, u"x"_s));
+    QVERIFY(!client->connect(u"127.0.0.1"_s, silent.serverPort(), u"pexa"_s, u"x"_s));
     QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 10000,
              qPrintable(QString::number(timer.elapsed())));
 }
 
-void tst_CurlFtpClient::cancelEndsTheOperationInHand()
+void tst_FtpClient::cancelEndsTheOperationInHand()
 {
     QElapsedTimer timer;
     const auto cancelledAfter = [&](qint64 ms) { return [&timer, ms] { return timer.elapsed() > ms; }; };
@@ -286,23 +285,23 @@ void tst_CurlFtpClient::cancelEndsTheOperationInHand()
 
     // A login that gets no answer.
     timer.start();
-    CurlFtpClient atLogin(options(), {}, cancelledAfter(300));
-    QVERIFY(!connectAs(atLogin, u"stall-here"_s, u"s"_s));
+    const auto atLogin = m_protocol.makeClient(options(), {}, cancelledAfter(300));
+    QVERIFY(!connectAs(*atLogin, u"stall-here"_s, u"s"_s));
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
 
     // A folder change that gets no answer; after Cancel nothing more goes to the server.
-    CurlFtpClient later(options(), {}, cancelledAfter(300));
+    const auto later = m_protocol.makeClient(options(), {}, cancelledAfter(300));
     timer.start();
-    QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!later.folderExists(u"stall-here"_s));
-    QCOMPARE(later.lastFailure(), FtpClient::Failure::Cancelled);
+    QVERIFY(connectAs(*later, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!later->folderExists(u"stall-here"_s));
+    QCOMPARE(later->lastFailure(), FtpClient::Failure::Cancelled);
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(!later.putFile(local, u"after-cancel.jpg"_s, {}));
+    QVERIFY(!later->putFile(local, u"after-cancel.jpg"_s, {}));
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/after-cancel.jpg"_s));
 }
 
 // Cancelled or cut off by the server's end, a put leaves the file that was there.
-void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
+void tst_FtpClient::interruptedPutsLeaveTheOldFileWhole()
 {
     FtpTestServer slow;
     slow.setOptions(m_protocol.serverOptions({.throttle = 256 * 1024}));
@@ -314,8 +313,7 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
 
     bool cancel = false;
     QElapsedTimer sinceCancel;
-    AtomicPutClient cancelled(
-        std::make_unique<CurlFtpClient>(options(), CurlFtpClient::Waiting{}, [&] { return cancel; }));
+    AtomicPutClient cancelled(m_protocol.makeClient(options(), {}, [&] { return cancel; }));
     QVERIFY(cancelled.open() && cancelled.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cancelled.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024 && !cancel) {
@@ -328,7 +326,7 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
     // The server was still there to remove the part sent.
     QCOMPARE(filesIn(slow.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
 
-    AtomicPutClient cutOff(std::make_unique<CurlFtpClient>(options()));
+    AtomicPutClient cutOff(m_protocol.makeClient(options()));
     QVERIFY(cutOff.open() && cutOff.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cutOff.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024)
@@ -337,7 +335,7 @@ void tst_CurlFtpClient::interruptedPutsLeaveTheOldFileWhole()
     QCOMPARE(fileBytes(remote), QByteArray("the old photo"));
 }
 
-void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
+void tst_FtpClient::serversThatWillNotRenameStillGetWholeFiles()
 {
     FtpTestServer server;
     server.setOptions(m_protocol.serverOptions({.noRenameOver = true}));
@@ -345,7 +343,7 @@ void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
              qPrintable(server.errorText()));
     const QString local = m_local.filePath(u"n.jpg"_s);
     for (const QString &user : {u"pexa"_s, u"norename"_s}) {
-        AtomicPutClient client(std::make_unique<CurlFtpClient>(options()));
+        AtomicPutClient client(m_protocol.makeClient(options()));
         QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
         for (const QByteArray &content : {QByteArray("first"), QByteArray("second, longer")}) {
             QVERIFY(writeFile(local, content));
@@ -356,31 +354,31 @@ void tst_CurlFtpClient::serversThatWillNotRenameStillGetWholeFiles()
     }
 }
 
-void tst_CurlFtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
+void tst_FtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
 {
     const QString local = m_local.filePath(u"l.jpg"_s);
     QVERIFY(writeFile(local, "l"));
     const int before = m_server.logins();
-    CurlFtpClient client(options());
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!client.folderExists(u"logins"_s));
-    QVERIFY(client.makeFolder(u"logins"_s));
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(!client->folderExists(u"logins"_s));
+    QVERIFY(client->makeFolder(u"logins"_s));
     // Refusals keep the connection.
-    QVERIFY(!client.makeFolder(u"logins"_s));
-    QVERIFY(client.putFile(local, u"logins/1.jpg"_s, {}));
-    QVERIFY(client.putFile(local, u"logins/1.jpg"_s, {}));
-    QVERIFY(client.putFile(local, u"2.jpg"_s, {}));
+    QVERIFY(!client->makeFolder(u"logins"_s));
+    QVERIFY(client->putFile(local, u"logins/1.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"logins/1.jpg"_s, {}));
+    QVERIFY(client->putFile(local, u"2.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 1);
 
     // The server hangs up; the next operation logs in again.
-    QVERIFY(!client.folderExists(u"logins/drop-here"_s));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::ConnectionLost);
-    QVERIFY(client.putFile(local, u"logins/3.jpg"_s, {}));
+    QVERIFY(!client->folderExists(u"logins/drop-here"_s));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::ConnectionLost);
+    QVERIFY(client->putFile(local, u"logins/3.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 2);
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
 }
 
-void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
+void tst_FtpClient::certificatesAreCheckedBeforeThePassword()
 {
     if (m_protocol.security() != TransferSecurity::Ftps)
         QSKIP("certificates are for FTPS");
@@ -406,10 +404,10 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
         ConnectionOptions options = this->options();
         if (!test.testCa)
             options.certificateAuthorities.clear();
-        CurlFtpClient client(options);
-        QVERIFY(client.open());
-        QVERIFY(!client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-        const ServerIdentity identity = client.identity();
+        const auto client = m_protocol.makeClient(options);
+        QVERIFY(client->open());
+        QVERIFY(!client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+        const ServerIdentity identity = client->identity();
         QCOMPARE(identity.problem, ServerIdentity::Problem::UntrustedCertificate);
         QCOMPARE(identity.reason, test.reason);
         QCOMPARE(identity.server, u"127.0.0.1:%1"_s.arg(server.port()));
@@ -417,8 +415,8 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
         QCOMPARE(identity.publicKeyPin, credentials.publicKeyPin(test.which));
         QCOMPARE(server.passwordsReceived(), 0);
         // Trusted by the user, the certificate stands for itself.
-        QVERIFY(client.trust(identity));
-        QVERIFY(client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+        QVERIFY(client->trust(identity));
+        QVERIFY(client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
         QCOMPARE(server.logins(), 1);
     }
 
@@ -428,33 +426,33 @@ void tst_CurlFtpClient::certificatesAreCheckedBeforeThePassword()
     const QString pinned = u"127.0.0.1:%1 "_s.arg(changed.port()) + credentials.publicKeyPin(Which::Server);
     ConnectionOptions options = this->options();
     options.tlsPin = pinned;
-    CurlFtpClient client(options);
-    QVERIFY(client.open());
-    QVERIFY(!client.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
-    const ServerIdentity identity = client.identity();
+    const auto client = m_protocol.makeClient(options);
+    QVERIFY(client->open());
+    QVERIFY(!client->connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    const ServerIdentity identity = client->identity();
     QCOMPARE(identity.problem, ServerIdentity::Problem::ChangedCertificate);
     QCOMPARE(identity.knownFingerprint, credentials.publicKeyPin(Which::Server));
     QCOMPARE(identity.publicKeyPin, credentials.publicKeyPin(Which::Changed));
     QCOMPARE(identity.fingerprint, credentials.certificateFingerprint(Which::Changed));
-    QVERIFY(!client.trust(identity));
-    QVERIFY(!client.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!client->trust(identity));
+    QVERIFY(!client->connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
     QCOMPARE(changed.passwordsReceived(), 0);
     // A pin for another server changes nothing here.
     options.tlsPin = u"127.0.0.1:1 "_s + credentials.publicKeyPin(Which::Server);
-    CurlFtpClient otherPin(options);
-    QVERIFY(otherPin.open() && otherPin.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    const auto otherPin = m_protocol.makeClient(options);
+    QVERIFY(otherPin->open() && otherPin->connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
 
     // A server without TLS is never sent the password, nor anything after AUTH.
     FtpTestServer plain;
     QVERIFY2(plain.start({{u"pexa"_s, u"p"_s}}), qPrintable(plain.errorText()));
-    CurlFtpClient refused(this->options());
-    QVERIFY(refused.open());
-    QVERIFY(!refused.connect(u"127.0.0.1"_s, plain.port(), u"pexa"_s, u"p"_s));
-    QCOMPARE(refused.identity().problem, ServerIdentity::Problem::EncryptionRefused);
+    const auto refused = m_protocol.makeClient(this->options());
+    QVERIFY(refused->open());
+    QVERIFY(!refused->connect(u"127.0.0.1"_s, plain.port(), u"pexa"_s, u"p"_s));
+    QCOMPARE(refused->identity().problem, ServerIdentity::Problem::EncryptionRefused);
     QCOMPARE(plain.passwordsReceived(), 0);
 }
 
-void tst_CurlFtpClient::hostKeysAreCheckedBeforeThePassword()
+void tst_FtpClient::hostKeysAreCheckedBeforeThePassword()
 {
     if (m_protocol.security() != TransferSecurity::Sftp)
         QSKIP("host keys are for SFTP");
@@ -465,41 +463,40 @@ void tst_CurlFtpClient::hostKeysAreCheckedBeforeThePassword()
     options.knownHostsPath = knownHosts;
     const int passwordsBefore = m_server.passwordsReceived();
 
-    CurlFtpClient client(options);
-    QVERIFY(client.open());
-    QVERIFY(!connectAs(client, u"pexa"_s, u"p ä:ss"_s));
-    const ServerIdentity unknown = client.identity();
+    const auto client = m_protocol.makeClient(options);
+    QVERIFY(client->open());
+    QVERIFY(!connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
+    const ServerIdentity unknown = client->identity();
     QCOMPARE(unknown.problem, ServerIdentity::Problem::UnknownHostKey);
     QCOMPARE(unknown.keyType, credentials.hostKeyType(0));
     QCOMPARE(unknown.fingerprint, credentials.hostKeyFingerprint(0));
     QCOMPARE(unknown.knownHostsName, u"[127.0.0.1]:%1"_s.arg(m_server.port()));
     QCOMPARE(m_server.passwordsReceived(), passwordsBefore);
-    QVERIFY(client.trust(unknown));
-    QVERIFY(connectAs(client, u"pexa"_s, u"p ä:ss"_s));
+    QVERIFY(client->trust(unknown));
+    QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
     // Known from now on, to a client of its own too.
-    CurlFtpClient later(options);
-    QVERIFY(connectAs(later, u"pexa"_s, u"p ä:ss"_s));
+    const auto later = m_protocol.makeClient(options);
+    QVERIFY(connectAs(*later, u"pexa"_s, u"p ä:ss"_s));
 
     FtpTestServer changed;
     changed.setOptions(m_protocol.serverOptions({.hostKey = credentials.hostKeyPath(1)}));
     QVERIFY2(changed.start({{u"pexa"_s, u"p"_s}}), qPrintable(changed.errorText()));
-    CurlFtpClient refused(this->options());
-    QVERIFY(refused.open());
-    QVERIFY(!refused.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
-    const ServerIdentity identity = refused.identity();
+    const auto refused = m_protocol.makeClient(this->options());
+    QVERIFY(refused->open());
+    QVERIFY(!refused->connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    const ServerIdentity identity = refused->identity();
     QCOMPARE(identity.problem, ServerIdentity::Problem::ChangedHostKey);
     QCOMPARE(identity.knownFingerprint, credentials.hostKeyFingerprint(0));
     QCOMPARE(identity.fingerprint, credentials.hostKeyFingerprint(1));
-    QVERIFY(!refused.trust(identity));
-    QVERIFY(!refused.connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!refused->trust(identity));
+    QVERIFY(!refused->connect(u"127.0.0.1"_s, changed.port(), u"pexa"_s, u"p"_s));
     QCOMPARE(changed.passwordsReceived(), 0);
 }
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    return ProtocolUnderTest::runEach(argc, argv, [](ProtocolUnderTest &protocol) {
-        return std::make_unique<tst_CurlFtpClient>(protocol);
-    });
+    return ProtocolUnderTest::runEach(
+        argc, argv, [](ProtocolUnderTest &protocol) { return std::make_unique<tst_FtpClient>(protocol); });
 }
-#include "tst_curlftpclient.moc"
+#include "tst_ftpclient.moc"

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ConnectionOptions.h"
+#include "FtpClient.h"
+#include "TransferEngine.h"
+
+#include <memory>
+
+// Makes the client for the protocol the options name: the one place that knows which class
+// speaks which protocol.
+namespace TransferClients {
+
+std::unique_ptr<FtpClient> make(const ConnectionOptions &options, TransferEngine::Waiting whileWaiting = {},
+                                TransferEngine::Cancelled cancelled = {});
+
+} // namespace TransferClients
