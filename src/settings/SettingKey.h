@@ -9,6 +9,8 @@ struct SettingKey
     QString section;
     QString name;
     QString fallback;
+    // A value only the user may read: writing one makes the file the owner's alone.
+    bool secret = false;
 };
 
 // Every key the program keeps. The image root's fallback is worked out at run time (see
@@ -26,7 +28,7 @@ inline const SettingKey ImageRoot{u"main"_s, u"root_path"_s, QString()};
 inline const SettingKey UploadSizeLimit{u"ftp"_s, u"ul_size_limit"_s, u"500"_s};
 inline const SettingKey FtpAddress{u"ftp"_s, u"address"_s, QString()};
 inline const SettingKey FtpUsername{u"ftp"_s, u"username"_s, QString()};
-inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString()};
+inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString(), true};
 inline const SettingKey FtpPort{u"ftp"_s, u"port"_s, u"21"_s};
 inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
 // "ftp", "ftps" or "sftp"; anything else is plain FTP.
