@@ -35,5 +35,11 @@ inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
 inline const SettingKey FtpSecurity{u"ftp"_s, u"security"_s, QString()};
 // "host:port sha256//…", the certificate key the user chose to trust for that server.
 inline const SettingKey FtpTlsPin{u"ftp"_s, u"tls_pin"_s, QString()};
+// How many connections an upload may use at once, 1 to 8.
+inline const SettingKey FtpConnections{u"ftp"_s, u"connections"_s, u"1"_s};
+// "1": files the server already has, same size and not older, are not sent again.
+inline const SettingKey FtpOnlyChanged{u"ftp"_s, u"only_changed"_s, u"0"_s};
+// "1": images that are no longer in the image root are offered for removal from the server.
+inline const SettingKey FtpRemoveMissing{u"ftp"_s, u"remove_missing"_s, u"0"_s};
 
 } // namespace SettingKeys
