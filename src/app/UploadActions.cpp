@@ -102,7 +102,8 @@ void UploadActions::cmdResize_Upload_Click()
         // resize refused to start (its destination would be the photos themselves).
         if (resizeStarted && !m_closeRequested)
             runUploadBatch();
-        if (m_ui.chkExit->isChecked())
+        // A refused resize completed nothing: the program stays for the user to put it right.
+        if (resizeStarted && m_ui.chkExit->isChecked())
             closeProgramWindows();
     });
 }

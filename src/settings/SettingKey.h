@@ -9,6 +9,8 @@ struct SettingKey
     QString section;
     QString name;
     QString fallback;
+    // A value only the user may read: writing one makes the file the owner's alone.
+    bool secret = false;
 };
 
 // Every key the program keeps. The image root's fallback is worked out at run time (see
@@ -26,12 +28,18 @@ inline const SettingKey ImageRoot{u"main"_s, u"root_path"_s, QString()};
 inline const SettingKey UploadSizeLimit{u"ftp"_s, u"ul_size_limit"_s, u"500"_s};
 inline const SettingKey FtpAddress{u"ftp"_s, u"address"_s, QString()};
 inline const SettingKey FtpUsername{u"ftp"_s, u"username"_s, QString()};
-inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString()};
+inline const SettingKey FtpPassword{u"ftp"_s, u"password"_s, QString(), true};
 inline const SettingKey FtpPort{u"ftp"_s, u"port"_s, u"21"_s};
 inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
 // "ftp", "ftps" or "sftp"; anything else is plain FTP.
 inline const SettingKey FtpSecurity{u"ftp"_s, u"security"_s, QString()};
 // "host:port sha256//…", the certificate key the user chose to trust for that server.
 inline const SettingKey FtpTlsPin{u"ftp"_s, u"tls_pin"_s, QString()};
+// How many connections an upload may use at once, 1 to 8.
+inline const SettingKey FtpConnections{u"ftp"_s, u"connections"_s, u"1"_s};
+// "1": files the server already has, same size and not older, are not sent again.
+inline const SettingKey FtpOnlyChanged{u"ftp"_s, u"only_changed"_s, u"0"_s};
+// "1": images that are no longer in the image root are offered for removal from the server.
+inline const SettingKey FtpRemoveMissing{u"ftp"_s, u"remove_missing"_s, u"0"_s};
 
 } // namespace SettingKeys

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -28,11 +29,29 @@ cInifile &sharedIni()
     return ini;
 }
 
+QString settingsPath(const QString &fileName)
+{
+    return SettingsLocation::folder() + u'/' + fileName;
+}
+
 void aimAt(cInifile &ini, const QString &fileName, const QString &section, const QString &key)
 {
-    ini.setPath(SettingsLocation::folder() + u'/' + fileName);
+    ini.setPath(settingsPath(fileName));
     ini.setSection(section);
     ini.setKey(key);
+}
+
+// Takes the group's and others' access away before a secret goes in, as ssh and git do with
+// their credential files; the rewrite keeps the file's permissions. A file this user may not
+// change stays as it is, and the write goes on.
+void keepToOwner(const QString &path)
+{
+    const QFile::Permissions ownerBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const QFile::Permissions permissions = QFile::permissions(path);
+    const QFile::Permissions othersBits = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (permissions & othersBits)
+        QFile::setPermissions(path, permissions & ownerBits);
 }
 
 } // namespace
@@ -64,6 +83,8 @@ QString ReadIniValue(const SettingKey &key)
 
 void WriteIniValue(const SettingKey &key, const QString &value)
 {
+    if (key.secret && !value.isEmpty())
+        keepToOwner(settingsPath(SettingsFileName));
     WriteIniValue(SettingsFileName, key.section, key.name, value);
 }
 

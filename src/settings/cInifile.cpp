@@ -111,8 +111,9 @@ bool loadIni(const QString &path, IniText &ini)
 }
 
 // Replaces the file through a temporary file in the same folder, so that a crash or a full
-// disk leaves either the old file or the new one, never a half-written one.
-bool saveIni(const QString &path, const IniText &ini)
+// disk leaves either the old file or the new one, never a half-written one. The temporary
+// file takes the permissions of the file it replaces.
+bool replaceIni(const QString &path, const IniText &ini)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -123,6 +124,20 @@ bool saveIni(const QString &path, const IniText &ini)
     if (file.write(content) != content.size())
         return false;
     return file.commit();
+}
+
+// A new file may come to hold a password, so it is made, empty, for its owner alone before
+// anything is written; a failed write removes it again.
+bool saveIni(const QString &path, const IniText &ini)
+{
+    QFile created(path);
+    const bool isNew = !ini.exists && created.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                                   QFile::ReadOwner | QFile::WriteOwner);
+    created.close();
+    const bool saved = replaceIni(path, ini);
+    if (!saved && isNew)
+        QFile::remove(path);
+    return saved;
 }
 
 // Index of the header line of the first section of that name, or -1.

@@ -104,11 +104,12 @@ void TestKeyboard::ftpSettingsTabOrderAndEscapeSaves()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     dialog.txtFTPAddress->setFocus();
-    QCOMPARE(focusChain(dialog, 7),
+    QCOMPARE(focusChain(dialog, 10),
              (QStringList{u"txtFTPAddress"_s, u"txtPort"_s, u"txtUsername"_s, u"txtPassword"_s,
-                          u"txtRootPath"_s, u"cmbSecurity"_s, u"txtFTPAddress"_s}));
+                          u"txtRootPath"_s, u"cmbSecurity"_s, u"spnConnections"_s, u"chkOnlyChanged"_s,
+                          u"chkRemoveMissing"_s, u"txtFTPAddress"_s}));
     QTest::keyClicks(dialog.txtFTPAddress, u"ftp.example.org"_s);
-    // The security box is reached last and chosen from with the arrow keys.
+    // The security box is reached from the root path and chosen from with the arrow keys.
     dialog.txtRootPath->setFocus();
     press(Qt::Key_Tab);
     press(Qt::Key_Down);

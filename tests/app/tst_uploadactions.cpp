@@ -1019,6 +1019,8 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     // The destination is the image root: the resize refuses, and nothing is uploaded either.
     control<QLineEdit>(*m_form, u"txtFDestin")
         ->setText(control<QLineEdit>(*m_form, u"txtImgRootPath")->text());
+    // Nothing was completed, so "Exit when complete" does not end the program.
+    control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
     QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QCOMPARE(m_boxes->take(), QStringList{u"Destination must differ from the image root!!"_s});
     QVERIFY(!status());
@@ -1026,6 +1028,7 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QVERIFY(!m_form->runState().ResizeUploadActive);
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
+    QCOMPARE(control<QListWidget>(*m_form, u"List1")->count(), m_images.size());
 }
 
 void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()

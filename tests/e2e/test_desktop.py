@@ -522,7 +522,7 @@ class DesktopTest(unittest.TestCase):
         self.assertEqual((security.name, text_of(port)), ("None (FTP)", "21"))
         fill_in(setup, (("Address:", "127.0.0.1"), ("Username:", "pexa"), ("Password:", "s3cret pass"),
                         ("Root Path:", "www")))
-        # The last box of the tab order, reached from the one before it, picks by the arrow keys.
+        # The security box, reached from the one before it, picks by the arrow keys.
         key("Tab")
         wait_for("Tab from Root Path: did not reach Security:", lambda: has_state(security, pyatspi.STATE_FOCUSED))
         key("Down", "Down")

@@ -1,5 +1,6 @@
 #include "ErrorRecorder.h"
 #include "FtpPassword.h"
+#include "FtpSettings.h"
 #include "NumberText.h"
 #include "PortText.h"
 #include "ScrambleText.h"
@@ -7,11 +8,14 @@
 #include "Settings.h"
 #include "frmFTPSettings.h"
 
+#include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +51,10 @@ private slots:
     void closingWritesTheKeysInOrderWithThePasswordScrambled();
     void awkwardPasswordsComeBackIntact();
     void securityChoiceIsStoredAndMovesOnlyTheDefaultPort();
+    void uploadChoicesAreNamedAsTheyShow();
+    void fileWithoutTheUploadChoicesReadsTheDefaults();
+    void storedUploadChoicesAreReadStrictly_data();
+    void storedUploadChoicesAreReadStrictly();
     void portTextNumbers();
 
 private:
@@ -87,6 +95,9 @@ void tst_frmFTPSettings::fieldsLoadFromTheFileInTabOrder()
     store(u"password"_s, FtpPassword::storedForm(u"s3cret"_s));
     store(u"port"_s, u"2121"_s);
     store(u"root"_s, u"/www/photos"_s);
+    store(u"connections"_s, u"3"_s);
+    store(u"only_changed"_s, u"1"_s);
+    store(u"remove_missing"_s, u"1"_s);
 
     frmFTPSettings dialog;
     QCOMPARE(dialog.windowTitle(), u"FTP Settings"_s);
@@ -97,14 +108,19 @@ void tst_frmFTPSettings::fieldsLoadFromTheFileInTabOrder()
     QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
     QCOMPARE(dialog.txtPassword->displayText(), u"******"_s);
     QCOMPARE(dialog.txtRootPath->text(), u"/www/photos"_s);
+    QCOMPARE(dialog.spnConnections->value(), 3);
+    QVERIFY(dialog.chkOnlyChanged->isChecked());
+    QVERIFY(dialog.chkRemoveMissing->isChecked());
 
+    const QList<QWidget *> expected{dialog.txtFTPAddress,  dialog.txtPort,        dialog.txtUsername,
+                                    dialog.txtPassword,    dialog.txtRootPath,    dialog.cmbSecurity,
+                                    dialog.spnConnections, dialog.chkOnlyChanged, dialog.chkRemoveMissing};
     QList<QWidget *> order{dialog.txtFTPAddress};
-    for (QWidget *w = dialog.txtFTPAddress->nextInFocusChain(); order.size() < 5; w = w->nextInFocusChain()) {
-        if (qobject_cast<QLineEdit *>(w))
+    for (QWidget *w = dialog.txtFTPAddress->nextInFocusChain(); w != dialog.txtFTPAddress;
+         w = w->nextInFocusChain()) {
+        if (expected.contains(w))
             order.append(w);
     }
-    const QList<QWidget *> expected{dialog.txtFTPAddress, dialog.txtPort, dialog.txtUsername,
-                                    dialog.txtPassword, dialog.txtRootPath};
     QCOMPARE(order, expected);
 }
 
@@ -118,12 +134,15 @@ void tst_frmFTPSettings::noFtpSectionGivesEmptyFieldsAndPort21AndWritesAllKeysOn
         QCOMPARE(dialog.txtPassword->text(), QString());
         QCOMPARE(dialog.txtRootPath->text(), QString());
         QCOMPARE(dialog.txtPort->text(), u"21"_s);
+        QCOMPARE(dialog.spnConnections->value(), 1);
+        QVERIFY(!dialog.chkOnlyChanged->isChecked());
+        QVERIFY(!dialog.chkRemoveMissing->isChecked());
         dialog.show();
         dialog.close();
     }
-    QCOMPARE(
-        fileText(),
-        u"[main]\ntn_size=50x50\n[ftp]\nport=21\naddress=\nusername=\npassword=\nroot=\nsecurity=ftp\n"_s);
+    QCOMPARE(fileText(),
+             u"[main]\ntn_size=50x50\n[ftp]\nport=21\naddress=\nusername=\npassword=\nroot=\nsecurity=ftp\n"
+             u"connections=1\nonly_changed=0\nremove_missing=0\n"_s);
 }
 
 void tst_frmFTPSettings::securityChoiceIsStoredAndMovesOnlyTheDefaultPort()
@@ -163,6 +182,98 @@ void tst_frmFTPSettings::securityChoiceIsStoredAndMovesOnlyTheDefaultPort()
     frmFTPSettings dialog;
     QCOMPARE(dialog.cmbSecurity->currentText(), u"TLS (FTPS)"_s);
     QCOMPARE(dialog.txtPort->text(), u"22"_s);
+}
+
+void tst_frmFTPSettings::uploadChoicesAreNamedAsTheyShow()
+{
+    frmFTPSettings dialog;
+    const auto *layout = dialog.findChild<QFormLayout *>();
+    const auto *label = qobject_cast<QLabel *>(layout->labelForField(dialog.spnConnections));
+    QVERIFY(label);
+    QCOMPARE(label->text(), u"Connections:"_s);
+    QCOMPARE(label->buddy(), dialog.spnConnections);
+    QCOMPARE(dialog.spnConnections->minimum(), 1);
+    QCOMPARE(dialog.spnConnections->maximum(), 8);
+
+    // What a screen reader or voice control says is what is written; the explanation comes after.
+    for (const auto &[field, name] :
+         {std::pair<QWidget *, QString>{dialog.spnConnections, u"Connections:"_s},
+          {dialog.chkOnlyChanged, u"Send only new and changed files"_s},
+          {dialog.chkRemoveMissing, u"Remove images no longer in the image root"_s}}) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(field);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        QVERIFY2(!accessible->text(QAccessible::Description).isEmpty(), qPrintable(name));
+        QVERIFY2(!accessible->text(QAccessible::Description).contains(name), qPrintable(name));
+    }
+}
+
+void tst_frmFTPSettings::fileWithoutTheUploadChoicesReadsTheDefaults()
+{
+    QFile file(m_dir.filePath(u"settings.ini"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "[ftp]\nport=2121\naddress=ftp.example.org\nusername=anna\npassword=\nroot=www\nsecurity=ftps\n"
+        "[main]\ntn_size=50x50\n");
+    file.close();
+
+    const FtpSettings read = FtpSettings::read();
+    QCOMPARE(read.connections, 1);
+    QVERIFY(!read.onlyChanged);
+    QVERIFY(!read.removeMissing);
+    QCOMPARE(read.security, TransferSecurity::Ftps);
+    {
+        frmFTPSettings dialog;
+        dialog.show();
+        dialog.close();
+    }
+    // The new keys follow the old ones in their section.
+    QCOMPARE(fileText(),
+             u"[ftp]\nport=2121\naddress=ftp.example.org\nusername=anna\npassword=\nroot=www\n"
+             u"security=ftps\nconnections=1\nonly_changed=0\nremove_missing=0\n[main]\ntn_size=50x50\n"_s);
+}
+
+void tst_frmFTPSettings::storedUploadChoicesAreReadStrictly_data()
+{
+    QTest::addColumn<QString>("storedCount");
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<QString>("storedChoice");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("highest") << u"8"_s << 8 << u"1"_s << true;
+    QTest::newRow("in range") << u"2"_s << 2 << u" 1 "_s << true;
+    QTest::newRow("zero") << u"0"_s << 1 << u"0"_s << false;
+    QTest::newRow("above") << u"9"_s << 1 << u"yes"_s << false;
+    QTest::newRow("negative") << u"-2"_s << 1 << u"true"_s << false;
+    QTest::newRow("fraction") << u"2.5"_s << 1 << u"11"_s << false;
+    QTest::newRow("trailing text") << u"4x"_s << 1 << u"1x"_s << false;
+    QTest::newRow("beyond an int") << u"4294967298"_s << 1 << u"-1"_s << false;
+}
+
+void tst_frmFTPSettings::storedUploadChoicesAreReadStrictly()
+{
+    QFETCH(QString, storedCount);
+    QFETCH(int, connections);
+    QFETCH(QString, storedChoice);
+    QFETCH(bool, chosen);
+    store(u"connections"_s, storedCount);
+    store(u"only_changed"_s, storedChoice);
+    store(u"remove_missing"_s, storedChoice);
+
+    const FtpSettings read = FtpSettings::read();
+    QCOMPARE(read.connections, connections);
+    QCOMPARE(read.onlyChanged, chosen);
+    QCOMPARE(read.removeMissing, chosen);
+    {
+        frmFTPSettings dialog;
+        QCOMPARE(dialog.spnConnections->value(), connections);
+        QCOMPARE(dialog.chkOnlyChanged->isChecked(), chosen);
+        QCOMPARE(dialog.chkRemoveMissing->isChecked(), chosen);
+        dialog.show();
+        dialog.close();
+    }
+    // Closing puts what was shown back in its plain form.
+    QCOMPARE(stored(u"connections"_s), QString::number(connections));
+    QCOMPARE(stored(u"only_changed"_s), chosen ? u"1"_s : u"0"_s);
+    QCOMPARE(stored(u"remove_missing"_s), chosen ? u"1"_s : u"0"_s);
 }
 
 void tst_frmFTPSettings::portIsCheckedOnEveryChange_data()
@@ -226,12 +337,19 @@ void tst_frmFTPSettings::closingWritesTheKeysInOrderWithThePasswordScrambled()
         QTest::keyClicks(dialog.txtUsername, u"anna"_s);
         QTest::keyClicks(dialog.txtPassword, u"Secret pass 1"_s);
         QTest::keyClicks(dialog.txtRootPath, u"www/photos"_s);
+        dialog.spnConnections->setFocus();
+        QTest::keyClick(dialog.spnConnections, Qt::Key_Up);
+        QTest::keyClick(dialog.spnConnections, Qt::Key_Up);
+        dialog.chkRemoveMissing->setFocus();
+        QTest::keyClick(dialog.chkRemoveMissing, Qt::Key_Space);
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
     }
     const QByteArray scrambled = ScrambleText("Secret pass 1", ScrambleKey);
-    QCOMPARE(fileText(), u"[ftp]\nport=21\naddress= ftp.example.org \nusername=anna\npassword="_s +
-                             QString::fromUtf8(scrambled) + u"\nroot=www/photos\nsecurity=ftp\n"_s);
+    QCOMPARE(fileText(),
+             u"[ftp]\nport=21\naddress= ftp.example.org \nusername=anna\npassword="_s +
+                 QString::fromUtf8(scrambled) +
+                 u"\nroot=www/photos\nsecurity=ftp\nconnections=3\nonly_changed=0\nremove_missing=1\n"_s);
     frmFTPSettings reopened;
     QCOMPARE(reopened.txtPassword->text(), u"Secret pass 1"_s);
 }

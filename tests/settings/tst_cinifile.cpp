@@ -7,6 +7,7 @@
 #include <QTest>
 #include <memory>
 #include <stdexcept>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,6 +49,22 @@ private:
     int m_height;
 };
 
+// The process's file-creation mask for one test.
+class CreationMask
+{
+public:
+    explicit CreationMask(mode_t mask) : m_before(::umask(mask)) {}
+    ~CreationMask() { ::umask(m_before); }
+    CreationMask(const CreationMask &) = delete;
+    CreationMask &operator=(const CreationMask &) = delete;
+
+private:
+    mode_t m_before;
+};
+
+// The owner's, group's and others' bits, without those Qt adds for the user running the test.
+const QFile::Permissions modeBits(0x7077);
+
 // 1280 x 960 pixels at 15 twips per pixel: the four-pixel margin is 60 twips.
 const ScreenMetrics screen{19200, 14400, 15, 15};
 
@@ -76,6 +93,7 @@ private slots:
     void failedWriteClearsSuccess();
     void unreadableFileIsNotReplaced();
     void replacementKeepsPermissionsAndLeavesNoTemporaryFile();
+    void newFileIsOwnerOnly();
 
     void keyAndSectionLists();
     void enumerations();
@@ -374,7 +392,23 @@ void tst_cInifile::replacementKeepsPermissionsAndLeavesNoTemporaryFile()
     QVERIFY(QFile::setPermissions(m_path, ownerOnly));
     store(u"main"_s, u"k"_s, u"2"_s);
     store(u"main"_s, u"j"_s, u"3"_s);
-    QCOMPARE(QFile::permissions(m_path) & QFile::Permissions(0x7077), ownerOnly);
+    QCOMPARE(QFile::permissions(m_path) & modeBits, ownerOnly);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"test.ini"_s});
+}
+
+void tst_cInifile::newFileIsOwnerOnly()
+{
+    // However open the mask, a new file is the owner's alone; one that exists keeps its bits.
+    const CreationMask everyoneReads(022);
+    store(u"ftp"_s, u"password"_s, u"x"_s);
+    QCOMPARE(QFile::permissions(m_path) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(fileContent(), "[ftp]\npassword=x\n");
+
+    const QFile::Permissions shared =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(m_path, shared));
+    store(u"ftp"_s, u"password"_s, u"y"_s);
+    QCOMPARE(QFile::permissions(m_path) & modeBits, shared);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"test.ini"_s});
 }
 

@@ -24,6 +24,7 @@ private slots:
     void valueRules();
     void eachCallAimsAfresh();
     void folderDefaultsToWritableExecutableFolder();
+    void writingAPasswordMakesTheFileOwnerOnly();
 
 private:
     QByteArray settingsContent() const;
@@ -128,6 +129,32 @@ void tst_Settings::folderDefaultsToWritableExecutableFolder()
     SettingsLocation::setFolderOverride(QString());
     // The test runs from its build folder, which is writable.
     QCOMPARE(SettingsLocation::folder(), QCoreApplication::applicationDirPath());
+}
+
+void tst_Settings::writingAPasswordMakesTheFileOwnerOnly()
+{
+    const QString path = m_dir->filePath(u"settings.ini"_s);
+    const QFile::Permissions ownBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const QFile::Permissions modeBits = ownBits | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    WriteIniValue(SettingKeys::FtpAddress, u"ftp.example.org"_s);
+    const QFile::Permissions shared =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(path, shared));
+
+    // Other keys, and an empty password, leave the file as its owner set it.
+    WriteIniValue(SettingKeys::FtpUsername, u"anna"_s);
+    WriteIniValue(SettingKeys::FtpPassword, QString());
+    QCOMPARE(QFile::permissions(path) & modeBits, shared);
+
+    WriteIniValue(SettingKeys::FtpPassword, u"scrambled"_s);
+    QCOMPARE(QFile::permissions(path) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(ReadIniValue(SettingKeys::FtpPassword), u"scrambled"_s);
+
+    // Only the others lose their access: bits the owner set stay.
+    QVERIFY(QFile::setPermissions(path, ownBits | QFile::WriteGroup | QFile::ExeOther));
+    WriteIniValue(SettingKeys::FtpPassword, u"changed"_s);
+    QCOMPARE(QFile::permissions(path) & modeBits, ownBits);
 }
 
 QTEST_GUILESS_MAIN(tst_Settings)

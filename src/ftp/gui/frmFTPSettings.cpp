@@ -2,13 +2,16 @@
 
 #include "ErrorGuard.h"
 #include "FtpPassword.h"
+#include "FtpSettings.h"
 #include "PortText.h"
 #include "Settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -39,11 +42,33 @@ frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
     cmbSecurity->setObjectName(u"cmbSecurity"_s);
     cmbSecurity->addItems(TransferSecurityText::captions());
     layout->addRow(u"Security:"_s, cmbSecurity);
+    spnConnections = new QSpinBox(this);
+    spnConnections->setObjectName(u"spnConnections"_s);
+    spnConnections->setRange(1, FtpSettings::MaxConnections);
+    spnConnections->setAccessibleDescription(
+        u"How many files are sent at once, each on a connection of its own"_s);
+    layout->addRow(u"Connections:"_s, spnConnections);
+    auto choice = [&](QCheckBox *&box, const QString &name, const QString &caption,
+                      const QString &description) {
+        box = new QCheckBox(caption, this);
+        box->setObjectName(name);
+        box->setAccessibleDescription(description);
+        layout->addRow(box);
+    };
+    choice(chkOnlyChanged, u"chkOnlyChanged"_s, u"Send only new and changed files"_s,
+           u"Leaves out a file the server already has with the same size and a time no earlier than "
+           u"this computer's copy"_s);
+    choice(chkRemoveMissing, u"chkRemoveMissing"_s, u"Remove images no longer in the image root"_s,
+           u"After an upload, asks whether to remove from the server the images and thumbnails whose "
+           u"originals are no longer in the image root"_s);
     setTabOrder(txtFTPAddress, txtPort);
     setTabOrder(txtPort, txtUsername);
     setTabOrder(txtUsername, txtPassword);
     setTabOrder(txtPassword, txtRootPath);
     setTabOrder(txtRootPath, cmbSecurity);
+    setTabOrder(cmbSecurity, spnConnections);
+    setTabOrder(spnConnections, chkOnlyChanged);
+    setTabOrder(chkOnlyChanged, chkRemoveMissing);
 
     connect(txtPort, &QLineEdit::textChanged, this, &frmFTPSettings::txtPort_Change);
     Form_Load();
@@ -68,6 +93,11 @@ void frmFTPSettings::Form_Load()
         txtPassword->setText(password.isEmpty() ? QString() : FtpPassword::fromStored(password));
         const QString port = ReadIniValue(SettingKeys::FtpPort);
         txtPort->setText(port.isEmpty() ? defaultPort() : port);
+        spnConnections->setValue(
+            FtpSettings::connectionsFromStored(ReadIniValue(SettingKeys::FtpConnections)));
+        chkOnlyChanged->setChecked(FtpSettings::choiceFromStored(ReadIniValue(SettingKeys::FtpOnlyChanged)));
+        chkRemoveMissing->setChecked(
+            FtpSettings::choiceFromStored(ReadIniValue(SettingKeys::FtpRemoveMissing)));
     });
 }
 
@@ -108,5 +138,9 @@ void frmFTPSettings::Form_Unload()
         WriteIniValue(SettingKeys::FtpPassword, FtpPassword::storedForm(txtPassword->text()));
         WriteIniValue(SettingKeys::FtpRoot, txtRootPath->text());
         WriteIniValue(SettingKeys::FtpSecurity, TransferSecurityText::stored(m_security));
+        WriteIniValue(SettingKeys::FtpConnections, QString::number(spnConnections->value()));
+        WriteIniValue(SettingKeys::FtpOnlyChanged, FtpSettings::storedChoice(chkOnlyChanged->isChecked()));
+        WriteIniValue(SettingKeys::FtpRemoveMissing,
+                      FtpSettings::storedChoice(chkRemoveMissing->isChecked()));
     });
 }

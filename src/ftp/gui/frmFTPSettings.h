@@ -4,8 +4,10 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 // The FTP settings dialog: loads the ftp settings when it opens and writes them all back when
 // it closes, however it is closed; the password is stored scrambled.
@@ -22,6 +24,9 @@ public:
     QLineEdit *txtPassword = nullptr;
     QLineEdit *txtRootPath = nullptr;
     QComboBox *cmbSecurity = nullptr;
+    QSpinBox *spnConnections = nullptr;
+    QCheckBox *chkOnlyChanged = nullptr;
+    QCheckBox *chkRemoveMissing = nullptr;
 
     void done(int result) override;
 
