@@ -71,7 +71,7 @@ public:
     Answer show(QWidget *, const QString &text, const QString &, Icon, Buttons buttons) override
     {
         texts.append(text);
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
     QStringList texts;
 };

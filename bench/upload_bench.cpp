@@ -57,7 +57,7 @@ public:
     Answer show(QWidget *, const QString &text, const QString &title, Icon, Buttons buttons) override
     {
         texts.append(title + u": "_s + text);
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
     QStringList texts;
 };

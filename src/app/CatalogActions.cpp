@@ -163,6 +163,7 @@ void CatalogActions::scanSteps()
     m_run.ImagesFound = 0;
     m_run.FilesScanned = 0;
     m_run.OverLimitCount = 0;
+    m_run.ScanWholeTree = false;
     m_run.setCancelRequested(false);
 
     m_ui.List1->clear();
@@ -183,6 +184,7 @@ void CatalogActions::scanSteps()
     scan.GetFileList(m_ui.txtImgRootPath->text());
     m_unreadableNames = scan.unreadableNames();
     m_firstUnreadable = scan.firstUnreadable();
+    m_run.ScanWholeTree = scan.walkedWhole() && !m_run.cancelRequested() && m_unreadableNames == 0;
     disconnect(beforePump);
     flushProgress();
 }

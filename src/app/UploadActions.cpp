@@ -46,12 +46,9 @@ private:
 } // namespace
 
 UploadActions::UploadActions(frmMain &form, MainControls &ui, RunState &run)
-    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([this](const FtpSettings &server) {
-          // The window keeps repainting, and Cancel can be pressed, while a step waits on the
-          // server; Cancel ends the step in hand.
+    : QObject(&form), m_form(form), m_ui(ui), m_run(run), m_clientFactory([](const FtpSettings &server) {
           return TransferClients::make(
-              ConnectionOptions{.security = server.security, .tlsPin = server.tlsPin}, &Yield,
-              [this] { return m_run.cancelRequested(); });
+              ConnectionOptions{.security = server.security, .tlsPin = server.tlsPin});
       })
 {
     connect(ui.cmdFTPSettings, &QPushButton::clicked, this, &UploadActions::cmdFTPSettings_Click);
@@ -130,7 +127,8 @@ void UploadActions::runUploadBatch()
         inputs.entries.append(m_ui.List1->item(row)->text());
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
     }
-    UploadBatch batch(inputs, m_run, *this, m_clientFactory(inputs.server));
+    inputs.wholeTree = m_run.ScanWholeTree;
+    UploadBatch batch(inputs, m_run, *this, [&] { return m_clientFactory(inputs.server); });
     UploadBatch::Outcome outcome = UploadBatch::Outcome::Refused;
     if (!guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] { outcome = batch.run(); })) {
         batch.abandon();
@@ -209,9 +207,11 @@ void UploadActions::showBox(const QString &text, const QString &title, MessageBo
     showMessage(&m_form, text, title, icon);
 }
 
-bool UploadActions::askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon)
+bool UploadActions::askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon,
+                             bool noByDefault)
 {
-    return MessageBoxService::instance().show(&m_form, text, title, icon,
-                                              MessageBoxService::Buttons::YesNo) ==
+    const auto buttons =
+        noByDefault ? MessageBoxService::Buttons::YesNoDefaultNo : MessageBoxService::Buttons::YesNo;
+    return MessageBoxService::instance().show(&m_form, text, title, icon, buttons) ==
            MessageBoxService::Answer::Yes;
 }

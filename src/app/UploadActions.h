@@ -21,7 +21,7 @@ class UploadActions : public QObject, private UploadHost
     Q_OBJECT
 
 public:
-    // Makes the client for a run to the server of these settings.
+    // Makes a client for the server of these settings: one for each connection of a run.
     using ClientFactory = std::function<std::unique_ptr<FtpClient>(const FtpSettings &server)>;
 
     UploadActions(frmMain &form, MainControls &ui, RunState &run);
@@ -51,7 +51,8 @@ private:
     void clearUploadedList() override;
     UploadProgress &openProgress() override;
     void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
-    bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon) override;
+    bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon,
+                  bool noByDefault) override;
 
     frmMain &m_form;
     MainControls &m_ui;

@@ -49,7 +49,7 @@ QString FolderScan::scanRoot(const QString &rootText)
 
 void FolderScan::GetFileList(const QString &rootText)
 {
-    guarded(m_owner, u"GetFileList"_s, [&] {
+    m_walkedWhole = guarded(m_owner, u"GetFileList"_s, [&] {
         ScanFolder(scanRoot(rootText));
         m_host.yieldCancelled();
     });

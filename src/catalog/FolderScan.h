@@ -41,6 +41,8 @@ public:
     // the first few of them as paths with the unreadable bytes written out.
     int unreadableNames() const { return m_unreadableCount; }
     const QStringList &firstUnreadable() const { return m_firstUnreadable; }
+    // The walk met no error. Whether it was stopped by Cancel or the limit is the host's to know.
+    bool walkedWhole() const { return m_walkedWhole; }
 
 private:
     void ScanFolder(const QString &folder);
@@ -54,4 +56,5 @@ private:
     double m_filesScanned = 0;
     int m_unreadableCount = 0;
     QStringList m_firstUnreadable;
+    bool m_walkedWhole = false;
 };

@@ -19,7 +19,9 @@ public:
     enum class Buttons
     {
         Ok,
-        YesNo
+        YesNo,
+        // Yes and No, with No the default: for a question whose Yes cannot be undone.
+        YesNoDefaultNo
     };
     enum class Answer
     {

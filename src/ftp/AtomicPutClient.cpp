@@ -165,6 +165,7 @@ void AtomicPutClient::dropPart(const QString &temporary)
         break;
     case Failure::Stalled:
     case Failure::ConnectionLost:
+    case Failure::Unreachable:
         m_leftovers.append(temporary);
         break;
     case Failure::None:

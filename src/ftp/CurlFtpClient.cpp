@@ -115,6 +115,10 @@ FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
         return FtpClient::Failure::Stalled;
     case CURLE_READ_ERROR:
         return FtpClient::Failure::LocalFile;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_LOGIN_DENIED:
+        return FtpClient::Failure::Unreachable;
     case CURLE_QUOTE_ERROR:
     case CURLE_UPLOAD_FAILED:
     case CURLE_REMOTE_ACCESS_DENIED:
@@ -315,9 +319,6 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
     m_connected = perform();
-    // A login the server turned down is its answer; later, it means the connection is lost.
-    if (m_lastCode == CURLE_LOGIN_DENIED)
-        m_failure = Failure::Refused;
     return m_connected;
 }
 
@@ -607,7 +608,6 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
         budget, progress, total);
     if (stop != TransferEngine::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
         m_engine.cutSockets();
-    m_lastCode = result;
     m_failure = failureFor(result, stop);
     m_lastReply = QString::fromUtf8(m_replies->lastLine);
     if (result != CURLE_OK && stop == TransferEngine::Stop::None && !m_connected)

@@ -78,7 +78,6 @@ private:
     ServerIdentity m_identity;
     bool m_connected = false;
     Failure m_failure = Failure::None;
-    int m_lastCode = 0;
     QString m_lastReply;
     bool m_storeBegun = false;
 };

@@ -26,8 +26,11 @@ public:
         None,
         // The server answered no (a reply, a status), or a name cannot be sent safely.
         Refused,
-        // The connection broke, or could not be made (refused, no greeting, no login).
+        // The connection broke in the middle of the operation.
         ConnectionLost,
+        // The connection could not be made: nothing listens, no greeting, the login was refused
+        // (as by a server with a limit on connections), when connecting or reconnecting.
+        Unreachable,
         // Nothing moved for the stall limit.
         Stalled,
         // cancel() ended it.

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "ConnectionPool.h"
 #include "FtpClient.h"
 #include "FtpSettings.h"
 #include "OutputLayout.h"
+#include "RemoteListing.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class UploadHost;
 class UploadProgress;
@@ -26,16 +32,23 @@ struct UploadInputs
     QStringList folders;
     QStringList entries;
     QList<bool> ticked;
+    // The scan listed every image below the image root, so what it did not list is gone.
+    bool wholeTree = false;
 
     OutputLayout layout() const;
 };
 
 // The upload: finds or creates below the FTP root every folder of the last scan, then sends
 // every unticked image's counterpart and its thumbnail, writing each step into the progress
-// window. Runs to its end on the calling thread, with the main window's controls locked.
+// window. Runs to its end on the calling thread, with the main window's controls locked; the
+// connections wait on the server on threads of their own, so several files can be sent at once.
+// The lines keep the order of the list whatever order the files arrive in.
 class UploadBatch
 {
 public:
+    // Makes one more connection to the server of the inputs.
+    using ClientFactory = std::function<std::unique_ptr<FtpClient>()>;
+
     enum class Outcome
     {
         // Stopped before the folders: a setting missing, no connection, no FTP root.
@@ -45,44 +58,85 @@ public:
         CompleteWithErrors,
     };
 
-    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host,
-                std::unique_ptr<FtpClient> client);
+    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host, ClientFactory makeClient);
     ~UploadBatch();
 
     // Everything from the settings check to giving the controls back.
     Outcome run();
-    // After an unexpected error: closes the connection and gives the controls back.
+    // After an unexpected error: closes the connections and gives the controls back.
     void abandon();
 
-    // Images and thumbnails of the last run that failed to upload or were missing.
+    // Images and thumbnails of the last run that failed to upload, were missing or not sent.
     int failedFiles() const { return m_failedFiles; }
+    // Files not sent because the server held them already.
+    int skippedFiles() const { return m_skippedFiles; }
     // The closing line of a run with failures.
     static QString failureText(int failedFiles);
 
 private:
+    struct Step;
+    struct Connection;
+    enum class Health
+    {
+        Fine,
+        // The connection went or stalled once: the next failure of the kind ends it.
+        Doubtful,
+        Gone,
+    };
+
     Outcome transfer();
-    bool connectToServer(uint16_t port);
+    bool connectFirst(uint16_t port);
+    void connectOthers(uint16_t port);
     Outcome cancelledEarly();
     bool locateRoot(const QString &root);
     bool folderPhase();
+    bool call(const std::function<bool(FtpClient &)> &operation);
     Outcome filePhase();
-    bool enterRemoteFolder(const QString &remoteFolder);
-    void sendEntry(int index);
-    bool put(const QString &localPath, const QString &path);
+    void planSteps();
+    bool dispatchNext();
+    void prepareEntry(Step &step);
+    void finishStep(int connection);
+    void finishFolder(int index, int connection);
+    void finishEntry(int index, int connection);
+    void insertStep(int at, const std::shared_ptr<Step> &step);
+    void judge(int connection, FtpClient::Failure failure);
+    void requeue(int index);
+    void printReady();
+    void showInFlight();
+    void waitForConnections();
+    void giveUpOnServer();
+    void offerRemovals();
+    std::optional<RemoteListing> listing(const QString &folder);
+    QString remotePath(const QString &relative) const;
     void fail(const QString &line, const QString &box);
     void line(const QString &text);
+    bool yieldCancelled();
     void finish();
 
     UploadInputs m_inputs;
+    OutputLayout m_layout;
     RunState &m_run;
     UploadHost &m_host;
     UploadProgress *m_progress = nullptr;
-    std::unique_ptr<FtpClient> m_client;
-    bool m_opened = false;
-    // The FTP root below the login folder, and the folder of the entries in hand below that, as
-    // the lines name it and as a path.
+    ClientFactory m_makeClient;
+    std::unique_ptr<ConnectionPool> m_pool;
+    QList<std::shared_ptr<Connection>> m_connections;
+    bool m_cancelSent = false;
+    // What the user chose to trust about the server, for the connections made after the first.
+    ServerIdentity m_trusted;
+    // The FTP root below the login folder.
     QString m_rootPath;
-    QString m_currentFolder;
-    QString m_currentPath;
+
+    QList<std::shared_ptr<Step>> m_steps;
+    QList<int> m_pending;
+    int m_printed = 0;
+    int m_toSend = 0;
+    int m_done = 0;
+    bool m_limitTold = false;
+    bool m_serverGone = false;
+    std::atomic<bool> m_timesRefused{false};
+    QHash<QString, std::optional<RemoteListing>> m_listings;
+
     int m_failedFiles = 0;
+    int m_skippedFiles = 0;
 };

@@ -22,6 +22,7 @@ public:
     // Shows the progress window, started for a new run.
     virtual UploadProgress &openProgress() = 0;
     virtual void showBox(const QString &text, const QString &title, MessageBoxService::Icon icon) = 0;
-    // A question with Yes and No; true for Yes.
-    virtual bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon) = 0;
+    // A question with Yes and No; true for Yes. Enter answers No when noByDefault is set.
+    virtual bool askYesNo(const QString &text, const QString &title, MessageBoxService::Icon icon,
+                          bool noByDefault) = 0;
 };

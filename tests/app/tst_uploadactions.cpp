@@ -1,5 +1,4 @@
 #include "Controls.h"
-#include "CurlFtpClient.h"
 #include "ErrorRecorder.h"
 #include "FTPStatus.h"
 #include "FtpPassword.h"
@@ -8,8 +7,8 @@
 #include "RunTimeError.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
+#include "TransferClients.h"
 #include "UploadActions.h"
-#include "Yield.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -28,6 +27,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 
@@ -70,72 +70,93 @@ QByteArray contentFor(const QString &name)
     return name.toUtf8() + QByteArray("\r\n\n\0\xFF\xD8 binary", 14) + QByteArray(2000, '\x1A');
 }
 
-// An FTP client that hands every operation to the real one, after a hook of the test's.
+// An FTP client that hands every operation to the real one, after a hook of the test's. The
+// hook runs on the window's thread, as the test's own code does, while the connection's thread
+// waits for it; what it throws goes on from the connection's thread.
 class HookedClient : public FtpClient
 {
 public:
     using Hook = std::function<void(const QString &operation, const QString &argument)>;
 
-    HookedClient(const ConnectionOptions &options, CurlFtpClient::Cancelled cancelled, Hook hook,
-                 bool *closed)
-        : m_real(options, &Yield, std::move(cancelled)), m_hook(std::move(hook)), m_closed(closed)
+    HookedClient(const ConnectionOptions &options, Hook hook, bool *closed)
+        : m_real(TransferClients::make(options)), m_hook(std::move(hook)), m_closed(closed)
     {}
     bool open() override
     {
-        m_hook(u"open"_s, QString());
-        return m_real.open();
+        hook(u"open"_s, QString());
+        return m_real->open();
     }
     bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override
     {
-        m_hook(u"connect"_s, host);
-        return m_real.connect(host, port, user, password);
+        hook(u"connect"_s, host);
+        return m_real->connect(host, port, user, password);
     }
-    ServerIdentity identity() const override { return m_real.identity(); }
-    bool trust(const ServerIdentity &identity) override { return m_real.trust(identity); }
+    ServerIdentity identity() const override { return m_real->identity(); }
+    bool trust(const ServerIdentity &identity) override { return m_real->trust(identity); }
     bool folderExists(const QString &folder) override
     {
-        m_hook(u"folderExists"_s, folder);
-        return m_real.folderExists(folder);
+        hook(u"folderExists"_s, folder);
+        return m_real->folderExists(folder);
     }
     bool makeFolder(const QString &folder) override
     {
-        m_hook(u"makeFolder"_s, folder);
-        return m_real.makeFolder(folder);
+        hook(u"makeFolder"_s, folder);
+        return m_real->makeFolder(folder);
     }
     std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override
     {
-        m_hook(u"listFolder"_s, folder);
-        return m_real.listFolder(folder);
+        hook(u"listFolder"_s, folder);
+        return m_real->listFolder(folder);
     }
     bool putFile(const QString &localPath, const QString &path, const Progress &progress) override
     {
-        m_hook(u"putFile"_s, path);
-        return m_real.putFile(localPath, path, progress);
+        hook(u"putFile"_s, path);
+        return m_real->putFile(localPath, path, progress);
     }
-    bool putMayHaveLeftPart() const override { return m_real.putMayHaveLeftPart(); }
-    bool rename(const QString &from, const QString &to) override { return m_real.rename(from, to); }
+    bool putMayHaveLeftPart() const override { return m_real->putMayHaveLeftPart(); }
+    bool rename(const QString &from, const QString &to) override { return m_real->rename(from, to); }
     bool removeFile(const QString &path) override
     {
-        m_hook(u"removeFile"_s, path);
-        return m_real.removeFile(path);
+        hook(u"removeFile"_s, path);
+        return m_real->removeFile(path);
     }
-    void tidyRemove(const QString &path) override { m_real.tidyRemove(path); }
+    void tidyRemove(const QString &path) override { m_real->tidyRemove(path); }
     bool setModified(const QString &path, const QDateTime &time) override
     {
-        return m_real.setModified(path, time);
+        return m_real->setModified(path, time);
     }
-    Failure lastFailure() const override { return m_real.lastFailure(); }
-    QString lastReply() const override { return m_real.lastReply(); }
-    void cancel() override { m_real.cancel(); }
+    Failure lastFailure() const override { return m_real->lastFailure(); }
+    QString lastReply() const override { return m_real->lastReply(); }
+    void cancel() override { m_real->cancel(); }
     void close() override
     {
         if (m_closed)
             *m_closed = true;
-        m_real.close();
+        m_real->close();
     }
 
 private:
-    CurlFtpClient m_real;
+    void hook(const QString &operation, const QString &argument)
+    {
+        if (!m_hook)
+            return;
+        std::exception_ptr error;
+        const auto call = [&] {
+            try {
+                m_hook(operation, argument);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        };
+        if (QThread::currentThread() == qApp->thread())
+            call();
+        else
+            QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
+        if (error)
+            std::rethrow_exception(error);
+    }
+
+    std::unique_ptr<FtpClient> m_real;
     Hook m_hook;
     bool *m_closed;
 };
@@ -334,7 +355,7 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     m_form = new frmMain;
     m_actions = m_form->findChild<UploadActions *>();
     QVERIFY(m_actions);
-    useClient([](const QString &, const QString &) {});
+    useClient({});
     m_form->show();
     control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"50x50"_s);
@@ -375,8 +396,7 @@ void tst_UploadActions::useClient(HookedClient::Hook hook, long stallSeconds)
         options.tlsPin = server.tlsPin;
         options.knownHostsPath = m_knownHosts;
         options.stallSeconds = stallSeconds;
-        return std::make_unique<HookedClient>(
-            options, [this] { return m_form->runState().cancelRequested(); }, hook, &m_clientClosed);
+        return std::make_unique<HookedClient>(options, hook, &m_clientClosed);
     });
 }
 
@@ -791,7 +811,7 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     m_folders.clear();
     makeForm();
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
-    useClient([](const QString &, const QString &) {}, 2);
+    useClient({}, 2);
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
                                           u"1 file failed to upload!!"_s}));

@@ -21,7 +21,7 @@ MessageBoxService::Answer ScriptedMessageBox::show(QWidget *, const QString &tex
     m_shown.append({text, title.isEmpty() ? AppInfo::applicationTitle() : title, icon, buttons, answered});
     if (answered)
         return m_answers.takeFirst();
-    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
 QStringList ScriptedMessageBox::take()

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "OutputLayout.h"
+#include "RemoteEntry.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Which remote files an upload may offer to remove: in the folders the upload mirrors, the
+// images (and their thumbnails) that no image of the scan maps to any more. Only image names
+// are ever offered; folders, other files and other folders are never touched.
+class RemovalPlan
+{
+public:
+    // entries: every image of the scan, ticked or not; folders: the scan's sub-folders.
+    RemovalPlan(const OutputLayout &layout, const QStringList &entries, const QStringList &folders);
+
+    // The folders to look in, below the FTP root: "" for the root itself, then each folder of
+    // the scan ("2008/June").
+    const QStringList &folders() const { return m_folders; }
+    // The names in one of those folders, as a listing showed them, that are to be offered.
+    QStringList candidates(const QString &folder, const QList<RemoteEntry> &listing) const;
+
+private:
+    QStringList m_folders;
+    QHash<QString, QSet<QString>> m_kept;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "FtpClient.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <mutex>
+
+// An in-memory server for upload tests: a tree of folders and files below the login folder,
+// shared by the clients connected to it (see FakeFtpClient), with what a test scripts: refusals,
+// dropped connections, stalls, listings without sizes or times, a limit on connections, and puts
+// held until the test lets them end. Safe to use from the clients' threads.
+class FakeFtpServer
+{
+public:
+    struct File
+    {
+        QByteArray bytes;
+        QDateTime modified;
+    };
+    // What a scripted operation gives instead of doing its work.
+    enum class Trouble
+    {
+        Refuse,
+        Drop,
+        Stall,
+    };
+
+    FakeFtpServer();
+
+    void addFolder(const QString &path);
+    void addFile(const QString &path, const QByteArray &bytes, const QDateTime &modified);
+    QMap<QString, File> files() const;
+    QSet<QString> folders() const;
+
+    // The operation ("put", "list", "exists", "mkdir", "remove", "rename", "time") on a path
+    // meets the trouble every time from now on.
+    void script(const QString &operation, const QString &path, Trouble trouble);
+    // Listings give names only.
+    void setListsSizesAndTimes(bool lists);
+    // Logins beyond this many connections at once are refused; 0 for no limit.
+    void setConnectionLimit(int limit);
+    // Every login from now on is refused, as by a server that went away.
+    void setReachable(bool reachable);
+    // Puts of the path wait until released (or their client is cancelled).
+    void hold(const QString &path);
+    void release(const QString &path);
+    // Waits until a put of the path is being held.
+    bool waitUntilHeld(const QString &path, int timeoutMs = 5000);
+
+    // Operations in the order they were done, as "put 2008/a.jpg", whichever client did them.
+    QStringList log() const;
+    int logins() const;
+    // The most connections logged in at once.
+    int mostConnections() const;
+
+private:
+    friend class FakeFtpClient;
+
+    std::optional<Trouble> troubleFor(const QString &operation, const QString &path) const;
+    bool login();
+    void logout();
+    void record(const QString &entry);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QMap<QString, File> m_files;
+    QSet<QString> m_folders;
+    QMap<QString, Trouble> m_scripted;
+    QSet<QString> m_held;
+    QSet<QString> m_holding;
+    bool m_listsSizesAndTimes = true;
+    int m_limit = 0;
+    bool m_reachable = true;
+    int m_connected = 0;
+    int m_mostConnected = 0;
+    int m_logins = 0;
+    QStringList m_log;
+};
