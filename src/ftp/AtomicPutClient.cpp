@@ -105,6 +105,9 @@ bool AtomicPutClient::putFile(const QString &localPath, const QString &path, con
     }
     keepOutcome(false);
     if (m_failure != Failure::Refused) {
+        // The bytes reached the server before the connection went.
+        if (m_failure == Failure::Unreachable)
+            m_failure = Failure::ConnectionLost;
         dropPart(temporary);
         return false;
     }

@@ -384,7 +384,7 @@ UploadBatch::Outcome UploadBatch::filePhase()
         for (int connection : m_pool->collect(std::chrono::milliseconds(10)))
             finishStep(connection);
     }
-    printReady();
+    printReady(true);
 
     if (m_run.cancelRequested()) {
         m_progress->setFileInProgress(u"Operation Cancelled!!"_s);
@@ -737,21 +737,21 @@ void UploadBatch::requeue(int index)
     m_pending.insert(at, index);
 }
 
-// Lines come out in the list's order: a step's lines wait for those of the steps before it.
-void UploadBatch::printReady()
+// Lines come out in the list's order: a step's lines wait for those of the steps before it. At
+// the end, steps that will never be done no longer hold back those after them.
+void UploadBatch::printReady(bool final)
 {
-    while (m_printed < m_steps.size()) {
+    for (; m_printed < m_steps.size(); ++m_printed) {
         Step &step = *m_steps.at(m_printed);
         if (!step.prePrinted && (step.dispatched || step.done)) {
             for (const QString &text : std::as_const(step.preLines))
                 line(text);
             step.prePrinted = true;
         }
-        if (!step.done)
+        if (!step.done && !final)
             return;
         for (const QString &text : std::as_const(step.lines))
             line(text);
-        ++m_printed;
     }
 }
 
@@ -789,7 +789,8 @@ void UploadBatch::giveUpOnServer()
         notSent += !thumbnail.isEmpty() && FileSystem::FileExists(thumbnail) ? 1 : 0;
     }
     m_failedFiles += notSent;
-    line(u"ERROR: The server stopped answering; "_s + filesText(notSent) + u" not sent."_s);
+    line(u"ERROR: The server stopped answering; "_s + filesText(notSent) +
+         (notSent == 1 ? u" was"_s : u" were"_s) + u" not sent."_s);
 }
 
 // Images no entry of the scan maps to any more, in the folders this upload mirrors; only when

@@ -101,7 +101,7 @@ private:
     void insertStep(int at, const std::shared_ptr<Step> &step);
     void judge(int connection, FtpClient::Failure failure);
     void requeue(int index);
-    void printReady();
+    void printReady(bool final = false);
     void showInFlight();
     void waitForConnections();
     void giveUpOnServer();

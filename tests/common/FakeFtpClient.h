@@ -35,10 +35,13 @@ private:
     // Logs in again after a dropped connection; false (with the failure) when it cannot.
     bool begin(const QString &operation, const QString &path);
     bool fail(Failure failure);
+    bool logIn();
+    void loseConnection();
     bool succeed();
 
     FakeFtpServer &m_server;
     bool m_loggedIn = false;
+    int m_generation = 0;
     bool m_partLeft = false;
     std::atomic<bool> m_cancelled{false};
     Failure m_failure = Failure::None;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 // An in-memory server for upload tests: a tree of folders and files below the login folder,
 // shared by the clients connected to it (see FakeFtpClient), with what a test scripts: refusals,
@@ -39,19 +40,23 @@ public:
     QSet<QString> folders() const;
 
     // The operation ("put", "list", "exists", "mkdir", "remove", "rename", "time") on a path
-    // meets the trouble every time from now on.
+    // meets the trouble every time from now on. A put is named by the local file's name, as it
+    // goes to the server under a temporary one.
     void script(const QString &operation, const QString &path, Trouble trouble);
     // Listings give names only.
     void setListsSizesAndTimes(bool lists);
     // Logins beyond this many connections at once are refused; 0 for no limit.
     void setConnectionLimit(int limit);
-    // Every login from now on is refused, as by a server that went away.
+    // Every login from now on is refused.
     void setReachable(bool reachable);
-    // Puts of the path wait until released (or their client is cancelled).
-    void hold(const QString &path);
-    void release(const QString &path);
-    // Waits until a put of the path is being held.
-    bool waitUntilHeld(const QString &path, int timeoutMs = 5000);
+    // The server goes away: logins are refused, and every connection is gone; a put in flight
+    // ends there.
+    void vanish();
+    // Puts of a local file of this name wait until released (or their client is cancelled).
+    void hold(const QString &name);
+    void release(const QString &name);
+    // Waits until a put of the file is being held.
+    bool waitUntilHeld(const QString &name, int timeoutMs = 5000);
 
     // Operations in the order they were done, as "put 2008/a.jpg", whichever client did them.
     QStringList log() const;
@@ -63,8 +68,9 @@ private:
     friend class FakeFtpClient;
 
     std::optional<Trouble> troubleFor(const QString &operation, const QString &path) const;
-    bool login();
-    void logout();
+    // The generation logged in to, or -1 when refused.
+    int login();
+    void logout(int generation);
     void record(const QString &entry);
 
     mutable std::mutex m_mutex;
@@ -80,5 +86,7 @@ private:
     int m_connected = 0;
     int m_mostConnected = 0;
     int m_logins = 0;
+    // Counts the times the server went away, so a connection knows it did.
+    int m_generation = 0;
     QStringList m_log;
 };
