@@ -29,5 +29,6 @@ QStringList RemovalPlan::candidates(const QString &folder, const QList<RemoteEnt
         if (!entry.folder && OutputLayout::isImageName(entry.name) && !kept.contains(entry.name))
             names.append(entry.name);
     }
+    names.sort();
     return names;
 }

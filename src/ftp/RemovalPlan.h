@@ -21,7 +21,7 @@ public:
     // The folders to look in, below the FTP root: "" for the root itself, then each folder of
     // the scan ("2008/June").
     const QStringList &folders() const { return m_folders; }
-    // The names in one of those folders, as a listing showed them, that are to be offered.
+    // The names in one of those folders, as a listing showed them, that are to be offered; sorted.
     QStringList candidates(const QString &folder, const QList<RemoteEntry> &listing) const;
 
 private:

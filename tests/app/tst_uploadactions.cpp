@@ -242,11 +242,16 @@ private slots:
     void resizeAndUploadRunsBothInTurn();
     void resizeAndUploadWithTheRealResize();
     void resizeAndUploadStopsWhenTheResizeRefuses();
+    void severalConnectionsGoOnWhenOneIsKilled();
+    void onlyChangedFilesGoTheSecondTime();
+    void aPhotoDeletedFromTheImageRootLeavesTheServer();
     void untrustedServersAreAskedAboutAndChangedOnesRefused();
     void hostKeyThatCannotBeKeptIsTrustedForThisRunOnly();
 
 private:
     void buildTree(const QStringList &images);
+    void relist(const QStringList &images);
+    void choose(const QString &key, const QString &value);
     void replaceTree(const QStringList &images, const QStringList &folders);
     void makeForm(const QStringList &ticked = {});
     void writeSettings(const QString &user, const QString &password, const QString &port,
@@ -337,6 +342,27 @@ void tst_UploadActions::buildTree(const QStringList &images)
         const QFileInfo info(counterpart);
         writeFile(info.path() + u"/tn_"_s + info.fileName(), contentFor(u"tn_"_s + relative));
     }
+}
+
+// The list as a new scan of these images gives it, in a window that has run an upload before.
+void tst_UploadActions::relist(const QStringList &images)
+{
+    auto *List1 = control<QListWidget>(*m_form, u"List1");
+    List1->clear();
+    m_images = images;
+    for (const QString &image : images) {
+        auto *item = new QListWidgetItem(image, List1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    m_form->runState().ImagesFound = images.size();
+    m_form->runState().ScanWholeTree = true;
+    m_form->txtFDestin_Change();
+}
+
+void tst_UploadActions::choose(const QString &key, const QString &value)
+{
+    WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, value);
 }
 
 // Only these images and folders, below the image root's path.
@@ -1049,6 +1075,72 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
     QCOMPARE(control<QListWidget>(*m_form, u"List1")->count(), m_images.size());
+}
+
+// One connection's server side goes at the rename of one file; the others send the rest.
+void tst_UploadActions::severalConnectionsGoOnWhenOneIsKilled()
+{
+    FtpTestServer &server = difficultServer({.dropName = u"drop.jpg"_s});
+    replaceTree({u"a.jpg"_s, u"b.jpg"_s, u"drop.jpg"_s, u"c.jpg"_s, u"d.jpg"_s, u"e.jpg"_s}, {});
+    choose(u"connections"_s, u"3"_s);
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/drop.jpg"_s,
+                                          u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
+    QVERIFY(server.logins() >= 4);
+    const Tree sent = treeOf(server.home(u"pexa"_s));
+    const Tree expected = expectedTree({u"drop.jpg"_s});
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QCOMPARE(sent.value(it.key(), "<missing>"), it.value());
+    QVERIFY(!sent.contains(u"drop.jpg"_s));
+}
+
+void tst_UploadActions::onlyChangedFilesGoTheSecondTime()
+{
+    choose(u"only_changed"_s, u"1"_s);
+    choose(u"connections"_s, u"2"_s);
+    makeForm({u"skip.jpg"_s});
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    // The server keeps each file's local time, to the second.
+    const QString home = m_server.home(u"pexa"_s);
+    for (const QString &relative : {u"root.jpg"_s, u"2008/June/tn_img02.png"_s, u"Été d'or/x.gif"_s})
+        QCOMPARE(QFileInfo(home + u'/' + relative).lastModified().toSecsSinceEpoch(),
+                 QFileInfo(m_dest + u'/' + relative).lastModified().toSecsSinceEpoch());
+
+    writeFile(m_dest + u"/2008/June/img01.JPG"_s, "resized again");
+    QFile(m_dest + u"/2008/June/img01.JPG"_s)
+        .setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    QStringList again = m_images;
+    again.removeAll(m_root + u"/2008/skip.jpg"_s);
+    relist(again);
+    clickUpload();
+    QVERIFY2(lines().contains(u"9 files already on the server were not sent."_s),
+             qPrintable(lines().join(u'\n')));
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(serverTree(QString()).value(u"2008/June/img01.JPG"_s), QByteArray("resized again"));
+}
+
+void tst_UploadActions::aPhotoDeletedFromTheImageRootLeavesTheServer()
+{
+    makeForm();
+    clickUpload();
+    QCOMPARE(serverTree(QString()), expectedTree({}));
+
+    choose(u"remove_missing"_s, u"1"_s);
+    QStringList left = m_images;
+    left.removeAll(m_root + u"/2008/a b.jpg"_s);
+    relist(left);
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    clickUpload();
+    QCOMPARE(m_boxes->take(),
+             QStringList({u"Remove 2 files from the server?\n\n/2008/a b.jpg\n/2008/tn_a b.jpg"_s}));
+    QCOMPARE(m_boxes->shown().constLast().buttons, MessageBoxService::Buttons::YesNoDefaultNo);
+    QCOMPARE(lines().mid(lines().size() - 3),
+             QStringList({u"Removed /2008/a b.jpg"_s, u"Removed /2008/tn_a b.jpg"_s,
+                          u"Files Successfully copied."_s}));
+    QCOMPARE(serverTree(QString()), expectedTree({u"a b.jpg"_s}));
 }
 
 void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
