@@ -121,8 +121,12 @@ bool replaceIni(const QString &path, const IniText &ini)
     QByteArray content = ini.byteOrderMark;
     for (const QByteArray &line : ini.lines)
         content += line + ini.lineEnd;
-    if (file.write(content) != content.size())
+    // The last bytes reach the disk only at the flush, and a full disk shows only there; a
+    // commit after that would put an empty file in place of the old one.
+    if (file.write(content) != content.size() || !file.flush()) {
+        file.cancelWriting();
         return false;
+    }
     return file.commit();
 }
 
