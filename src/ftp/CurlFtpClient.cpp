@@ -147,16 +147,26 @@ struct CurlFtpClient::Replies
         QByteArray command;
         int code = 0;
         QByteArray line;
+
+        // The server does not know the command at all.
+        bool unknownCommand() const { return code == 500 || code == 502; }
     };
 
     QList<Answer> answers;
     QByteArray lastLine;
-    // A store command went out in the step in hand.
-    bool storeSent = false;
+    // The store command that went out in the step in hand, if one did.
+    QByteArray store;
     QByteArray pending;
     TransferEngine *engine = nullptr;
 
-    // The final reply to a command of the step in hand; null when none came.
+    // Whether the server may have begun a file: a store went out and was not refused at once.
+    bool storeBegun() const
+    {
+        const Answer *answer = answerTo(store);
+        return !store.isEmpty() && (!answer || answer->code < 400);
+    }
+
+    // The first reply to a command of the step in hand; null when none came.
     const Answer *answerTo(const QByteArray &command) const
     {
         for (const Answer &answer : answers) {
@@ -173,7 +183,7 @@ struct CurlFtpClient::Replies
         if (type == CURLINFO_HEADER_OUT) {
             self->pending = bytes.endsWith("\r\n") ? bytes.chopped(2) : bytes;
             if (self->pending.startsWith("STOR "))
-                self->storeSent = true;
+                self->store = self->pending;
         } else if (type == CURLINFO_HEADER_IN) {
             self->engine->touch();
             for (const QByteArray &line : bytes.split('\n'))
@@ -324,6 +334,7 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     m_identity = {};
     m_root.reset();
     m_mlsdMissing = m_sizeMissing = m_mdtmMissing = false;
+    m_mfmtRefusal.clear();
     if (port == 0)
         port = TransferSecurityText::defaultPort(m_options.security);
     const QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
@@ -458,7 +469,7 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folde
         if (const std::optional<QByteArray> facts = listing(folder, "MLSD"))
             return FtpListing::parseMlsd(*facts);
         const Replies::Answer *answer = m_replies->answerTo("MLSD");
-        if (!answer || (answer->code != 500 && answer->code != 502))
+        if (!answer || !answer->unknownCommand())
             return std::nullopt;
         m_mlsdMissing = true;
     }
@@ -515,16 +526,13 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString
         for (; asked < end; ++asked) {
             RemoteEntry &entry = entries[asked];
             const QByteArray name = entry.name.toUtf8();
-            const auto missing = [](const Replies::Answer *answer) {
-                return answer && (answer->code == 500 || answer->code == 502);
-            };
             const Replies::Answer *size = m_replies->answerTo("SIZE " + name);
             const Replies::Answer *time = m_replies->answerTo("MDTM " + name);
-            m_sizeMissing = m_sizeMissing || missing(size);
-            m_mdtmMissing = m_mdtmMissing || missing(time);
+            m_sizeMissing = m_sizeMissing || (size && size->unknownCommand());
+            m_mdtmMissing = m_mdtmMissing || (time && time->unknownCommand());
             if (size && size->code == 213)
                 entry.size = FtpListing::parseSize(size->line.mid(4)).value_or(-1);
-            else if (size && size->code / 100 == 5 && !missing(size))
+            else if (size && size->code / 100 == 5 && !size->unknownCommand())
                 entry.folder = true;
             if (time && time->code == 213)
                 entry.modified = FtpListing::parseTime(time->line.mid(4)).value_or(QDateTime());
@@ -559,7 +567,7 @@ bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const
     curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
     // Over SFTP the file may have been opened whatever went wrong later.
-    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeSent);
+    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeBegun());
     if (stored && progress)
         progress(size, size);
     return stored;
@@ -608,7 +616,19 @@ bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
         const QByteArray date = time.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s).toLatin1() + " GMT";
         return commands(folderOf(path), {"mtime " + quotedPath(date) + ' ' + sftpPath(path)});
     }
-    return commands(folderOf(path), {"MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8()});
+    // A server that does not know the command is not asked again on this connection.
+    if (!m_mfmtRefusal.isEmpty()) {
+        m_failure = Failure::Refused;
+        m_lastReply = m_mfmtRefusal;
+        return false;
+    }
+    const QByteArray command = "MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8();
+    if (commands(folderOf(path), {command}))
+        return true;
+    const Replies::Answer *answer = m_replies->answerTo(command);
+    if (answer && answer->unknownCommand())
+        m_mfmtRefusal = m_lastReply;
+    return false;
 }
 
 void CurlFtpClient::close()
@@ -684,7 +704,7 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
     m_replies->answers.clear();
     m_replies->lastLine.clear();
     m_replies->pending.clear();
-    m_replies->storeSent = false;
+    m_replies->store.clear();
     CURLcode result = CURLE_RECV_ERROR;
     const TransferEngine::Stop stop = m_engine.run(
         [&] {

@@ -92,6 +92,8 @@ private:
     bool m_mlsdMissing = false;
     bool m_sizeMissing = false;
     bool m_mdtmMissing = false;
+    // The server's answer to MFMT, when it does not know the command.
+    QString m_mfmtRefusal;
     Failure m_failure = Failure::None;
     int m_lastCode = 0;
     QString m_lastReply;
