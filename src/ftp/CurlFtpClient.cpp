@@ -136,9 +136,8 @@ FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
 
 } // namespace
 
-// libcurl tells here every command it sends and every reply line of the server, as it happens.
-// (Its header callback is no use for this: it gets the replies to the commands sent after a
-// transfer only during the next one.)
+// libcurl tells here every command it sends and every reply line of the server, in order, so
+// that each reply is known with the command it answers.
 struct CurlFtpClient::Replies
 {
     // A command of the step in hand and the server's final reply to it.
