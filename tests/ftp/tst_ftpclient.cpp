@@ -423,63 +423,50 @@ void tst_FtpClient::listingsGiveNamesSizesAndTimesWithOrWithoutMlsd()
         QSKIP("this client lists SFTP folders by name only");
     const QDateTime july = QDateTime(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
     const QDateTime winter = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC);
-    const auto fill = [&](const QString &home) {
-        return QDir(home).mkpath(u"list/Juni 2008"_s) && writeFileAt(home + u"/list/a.jpg"_s, "abc", july) &&
-               writeFileAt(home + u"/list/Fête d'été 東京.jpg"_s, QByteArray(70000, 'x'), winter) &&
-               writeFileAt(home + u"/list/empty.jpg"_s, QByteArray(), july);
-    };
     const QStringList whole = {u"Fête d'été 東京.jpg file 70000 1999-12-31T23:59:59Z"_s,
                                u"Juni 2008 folder"_s, u"a.jpg file 3 2008-07-01T12:00:05Z"_s,
                                u"empty.jpg file 0 2008-07-01T12:00:05Z"_s};
     const QStringList bare = {u"Fête d'été 東京.jpg file -1 -"_s, u"Juni 2008 folder"_s, u"a.jpg file -1 -"_s,
                               u"empty.jpg file -1 -"_s};
-    const QStringList namesOnly = {u"Fête d'été 東京.jpg file -1 -"_s, u"Juni 2008 file -1 -"_s,
-                                   u"a.jpg file -1 -"_s, u"empty.jpg file -1 -"_s};
-
+    // Without MLSD nor SIZE a folder cannot be told from a file.
+    QStringList namesOnly = bare;
+    namesOnly[1] = u"Juni 2008 file -1 -"_s;
     const struct
     {
-        const char *server;
         FtpTestServer::Options options;
         QStringList expected;
-        // What each listing after the first one of a connection sends: the server's lacks are
-        // not asked about again.
-        QStringList again;
+        // MLSD, SIZE and MDTM commands of a second listing: what the server lacks is not asked
+        // again.
+        QList<qsizetype> again;
     } cases[] = {
-        {"MLSD", {.logCommands = true}, whole, {u"MLSD"_s}},
-        {"no MLSD",
-         {.logCommands = true, .noMlsd = true},
-         whole,
-         {u"NLST"_s, u"TYPE I"_s, u"SIZE Fête d'été 東京.jpg"_s, u"MDTM Fête d'été 東京.jpg"_s,
-          u"SIZE Juni 2008"_s, u"MDTM Juni 2008"_s, u"SIZE a.jpg"_s, u"MDTM a.jpg"_s, u"SIZE empty.jpg"_s,
-          u"MDTM empty.jpg"_s}},
-        {"bare MLSD", {.logCommands = true, .bareListing = true}, bare, {u"MLSD"_s}},
-        {"names only", {.logCommands = true, .noMlsd = true, .bareListing = true}, namesOnly, {u"NLST"_s}},
+        {{.logCommands = true}, whole, {1, 0, 0}},
+        {{.logCommands = true, .noMlsd = true}, whole, {0, 4, 4}},
+        {{.logCommands = true, .bareListing = true}, bare, {1, 0, 0}},
+        {{.logCommands = true, .noMlsd = true, .bareListing = true}, namesOnly, {0, 0, 0}},
     };
     for (const auto &test : cases) {
         FtpTestServer server;
         server.setOptions(m_protocol.serverOptions(test.options));
         QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
-        QVERIFY(fill(server.home(u"pexa"_s)));
+        const QString list = server.home(u"pexa"_s) + u"/list/"_s;
+        QVERIFY(QDir().mkpath(list + u"Juni 2008"_s) && writeFileAt(list + u"a.jpg"_s, "abc", july) &&
+                writeFileAt(list + u"Fête d'été 東京.jpg"_s, QByteArray(70000, 'x'), winter) &&
+                writeFileAt(list + u"empty.jpg"_s, QByteArray(), july));
         const auto client = m_protocol.makeClient(options());
         QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-        for (int round = 0; round < 2; ++round) {
-            const qsizetype before = server.commands().size();
-            const std::optional<QList<RemoteEntry>> entries = client->listFolder(u"list"_s);
-            QVERIFY2(entries, test.server);
-            QCOMPARE(described(*entries), test.expected);
-            if (round == 1) {
-                // Which listing command, NLST's order of names aside.
-                QStringList sent = verbsAndArguments(server.commands().mid(before));
-                sent.removeAll(u"EPSV"_s);
-                sent.removeAll(u"TYPE A"_s);
-                if (sent.size() > 2)
-                    std::sort(sent.begin() + 2, sent.end());
-                QStringList expected = test.again;
-                if (expected.size() > 2)
-                    std::sort(expected.begin() + 2, expected.end());
-                QCOMPARE(sent, expected);
-            }
-        }
+        std::optional<QList<RemoteEntry>> entries = client->listFolder(u"list"_s);
+        QVERIFY(entries);
+        QCOMPARE(described(*entries), test.expected);
+        const qsizetype before = server.commands().size();
+        entries = client->listFolder(u"list"_s);
+        QVERIFY(entries);
+        QCOMPARE(described(*entries), test.expected);
+        const QStringList sent = verbsAndArguments(server.commands().mid(before));
+        QCOMPARE(QList<qsizetype>({sent.filter(QRegularExpression(u"^MLSD"_s)).size(),
+                                   sent.filter(QRegularExpression(u"^SIZE "_s)).size(),
+                                   sent.filter(QRegularExpression(u"^MDTM "_s)).size()}),
+                 test.again);
+
         QVERIFY(!client->listFolder(u"missing"_s));
         QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
         QVERIFY2(client->lastReply().startsWith(u"550"_s), qPrintable(client->lastReply()));
@@ -535,9 +522,6 @@ void tst_FtpClient::setModifiedReachesTheDisk()
     QVERIFY(client->putFile(local, u"t.jpg"_s, {}));
     QVERIFY(client->setModified(u"t.jpg"_s, july));
     QCOMPARE(QFileInfo(server.home(u"pexa"_s) + u"/t.jpg"_s).lastModified().toUTC(), july);
-    QVERIFY(!client->setModified(u"gone.jpg"_s, july));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY2(client->lastReply().startsWith(u"550 "_s), qPrintable(client->lastReply()));
 
     // A server that will not set times says so, and the file stays as it was.
     const auto untimed = m_protocol.makeClient(options());
