@@ -19,8 +19,8 @@ every successful login, before its reply.
 --latency MS holds every reply on a connection that long before it is sent, a stand-in for a
 link's round trip (a reply of several lines is held once, before its first line; the 150 and 226
 of a transfer are two replies). Each connection has a thread of its own, so a held reply holds
-only its connection; its data connection waits with it. The TLS handshake and the bytes of the
-data connections are not held.
+only its connection; its data connection waits with it. Connecting, the TLS handshakes and the
+data connections' bytes are not held.
 --commands FILE appends "<connection> <VERB> <argument>" to FILE for every command as it
 arrives, before anything else looks at it (PASS's argument is written as "****"); connections
 are numbered from 1 in the order they are accepted.
@@ -38,16 +38,19 @@ on answering.
 """
 
 import argparse
+import errno
 import json
 import logging
 import os
 import re
 import socket
+import stat
 import sys
 import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, PassiveDTP, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer, ThreadedFTPServer
 
@@ -68,6 +71,20 @@ class EarlyTlsDataHandler(TLS_DTPHandler):
 
     def readable(self):
         return self._ssl_accepting or super().readable()
+
+
+class SharedProcessFS(AbstractedFS):
+    """pyftpdlib's file system, but CWD leaves the process's working folder alone. pyftpdlib
+    tries a folder by changing into it and back, while it answers; connections in threads of
+    their own would then leave the process in another's folder, and once that folder is removed
+    no CWD works any more."""
+
+    def chdir(self, path):
+        if not stat.S_ISDIR(os.stat(path).st_mode):
+            raise NotADirectoryError(errno.ENOTDIR, os.strerror(errno.ENOTDIR), path)
+        if not os.access(path, os.X_OK):
+            raise PermissionError(errno.EACCES, os.strerror(errno.EACCES), path)
+        self.cwd = self.fs2ftp(path)
 
 
 # The last line of a reply: three digits and a blank.
@@ -242,6 +259,7 @@ def main():
             super().close()
 
     Handler.authorizer = authorizer
+    Handler.abstracted_fs = SharedProcessFS
     # A wide range: with few ports, sockets in TIME_WAIT stall new data connections.
     Handler.passive_ports = range(20000, 60000)
     Handler.encoding = "utf8"

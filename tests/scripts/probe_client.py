@@ -111,9 +111,12 @@ def ftps_steps(args, steps):
             name, client.resume = steps.pop(0), steps.pop(0) == "reuse"
             try:
                 reply = client.storbinary("STOR " + name, io.BytesIO(b"d" * 1000))
-            except (ssl.SSLError, OSError, ftplib.Error):
-                # The data connection was refused; the reason comes on the control connection.
-                reply = client.getmultiline() if client.sock else "closed"
+            except ftplib.Error as error:
+                # The data connection's handshake went through before the server refused it.
+                reply = str(error)
+            except (ssl.SSLError, OSError):
+                # The data connection's handshake failed; the reason is still to come.
+                reply = client.getmultiline()
             say("put " + reply[:3], started)
         else:
             raise SystemExit("unknown step " + step)

@@ -31,6 +31,7 @@ version exchange, as it arrives: "3 open /a/b.jpg", "3 write", "3 close", "3 ren
 extended request is named by its extension ("3 posix-rename@openssh.com /a/x /a/y").
 Connections are numbered from 1 in the order they are accepted.
 --bare-listing: the attributes of readdir, stat, lstat and fstat carry no size and no times.
+A readdir gives up to 100 names, as OpenSSH's sftp-server does.
 setstat and fsetstat with times set the file's modification time (permission letter "T").
 --max-logins N lets at most N sessions be logged in at once; the login after them is refused as
 --refuse-login-with says: "530" refuses the password (the client may try again), "421" and
@@ -270,6 +271,17 @@ def attributes(options, st, name=None):
     return attr
 
 
+class Folder(paramiko.SFTPHandle):
+    """An open folder whose readdir gives up to 100 names (paramiko's own gives 16)."""
+
+    def _set_files(self, files):
+        self.files = files
+
+    def _get_next_files(self):
+        names, self.files = self.files[:100], self.files[100:]
+        return names
+
+
 class LoggingSftpServer(paramiko.SFTPServer):
     """paramiko's SFTP session, with each request written to --commands as it arrives."""
 
@@ -296,6 +308,15 @@ class LoggingSftpServer(paramiko.SFTPServer):
         options = self.server.options
         options.write(options.args.commands, "%d %s" % (self.server.server.number, " ".join(words)))
         super()._process(t, request_number, msg)
+
+    def _open_folder(self, request_number, path):
+        found = self.server.list_folder(path)
+        if not isinstance(found, list):
+            self._send_status(request_number, found)
+            return
+        folder = Folder()
+        folder._set_files(found)
+        self._send_handle_response(request_number, folder, True)
 
     def _send_handle_response(self, request_number, handle, folder=False):
         if folder and isinstance(handle, paramiko.SFTPHandle):
