@@ -5,7 +5,20 @@
 // Each upload follows a scan of the photographs' folder, as a user's would; only the upload is
 // timed. After each round both uploaded trees are compared byte for byte with the one sent.
 //
-// Usage: upload_bench [ftp] [ftps] [sftp]   (default: all three, in that order)
+// With --latency MS the servers hold every reply that long (SFTP: everything they send), a
+// stand-in for a link's round trip, and the rows are others, each against lftp over the same
+// protocol to the same server in the same run:
+//   - the 200 files on 1 connection against `lftp mirror -R --parallel=1`;
+//   - the same on 4 connections (`[ftp] connections` = 4) against `--parallel=4`;
+//   - a publish again: 1,000 files already on the server (copied into its folder with their
+//     times kept) and 5 added, sent with only new and changed files (`[ftp] only_changed` = 1)
+//     against `lftp mirror -R`, which by default leaves out a file the server has with the same
+//     size and time (and one the server has newer), at the precision of the listing.
+// Each row also gives the commands the server received (SFTP: requests) per file sent, from
+// its command log, for the program and for lftp.
+//
+// Usage: upload_bench [--latency MS] [--rounds N] [ftp] [ftps] [sftp]
+//        (default: no latency, 9 rounds, or 3 with a latency; all three protocols, in that order)
 
 #include "BenchSupport.h"
 #include "FtpPassword.h"
@@ -25,9 +38,11 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -43,7 +58,10 @@ constexpr int Folders = 5;
 constexpr int FilesPerFolder = 40;
 constexpr int FileSize = 100 * 1024;
 constexpr int Rounds = 9;
+constexpr int LatencyRounds = 3;
 constexpr double Target = 1.30;
+// The tree published again: these many already on the server in each folder, one added.
+constexpr int OldFilesPerFolder = 200;
 // Only against a client or server that hangs; the figures are not judged by it.
 constexpr int ProcessLimitMs = 300000;
 
@@ -142,7 +160,8 @@ bool makeCredentials(const QString &folder, const QStringList &protocols, Creden
     return true;
 }
 
-bool startServer(Server &server, const QString &protocol, const Credentials &credentials, const QString &home)
+bool startServer(Server &server, const QString &protocol, const Credentials &credentials, const QString &home,
+                 int latencyMs, const QString &commandLog)
 {
     const QJsonArray users{QJsonObject{{u"name"_s, u"bench"_s},
                                        {u"password"_s, u"bench"_s},
@@ -158,6 +177,8 @@ bool startServer(Server &server, const QString &protocol, const Credentials &cre
         script = QStringLiteral(PEXA_BENCH_SCRIPTS_DIR "/sftp_server.py");
         arguments << u"--host-key"_s << credentials.hostKey;
     }
+    if (latencyMs > 0)
+        arguments << u"--latency"_s << QString::number(latencyMs) << u"--commands"_s << commandLog;
     server.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server.process.start(u"/usr/bin/python3"_s, QStringList{script} + arguments);
     while (!server.process.canReadLine() && server.process.waitForReadyRead(15000)) {
@@ -214,7 +235,7 @@ double median(QList<double> values)
 // lftp's own defaults for each protocol, with encryption made a must where the window's client
 // makes it one.
 double timeLftp(const QString &protocol, const Credentials &credentials, const Server &server,
-                const QString &local, const QString &remote)
+                const QString &local, const QString &remote, int parallel = 1)
 {
     QString settings;
     QString site = u"127.0.0.1"_s;
@@ -231,7 +252,8 @@ double timeLftp(const QString &protocol, const Credentials &credentials, const S
         site = u"sftp://127.0.0.1"_s;
     }
     const QString script =
-        settings + u"set net:max-retries 1; mirror -R --parallel=1 \"%1\" %2; bye"_s.arg(local, remote);
+        settings +
+        u"set net:max-retries 1; mirror -R --parallel=%3 \"%1\" %2; bye"_s.arg(local, remote).arg(parallel);
     QElapsedTimer timer;
     timer.start();
     const bool done = run(
@@ -286,12 +308,268 @@ double timeUpload(BoxRecorder &boxes, const QString &imageRoot, const QString &d
     return complete && shown && boxes.texts.isEmpty() ? seconds : -1;
 }
 
-struct Row
+// A tree of photographs to publish: empty files below the image root, which the scan finds,
+// and the files of the same names below the destination, which the upload sends.
+struct Tree
 {
-    QString protocol;
-    double lftp = 0;
-    double upload = 0;
+    QString imageRoot;
+    QString destination;
+    QStringList folders;
+    QStringList images;
 };
+
+// Adds files img<first>.jpg to img<first + count - 1>.jpg to each of the tree's Folders folders,
+// each of FileSize random bytes.
+bool addFiles(Tree &tree, int first, int count, QRandomGenerator &random)
+{
+    for (int f = 0; f < Folders; ++f) {
+        const QString folder = u"album%1"_s.arg(f + 1);
+        if (!tree.folders.contains(tree.imageRoot + u'/' + folder)) {
+            tree.folders.append(tree.imageRoot + u'/' + folder);
+            QDir().mkpath(tree.imageRoot + u'/' + folder);
+            QDir().mkpath(tree.destination + u'/' + folder);
+        }
+        for (int i = first; i < first + count; ++i) {
+            const QString name = u"%1/img%2.jpg"_s.arg(folder).arg(i, 3, 10, QChar(u'0'));
+            QByteArray bytes(FileSize, Qt::Uninitialized);
+            random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), FileSize / 4);
+            QFile file(tree.destination + u'/' + name);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return false;
+            QFile photo(tree.imageRoot + u'/' + name);
+            if (!photo.open(QIODevice::WriteOnly))
+                return false;
+            tree.images.append(tree.imageRoot + u'/' + name);
+        }
+    }
+    tree.images.sort();
+    return true;
+}
+
+// What a server received in one run, from its command log: "<connection> <VERB> <argument>"
+// for FTP, "<connection> <request> <path>" for SFTP.
+struct Commands
+{
+    int total = 0;
+    QSet<QString> connections;
+    QMap<QString, int> verbs;
+
+    // STOR, or an SFTP open: neither client reads a file.
+    int filesSent() const { return verbs.value(u"STOR"_s) + verbs.value(u"open"_s); }
+    QString summary() const
+    {
+        QList<std::pair<int, QString>> byCount;
+        for (auto it = verbs.cbegin(); it != verbs.cend(); ++it)
+            byCount.append({-it.value(), it.key()});
+        std::sort(byCount.begin(), byCount.end());
+        QStringList counted;
+        for (const auto &[count, verb] : std::as_const(byCount))
+            counted.append(u"%1 %2"_s.arg(verb).arg(-count));
+        const int files = filesSent();
+        return u"%1 commands on %2 for %3 files sent (%4 a file): %5"_s.arg(total)
+            .arg(connections.size() == 1 ? u"1 connection"_s : u"%1 connections"_s.arg(connections.size()))
+            .arg(files)
+            .arg(files ? static_cast<double>(total) / files : 0.0, 0, 'f', 2)
+            .arg(counted.join(u", "_s));
+    }
+};
+
+// The commands logged after the first `seen` lines; `seen` then counts them too. A client may
+// still be closing its connections when it returns: what it sends then is waited for.
+Commands commandsSince(const QString &log, qsizetype &seen, int latencyMs)
+{
+    QTest::qWait(4 * latencyMs + 200);
+    QFile file(log);
+    QList<QByteArray> lines;
+    if (file.open(QIODevice::ReadOnly))
+        lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    Commands commands;
+    for (qsizetype i = seen; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines.at(i).split(' ');
+        QString verb = QString::fromUtf8(fields.value(1));
+        if (verb == u"SITE"_s)
+            verb += u' ' + QString::fromUtf8(fields.value(2)).toUpper();
+        ++commands.total;
+        commands.connections.insert(QString::fromUtf8(fields.value(0)));
+        ++commands.verbs[verb];
+    }
+    seen = lines.size();
+    return commands;
+}
+
+bool copyTree(const QString &from, const QString &to)
+{
+    // cp keeps the modification times to the nanosecond, as a publish that set them would.
+    return run(u"cp"_s, {u"-a"_s, from, to});
+}
+
+// What every round needs: the window's settings, the client's and the server's files.
+struct Bench
+{
+    BoxRecorder boxes;
+    Credentials credentials;
+    QString userHome;
+
+    static void store(const QString &key, const QString &value)
+    {
+        WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, value);
+    }
+};
+
+// The loopback row of a protocol: the 200 files, the window against lftp --parallel=1, each
+// round printed as it ends; the medians and their ratio are added to `summary`.
+int loopbackRow(Bench &bench, const QString &protocol, const Server &server, const QString &home,
+                const Tree &tree, int rounds, QStringList &summary)
+{
+    const QString caption = protocol.toUpper();
+    const QHash<QString, QByteArray> sent = treeOf(tree.destination);
+    QList<double> lftpTimes;
+    QList<double> uploadTimes;
+    for (int round = 1; round <= rounds; ++round) {
+        const QString root = u"pexa%1"_s.arg(round);
+        const QString lftpRoot = u"lftp%1"_s.arg(round);
+        QDir().mkpath(home + u'/' + root);
+        Bench::store(u"root"_s, root);
+        // Alternating which goes first, so that neither always meets a server that has just
+        // been busy.
+        double lftp = -1;
+        double upload = -1;
+        if (round % 2 == 1) {
+            lftp = timeLftp(protocol, bench.credentials, server, tree.destination, lftpRoot);
+            upload = timeUpload(bench.boxes, tree.imageRoot, tree.destination, tree.folders, tree.images);
+        } else {
+            upload = timeUpload(bench.boxes, tree.imageRoot, tree.destination, tree.folders, tree.images);
+            lftp = timeLftp(protocol, bench.credentials, server, tree.destination, lftpRoot);
+        }
+        const QString uploaded =
+            lftp < 0 || upload < 0 ? QString() : treeDifference(sent, home + u'/' + root);
+        const QString mirrored =
+            lftp < 0 || upload < 0 ? QString() : treeDifference(sent, home + u'/' + lftpRoot);
+        if (lftp < 0 || upload < 0 || !uploaded.isEmpty() || !mirrored.isEmpty()) {
+            std::fprintf(stderr, "%s round %d failed (lftp %.3f, upload %.3f)%s%s%s%s\n", qPrintable(caption),
+                         round, lftp, upload,
+                         uploaded.isEmpty() ? "" : ", uploaded tree: ", qPrintable(uploaded),
+                         mirrored.isEmpty() ? "" : ", lftp's tree: ", qPrintable(mirrored));
+            return 1;
+        }
+        figure(u"%1 round %2: lftp %3 s, upload %4 s"_s.arg(caption)
+                   .arg(round)
+                   .arg(lftp, 0, 'f', 3)
+                   .arg(upload, 0, 'f', 3));
+        lftpTimes.append(lftp);
+        uploadTimes.append(upload);
+    }
+    const double lftp = median(lftpTimes);
+    const double upload = median(uploadTimes);
+    summary << u"%1 median lftp mirror -R --parallel=1: %2 s"_s.arg(caption, -4).arg(lftp, 0, 'f', 3)
+            << u"%1 median upload through the window:   %2 s"_s.arg(caption, -4).arg(upload, 0, 'f', 3)
+            << u"%1 ratio upload / lftp: %2 (target at most %3)"_s.arg(caption, -4)
+                   .arg(upload / lftp, 0, 'f', 2)
+                   .arg(Target, 0, 'f', 2);
+    return 0;
+}
+
+// One of the rows measured at a latency.
+struct LatencyRow
+{
+    QString name;
+    // The window's settings.
+    int connections;
+    bool onlyChanged;
+    int lftpParallel;
+    // The tree sent, and the one already on the server before each run (empty: none).
+    const Tree *tree;
+    QString onServer;
+    double target;
+};
+
+// Each row against lftp, alternating which goes first, with the commands the server received
+// from each; both trees the server then holds are compared with the one sent.
+int latencyRows(Bench &bench, const QString &protocol, const Server &server, const QString &home,
+                const QString &commandLog, const QList<LatencyRow> &rows, int latencyMs, int rounds)
+{
+    const QString caption = u"%1 at %2 ms"_s.arg(protocol.toUpper()).arg(latencyMs);
+    qsizetype seen = 0;
+    for (qsizetype index = 0; index < rows.size(); ++index) {
+        const LatencyRow &row = rows.at(index);
+        const QHash<QString, QByteArray> sent = treeOf(row.tree->destination);
+        QList<double> lftpTimes;
+        QList<double> uploadTimes;
+        Commands lftpCommands;
+        Commands uploadCommands;
+        Bench::store(u"connections"_s, QString::number(row.connections));
+        Bench::store(u"only_changed"_s, row.onlyChanged ? u"1"_s : u"0"_s);
+        for (int round = 1; round <= rounds; ++round) {
+            const QString root = home + u"/pexa-row%1-round%2"_s.arg(index + 1).arg(round);
+            const QString lftpRoot = home + u"/lftp-row%1-round%2"_s.arg(index + 1).arg(round);
+            const bool prepared = row.onServer.isEmpty()
+                                      ? QDir().mkpath(root)
+                                      : copyTree(row.onServer, root) && copyTree(row.onServer, lftpRoot);
+            if (!prepared) {
+                std::fprintf(stderr, "could not prepare the server's folders\n");
+                return 2;
+            }
+            Bench::store(u"root"_s, QFileInfo(root).fileName());
+            const auto timeLftpRun = [&] {
+                const double seconds = timeLftp(protocol, bench.credentials, server, row.tree->destination,
+                                                QFileInfo(lftpRoot).fileName(), row.lftpParallel);
+                lftpCommands = commandsSince(commandLog, seen, latencyMs);
+                return seconds;
+            };
+            const auto timeUploadRun = [&] {
+                const double seconds = timeUpload(bench.boxes, row.tree->imageRoot, row.tree->destination,
+                                                  row.tree->folders, row.tree->images);
+                uploadCommands = commandsSince(commandLog, seen, latencyMs);
+                return seconds;
+            };
+            double lftp = -1;
+            double upload = -1;
+            if (round % 2 == 1) {
+                lftp = timeLftpRun();
+                upload = timeUploadRun();
+            } else {
+                upload = timeUploadRun();
+                lftp = timeLftpRun();
+            }
+            const QString uploaded = lftp < 0 || upload < 0 ? QString() : treeDifference(sent, root);
+            const QString mirrored = lftp < 0 || upload < 0 ? QString() : treeDifference(sent, lftpRoot);
+            if (lftp < 0 || upload < 0 || !uploaded.isEmpty() || !mirrored.isEmpty()) {
+                std::fprintf(stderr, "%s, %s, round %d failed (lftp %.3f, upload %.3f)%s%s%s%s\n",
+                             qPrintable(caption), qPrintable(row.name), round, lftp, upload,
+                             uploaded.isEmpty() ? "" : ", uploaded tree: ", qPrintable(uploaded),
+                             mirrored.isEmpty() ? "" : ", lftp's tree: ", qPrintable(mirrored));
+                return 1;
+            }
+            figure(u"%1, %2, round %3: lftp %4 s, upload %5 s"_s.arg(caption, row.name)
+                       .arg(round)
+                       .arg(lftp, 0, 'f', 3)
+                       .arg(upload, 0, 'f', 3));
+            lftpTimes.append(lftp);
+            uploadTimes.append(upload);
+            QDir(root).removeRecursively();
+            QDir(lftpRoot).removeRecursively();
+        }
+        const double lftp = median(lftpTimes);
+        const double upload = median(uploadTimes);
+        figure(u"%1, %2: median lftp mirror -R --parallel=%3 %4 s, upload through the window %5 s, "
+               "ratio %6 (target at most %7)"_s.arg(caption, row.name)
+                   .arg(row.lftpParallel)
+                   .arg(lftp, 0, 'f', 3)
+                   .arg(upload, 0, 'f', 3)
+                   .arg(upload / lftp, 0, 'f', 2)
+                   .arg(row.target, 0, 'f', 2));
+        bench::say(u"    upload: "_s + uploadCommands.summary());
+        bench::say(u"    lftp:   "_s + lftpCommands.summary());
+    }
+    return 0;
+}
+
+void usage()
+{
+    std::fprintf(stderr, "usage: upload_bench [--latency MS] [--rounds N] [ftp] [ftps] [sftp]\n");
+}
 
 } // namespace
 
@@ -300,139 +578,109 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList protocols = app.arguments().mid(1);
-    for (const QString &protocol : std::as_const(protocols)) {
-        if (std::find(std::begin(Protocols), std::end(Protocols), protocol) == std::end(Protocols)) {
-            std::fprintf(stderr, "usage: upload_bench [ftp] [ftps] [sftp]\n");
+    QStringList arguments = app.arguments().mid(1);
+    int latencyMs = 0;
+    int rounds = 0;
+    QStringList protocols;
+    while (!arguments.isEmpty()) {
+        const QString argument = arguments.takeFirst();
+        bool ok = true;
+        if (argument == u"--latency"_s && !arguments.isEmpty())
+            latencyMs = arguments.takeFirst().toInt(&ok);
+        else if (argument == u"--rounds"_s && !arguments.isEmpty())
+            rounds = arguments.takeFirst().toInt(&ok);
+        else if (std::find(std::begin(Protocols), std::end(Protocols), argument) != std::end(Protocols))
+            protocols.append(argument);
+        else
+            ok = false;
+        if (!ok || latencyMs < 0 || rounds < 0) {
+            usage();
             return 2;
         }
     }
     if (protocols.isEmpty())
         protocols = QStringList(std::begin(Protocols), std::end(Protocols));
+    if (rounds == 0)
+        rounds = latencyMs > 0 ? LatencyRounds : Rounds;
 
     QTemporaryDir dir;
-    const QString imageRoot = dir.filePath(u"Photos"_s);
-    const QString destination = dir.filePath(u"Web"_s);
     SettingsLocation::setFolderOverride(dir.path());
+    Bench bench;
     // The window checks an SFTP server's key against $HOME/.ssh/known_hosts: a home of the
     // benchmark's own leaves the user's file alone, and keeps the user's settings from lftp.
-    const QString userHome = dir.filePath(u"user"_s);
-    QDir().mkpath(userHome + u"/.ssh"_s);
-    qputenv("HOME", QFile::encodeName(userHome));
-    BoxRecorder boxes;
-    MessageBoxService::setInstance(&boxes);
+    bench.userHome = dir.filePath(u"user"_s);
+    QDir().mkpath(bench.userHome + u"/.ssh"_s);
+    qputenv("HOME", QFile::encodeName(bench.userHome));
+    MessageBoxService::setInstance(&bench.boxes);
 
-    QStringList folders;
-    QStringList images;
     QRandomGenerator random(7);
-    for (int f = 0; f < Folders; ++f) {
-        const QString folder = u"album%1"_s.arg(f + 1);
-        folders.append(imageRoot + u'/' + folder);
-        QDir().mkpath(imageRoot + u'/' + folder);
-        QDir().mkpath(destination + u'/' + folder);
-        for (int i = 0; i < FilesPerFolder; ++i) {
-            const QString name = u"%1/img%2.jpg"_s.arg(folder).arg(i + 1, 3, 10, QChar(u'0'));
-            QByteArray bytes(FileSize, Qt::Uninitialized);
-            random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), FileSize / 4);
-            QFile file(destination + u'/' + name);
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                return 2;
-            // What the scan finds; the upload sends the file of the same name below the destination.
-            QFile photo(imageRoot + u'/' + name);
-            if (!photo.open(QIODevice::WriteOnly))
-                return 2;
-            images.append(imageRoot + u'/' + name);
-        }
-    }
-    const QHash<QString, QByteArray> sent = treeOf(destination);
+    Tree tree{dir.filePath(u"Photos"_s), dir.filePath(u"Web"_s), {}, {}};
+    if (!addFiles(tree, 1, FilesPerFolder, random))
+        return 2;
+    const QHash<QString, QByteArray> sent = treeOf(tree.destination);
     qint64 sentBytes = 0;
     for (const QByteArray &bytes : sent)
         sentBytes += bytes.size();
     bench::say(u"tree: %1 files, %2 bytes in %3 folders"_s.arg(sent.size()).arg(sentBytes).arg(Folders));
 
-    Credentials credentials;
-    if (!makeCredentials(dir.path(), protocols, credentials)) {
+    // Published before: what the server holds is a copy made before the last files were added.
+    Tree published{dir.filePath(u"Photos-published"_s), dir.filePath(u"Web-published"_s), {}, {}};
+    const QString onServer = dir.filePath(u"on-server"_s);
+    if (latencyMs > 0) {
+        if (!addFiles(published, 1, OldFilesPerFolder, random) ||
+            !copyTree(published.destination, onServer) ||
+            !addFiles(published, OldFilesPerFolder + 1, 1, random))
+            return 2;
+        bench::say(
+            u"published tree: %1 files in %2 folders, %3 of them on the server"_s.arg(published.images.size())
+                .arg(Folders)
+                .arg(OldFilesPerFolder * Folders));
+    }
+    const QList<LatencyRow> rows{
+        {u"200 files on 1 connection"_s, 1, false, 1, &tree, {}, 1.05},
+        {u"200 files on 4 connections"_s, 4, false, 4, &tree, {}, 1.0},
+        {u"1,000 on the server and 5 added, only new and changed"_s, 1, true, 1, &published, onServer, 1.0}};
+
+    if (!makeCredentials(dir.path(), protocols, bench.credentials)) {
         std::fprintf(stderr, "could not make the certificate or the host key\n");
         return 2;
     }
-    auto store = [](const QString &key, const QString &value) {
-        WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, value);
-    };
-    store(u"address"_s, u"127.0.0.1"_s);
-    store(u"username"_s, u"bench"_s);
-    store(u"password"_s, FtpPassword::storedForm(u"bench"_s));
+    Bench::store(u"address"_s, u"127.0.0.1"_s);
+    Bench::store(u"username"_s, u"bench"_s);
+    Bench::store(u"password"_s, FtpPassword::storedForm(u"bench"_s));
 
-    QList<Row> rows;
+    QStringList summary;
     for (const QString &protocol : std::as_const(protocols)) {
         const QString caption = protocol.toUpper();
         const QString home = dir.filePath(u"server-"_s + protocol);
+        const QString commandLog = dir.filePath(u"commands-"_s + protocol + u".log"_s);
         QDir().mkpath(home);
         Server server;
-        if (!startServer(server, protocol, credentials, home)) {
+        if (!startServer(server, protocol, bench.credentials, home, latencyMs, commandLog)) {
             std::fprintf(stderr, "the %s server did not start\n", qPrintable(caption));
             return 2;
         }
         const QString site = u"127.0.0.1:%1"_s.arg(server.port);
-        store(u"security"_s, protocol);
-        store(u"port"_s, QString::number(server.port));
+        Bench::store(u"security"_s, protocol);
+        Bench::store(u"port"_s, QString::number(server.port));
         // As if the user had trusted this certificate once; the upload then asks nothing.
-        store(u"tls_pin"_s, protocol == u"ftps"_s ? site + u' ' + credentials.pin : QString());
+        Bench::store(u"tls_pin"_s, protocol == u"ftps"_s ? site + u' ' + bench.credentials.pin : QString());
         if (protocol == u"sftp"_s) {
-            QFile knownHosts(userHome + u"/.ssh/known_hosts"_s);
+            QFile knownHosts(bench.userHome + u"/.ssh/known_hosts"_s);
             if (!knownHosts.open(QIODevice::WriteOnly) ||
-                knownHosts.write(
-                    u"[127.0.0.1]:%1 %2\n"_s.arg(server.port).arg(credentials.hostPublicKey).toLatin1()) < 0)
+                knownHosts.write(u"[127.0.0.1]:%1 %2\n"_s.arg(server.port)
+                                     .arg(bench.credentials.hostPublicKey)
+                                     .toLatin1()) < 0)
                 return 2;
         }
-
-        QList<double> lftpTimes;
-        QList<double> uploadTimes;
-        for (int round = 1; round <= Rounds; ++round) {
-            const QString root = u"pexa%1"_s.arg(round);
-            const QString lftpRoot = u"lftp%1"_s.arg(round);
-            QDir().mkpath(home + u'/' + root);
-            store(u"root"_s, root);
-            // Alternating which goes first, so that neither always meets a server that has just
-            // been busy.
-            double lftp = -1;
-            double upload = -1;
-            if (round % 2 == 1) {
-                lftp = timeLftp(protocol, credentials, server, destination, lftpRoot);
-                upload = timeUpload(boxes, imageRoot, destination, folders, images);
-            } else {
-                upload = timeUpload(boxes, imageRoot, destination, folders, images);
-                lftp = timeLftp(protocol, credentials, server, destination, lftpRoot);
-            }
-            const QString uploaded =
-                lftp < 0 || upload < 0 ? QString() : treeDifference(sent, home + u'/' + root);
-            const QString mirrored =
-                lftp < 0 || upload < 0 ? QString() : treeDifference(sent, home + u'/' + lftpRoot);
-            if (lftp < 0 || upload < 0 || !uploaded.isEmpty() || !mirrored.isEmpty()) {
-                std::fprintf(stderr, "%s round %d failed (lftp %.3f, upload %.3f)%s%s%s%s\n",
-                             qPrintable(caption), round, lftp, upload,
-                             uploaded.isEmpty() ? "" : ", uploaded tree: ", qPrintable(uploaded),
-                             mirrored.isEmpty() ? "" : ", lftp's tree: ", qPrintable(mirrored));
-                return 1;
-            }
-            figure(u"%1 round %2: lftp %3 s, upload %4 s"_s.arg(caption)
-                       .arg(round)
-                       .arg(lftp, 0, 'f', 3)
-                       .arg(upload, 0, 'f', 3));
-            lftpTimes.append(lftp);
-            uploadTimes.append(upload);
-        }
-        rows.append({caption, median(lftpTimes), median(uploadTimes)});
+        const int failed =
+            latencyMs > 0 ? latencyRows(bench, protocol, server, home, commandLog, rows, latencyMs, rounds)
+                          : loopbackRow(bench, protocol, server, home, tree, rounds, summary);
+        if (failed)
+            return failed;
     }
     MessageBoxService::setInstance(nullptr);
-
-    for (const Row &row : std::as_const(rows)) {
-        figure(
-            u"%1 median lftp mirror -R --parallel=1: %2 s"_s.arg(row.protocol, -4).arg(row.lftp, 0, 'f', 3));
-        figure(u"%1 median upload through the window:   %2 s"_s.arg(row.protocol, -4)
-                   .arg(row.upload, 0, 'f', 3));
-        figure(u"%1 ratio upload / lftp: %2 (target at most %3)"_s.arg(row.protocol, -4)
-                   .arg(row.upload / row.lftp, 0, 'f', 2)
-                   .arg(Target, 0, 'f', 2));
-    }
+    for (const QString &line : std::as_const(summary))
+        figure(line);
     return 0;
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Writes the seed corpus in fuzz/corpus/ anew: tiny real images made with ImageMagick's convert,
-# and hand-written INI texts, number texts and passwords in the layout each fuzzer reads. The
+# and hand-written INI texts, number texts, passwords and FTP listings in the layout each fuzzer
+# reads. The
 # committed seeds came from this script; run it only to change them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$top/fuzz/corpus
-rm -rf "$corpus"/{image_header,inifile,number_text,ftp_password}
-mkdir -p "$corpus"/{image_header,inifile,number_text,ftp_password}
+rm -rf "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing}
+mkdir -p "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing}
 
 # Image headers: each format the reader knows, in the depths and kinds it tells apart.
 images=$corpus/image_header
@@ -70,3 +71,11 @@ printf 'k\\; two blanks \x00' >"$passwords/blanks"
 printf 'k\\;p\xc3\xa4ss\xe2\x82\xac\x00' >"$passwords/unicode"
 printf 'k\\;"""YWJj"""\x00' >"$passwords/quoted"
 printf '\\;\x01\x00\x03\x00\x03' >"$passwords/utf16"
+
+# FTP listings: a name, a size text and a time text (each ended by a backslash and another
+# character) for one MLSD line the fuzzer makes, then a listing as a server sends it.
+listings=$corpus/ftp_listing
+printf 'a.jpg\\;1234\\;20080701120005\\;type=file;size=70000;modify=19991231235959;perm=adfrw; F\xc3\xaate d\x27\xc3\xa9t\xc3\xa9.jpg\r\ntype=dir;modify=20080701120005; Juni 2008\r\ntype=cdir; .\r\ntype=pdir; ..\r\n' >"$listings/mlsd"
+printf 'tn_a.jpg\\;0\\;20080701120005.123\\;Type=File;Size=0;Modify=20080229000000.5;UNIX.mode=0644; empty.jpg\ntype=OS.unix=slink:/etc; link\n' >"$listings/mlsd-case-fraction"
+printf '..\\;99999999999999999999\\;20081301250000\\;type=file;size=-5;modify=2008; a/b\r\ntype=file;size=1; \x00x\r\ntype=file; ..\r\nno facts here\r\n;;==; \r\n' >"$listings/hostile"
+printf 'x\\;7\\;99991231235959\\;a.jpg\r\nsub/\r\n/www/photos/b.jpg\r\n.\r\n..\r\n\xff\xfe.jpg\r\n' >"$listings/nlst"

@@ -3,7 +3,7 @@
 # committed seeds. What they find goes to the build folder, never into fuzz/corpus/. Fails at
 # the first crash, leak, undefined behaviour, time-out or broken check, and shows its report.
 # Usage: fuzz/run.sh BUILD_FOLDER SECONDS [TARGET...]   (targets: image_header inifile
-# number_text ftp_password; all by default)
+# number_text ftp_password ftp_listing; all by default)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -11,7 +11,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(image_header inifile number_text ftp_password)
+    targets=(image_header inifile number_text ftp_password ftp_listing)
 fi
 
 for target in "${targets[@]}"; do

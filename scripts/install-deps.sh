@@ -8,6 +8,7 @@ packages=(
     libmagick++-dev imagemagick
     libcurl4-openssl-dev libssl-dev
     python3 python3-pyftpdlib python3-openssl python3-paramiko openssl openssh-client
+    proftpd-core proftpd-mod-crypto
     clang-format
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev util-linux
@@ -27,5 +28,22 @@ done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     apt-get update
+    # The tests start proftpd themselves, on 127.0.0.1 with a configuration of their own. The
+    # package would start a system daemon on port 21 and enable it at boot: a policy-rc.d that
+    # refuses keeps it from starting while it installs, and the unit is disabled afterwards.
+    guard=""
+    if [[ " ${missing[*]} " == *" proftpd-core "* && ! -e /usr/sbin/policy-rc.d ]]; then
+        guard=/usr/sbin/policy-rc.d
+        trap 'rm -f "$guard"' EXIT
+        printf '#!/bin/sh\nexit 101\n' >"$guard"
+        chmod 755 "$guard"
+    fi
     DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    if [[ -n "$guard" ]]; then
+        rm -f "$guard"
+        trap - EXIT
+    fi
+    if [[ " ${missing[*]} " == *" proftpd-core "* ]] && command -v deb-systemd-helper >/dev/null; then
+        deb-systemd-helper disable proftpd.service || true
+    fi
 fi

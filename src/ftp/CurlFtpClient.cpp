@@ -19,6 +19,9 @@ namespace {
 // keeps every put at network speed.
 constexpr int PollCapMs = 1;
 
+constexpr long TlsFrom12 = CURL_SSLVERSION_TLSv1_2;
+constexpr long TlsUpTo12 = TlsFrom12 | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2);
+
 bool globalInitDone()
 {
     static const bool done = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -137,34 +140,70 @@ FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
 
 } // namespace
 
-// libcurl hands every reply line of the server here, and every command it sends.
+// libcurl tells here every command it sends and every reply line of the server, in order, so
+// that each reply is known with the command it answers.
 struct CurlFtpClient::Replies
 {
-    // Final reply codes of the step in hand, in order, and the last line.
-    QList<int> codes;
+    // A command of the step in hand and the server's final reply to it.
+    struct Answer
+    {
+        QByteArray command;
+        int code = 0;
+        QByteArray line;
+
+        // The server does not know the command at all.
+        bool unknownCommand() const { return code == 500 || code == 502; }
+    };
+
+    QList<Answer> answers;
     QByteArray lastLine;
-    // A store command went out in the step in hand.
-    bool storeSent = false;
+    // The store command that went out in the step in hand, if one did.
+    QByteArray store;
+    QByteArray pending;
     TransferEngine *engine = nullptr;
 
-    static size_t replyLine(char *text, size_t size, size_t count, void *data)
+    // Whether the server may have begun a file: a store went out and was not refused at once.
+    bool storeBegun() const
     {
-        auto *self = static_cast<Replies *>(data);
-        const size_t length = size * count;
-        self->engine->touch();
-        const auto digit = [&](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
-        if (length >= 4 && digit(0) && digit(1) && digit(2) && text[3] == ' ') {
-            self->codes.append((text[0] - '0') * 100 + (text[1] - '0') * 10 + (text[2] - '0'));
-            self->lastLine = QByteArray(text, static_cast<qsizetype>(length)).trimmed();
+        const Answer *answer = answerTo(store);
+        return !store.isEmpty() && (!answer || answer->code < 400);
+    }
+
+    // The first reply to a command of the step in hand; null when none came.
+    const Answer *answerTo(const QByteArray &command) const
+    {
+        for (const Answer &answer : answers) {
+            if (answer.command == command)
+                return &answer;
         }
-        return length;
+        return nullptr;
     }
 
     static int debug(CURL *, curl_infotype type, char *text, size_t size, void *data)
     {
-        if (type == CURLINFO_HEADER_OUT && size >= 5 && std::equal(text, text + 5, "STOR "))
-            static_cast<Replies *>(data)->storeSent = true;
+        auto *self = static_cast<Replies *>(data);
+        const QByteArray bytes(text, static_cast<qsizetype>(size));
+        if (type == CURLINFO_HEADER_OUT) {
+            self->pending = bytes.endsWith("\r\n") ? bytes.chopped(2) : bytes;
+            if (self->pending.startsWith("STOR "))
+                self->store = self->pending;
+        } else if (type == CURLINFO_HEADER_IN) {
+            self->engine->touch();
+            for (const QByteArray &line : bytes.split('\n'))
+                self->replyLine(line);
+        }
         return 0;
+    }
+
+    void replyLine(const QByteArray &line)
+    {
+        const auto digit = [&](qsizetype i) { return line[i] >= '0' && line[i] <= '9'; };
+        // "123-" starts a reply of several lines and "123 " (or a bare "123") ends one.
+        if (line.size() < 3 || !digit(0) || !digit(1) || !digit(2) ||
+            (line.size() > 3 && line[3] != ' ' && line[3] != '\r'))
+            return;
+        lastLine = line.trimmed();
+        answers.append({pending, (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0'), lastLine});
     }
 
     static curl_socket_t openSocket(void *data, curlsocktype, curl_sockaddr *address)
@@ -212,7 +251,8 @@ struct CurlFtpClient::HostKeyCheck
 CurlFtpClient::CurlFtpClient(ConnectionOptions options, Waiting whileWaiting, Cancelled cancelled)
     : m_options(std::move(options)), m_sftp(m_options.security == TransferSecurity::Sftp),
       m_engine(m_options.stallSeconds * 1000, std::move(whileWaiting), std::move(cancelled)),
-      m_replies(std::make_unique<Replies>()), m_hostKey(std::make_unique<HostKeyCheck>())
+      m_replies(std::make_unique<Replies>()), m_tls(m_options.tlsPin, m_options.certificateAuthorities),
+      m_hostKey(std::make_unique<HostKeyCheck>())
 {
     m_replies->engine = &m_engine;
     m_hostKey->knownHostsPath =
@@ -256,8 +296,6 @@ bool CurlFtpClient::open()
     curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &Replies::transferInfo);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, replies);
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Replies::replyLine);
-    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, replies);
     curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, &Replies::debug);
     curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, replies);
     curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
@@ -267,10 +305,13 @@ bool CurlFtpClient::open()
         // TLS or nothing: a server that will not speak it never sees the password.
         curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
         curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
-        if (!m_options.certificateAuthorities.isEmpty())
-            curl_easy_setopt(m_curl, CURLOPT_CAINFO,
-                             QFile::encodeName(m_options.certificateAuthorities).constData());
-        m_certificate.watch(m_curl);
+        // Servers that require every data connection to resume the control connection's TLS
+        // session (vsftpd's and proftpd's stock settings) refuse most of them over TLS 1.3:
+        // libcurl offers each data connection the one ticket of the control connection's
+        // handshake, which such a server resumes once and then answers with a full handshake.
+        // TLS 1.2 resumes by session ID as often as asked.
+        curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, m_tlsCapped ? TlsUpTo12 : TlsFrom12);
+        m_tls.watch(m_curl);
     }
     if (m_sftp) {
         curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES,
@@ -294,6 +335,9 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
         return refuse();
     m_connected = false;
     m_identity = {};
+    m_root.reset();
+    m_mlsdMissing = m_sizeMissing = m_mdtmMissing = false;
+    m_mfmtRefusal.clear();
     if (port == 0)
         port = TransferSecurityText::defaultPort(m_options.security);
     const QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
@@ -301,16 +345,8 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     m_base = (m_sftp ? "sftp://" : "ftp://") + hostPart.toUtf8() + ':' + QByteArray::number(port);
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
-    if (m_options.security == TransferSecurity::Ftps) {
-        // A certificate the user trusted stands for itself; any other must satisfy the system.
-        const QString pinned =
-            m_options.tlsPin.startsWith(m_server + u' ') ? m_options.tlsPin.section(u' ', 1) : QString();
-        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, pinned.isEmpty() ? 1L : 0L);
-        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, pinned.isEmpty() ? 2L : 0L);
-        curl_easy_setopt(m_curl, CURLOPT_PINNEDPUBLICKEY,
-                         pinned.isEmpty() ? nullptr : pinned.toLatin1().constData());
-        m_certificate.reset(host);
-    }
+    if (m_options.security == TransferSecurity::Ftps)
+        m_tls.beforeConnect(m_curl, host, m_server);
     m_hostKey->host = host;
     m_hostKey->port = port;
     m_hostKey->offered.clear();
@@ -319,7 +355,37 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
     m_connected = perform();
+    // A server that speaks nothing older than TLS 1.3 is still reached, with what that costs.
+    if (!m_connected && m_tlsCapped && m_lastCode == CURLE_SSL_CONNECT_ERROR &&
+        m_options.security == TransferSecurity::Ftps) {
+        m_tlsCapped = false;
+        curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, TlsFrom12);
+        m_connected = perform();
+    }
+    // A login the server turned down is its answer; later, it means the connection is lost.
+    if (m_lastCode == CURLE_LOGIN_DENIED)
+        m_failure = Failure::Refused;
+    if (m_connected && !m_sftp)
+        findLoginFolder();
     return m_connected;
+}
+
+// A folder named from the login folder is entered from there, so libcurl first goes back to it
+// with a CWD of its own; named from the server's root it takes one CWD. The login folder's path
+// is trusted only when it reads as one and the server enters it.
+void CurlFtpClient::findLoginFolder()
+{
+    char *entry = nullptr;
+    if (curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entry) != CURLE_OK || !entry)
+        return;
+    const QString path = QString::fromUtf8(entry);
+    if (!path.startsWith(u'/') || path.contains(u'\\') || path.contains(QChar::ReplacementCharacter) ||
+        !safePath(path))
+        return;
+    m_root = piecesOf(path);
+    if (!folderExists(QString()))
+        m_root.reset();
+    m_failure = Failure::None;
 }
 
 // Turns what a failed connect saw of the server into what the user is to be told.
@@ -328,18 +394,7 @@ void CurlFtpClient::checkIdentity(int code)
     ServerIdentity identity;
     identity.server = m_server;
     if (m_options.security == TransferSecurity::Ftps) {
-        identity.fingerprint = m_certificate.fingerprint();
-        identity.publicKeyPin = m_certificate.publicKeyPin();
-        if (code == CURLE_USE_SSL_FAILED) {
-            identity.problem = ServerIdentity::Problem::EncryptionRefused;
-        } else if (code == CURLE_SSL_PINNEDPUBKEYNOTMATCH && m_certificate.seen()) {
-            identity.problem = ServerIdentity::Problem::ChangedCertificate;
-            identity.knownFingerprint = m_options.tlsPin.section(u' ', 1);
-        } else if (code == CURLE_PEER_FAILED_VERIFICATION && m_certificate.seen()) {
-            identity.problem = ServerIdentity::Problem::UntrustedCertificate;
-            identity.reason =
-                m_certificate.problem().isEmpty() ? u"it could not be verified"_s : m_certificate.problem();
-        }
+        identity = m_tls.judge(code);
     } else if (m_sftp && code == CURLE_PEER_FAILED_VERIFICATION && !m_hostKey->offered.isEmpty()) {
         identity.hostKey = m_hostKey->offered;
         identity.knownHostsName = KnownHosts::hostName(m_hostKey->host, m_hostKey->port);
@@ -369,11 +424,8 @@ bool CurlFtpClient::trust(const ServerIdentity &identity)
 {
     if (identity.server != m_server)
         return false;
-    if (identity.problem == ServerIdentity::Problem::UntrustedCertificate &&
-        !identity.publicKeyPin.isEmpty()) {
-        m_options.tlsPin = m_server + u' ' + identity.publicKeyPin;
-        return true;
-    }
+    if (m_options.security == TransferSecurity::Ftps)
+        return m_tls.trust(identity);
     if (identity.problem == ServerIdentity::Problem::UnknownHostKey && !identity.hostKey.isEmpty()) {
         m_hostKey->accepted = identity.hostKey;
         return KnownHosts(m_hostKey->knownHostsPath).add(m_hostKey->host, m_hostKey->port, identity.hostKey);
@@ -407,26 +459,88 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folde
         refuse();
         return std::nullopt;
     }
+    if (m_sftp) {
+        const std::optional<QByteArray> names = listing(folder, nullptr);
+        if (!names)
+            return std::nullopt;
+        QList<RemoteEntry> entries;
+        for (const QString &name : FtpListing::parseNames(*names))
+            entries.append({name});
+        return entries;
+    }
+    if (!m_mlsdMissing) {
+        if (const std::optional<QByteArray> facts = listing(folder, "MLSD"))
+            return FtpListing::parseMlsd(*facts);
+        const Replies::Answer *answer = m_replies->answerTo("MLSD");
+        if (!answer || !answer->unknownCommand())
+            return std::nullopt;
+        m_mlsdMissing = true;
+    }
+    const std::optional<QByteArray> names = listing(folder, nullptr);
+    if (!names)
+        return std::nullopt;
+    return withSizesAndTimes(folder, FtpListing::parseNames(*names));
+}
+
+// A folder's listing: the command's over FTP, or the names alone.
+std::optional<QByteArray> CurlFtpClient::listing(const QString &folder, const char *command)
+{
     QByteArray listing;
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &listing);
-    if (m_sftp)
-        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
-    else
-        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+    curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, command);
+    curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, command ? 0L : 1L);
     const bool listed = perform();
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 0L);
     if (!listed)
         return std::nullopt;
-    if (!m_sftp)
-        return FtpListing::parseMlsd(listing);
+    return listing;
+}
+
+// Where the listing gave names alone: SIZE and MDTM of each, all sent at once. SIZE counts bytes
+// in binary mode only, which the listing left. A name that SIZE refuses is no plain file; where
+// the server knows no SIZE, folders cannot be told from files, and every entry is a file of
+// unknown size. The first name alone shows which of the two commands the server knows.
+std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString &folder,
+                                                                   const QList<QString> &names)
+{
     QList<RemoteEntry> entries;
-    for (const QString &name : FtpListing::parseNames(listing))
+    for (const QString &name : names)
         entries.append({name});
+    qsizetype asked = 0;
+    while (asked < entries.size() && !(m_sizeMissing && m_mdtmMissing)) {
+        const qsizetype end = asked == 0 ? 1 : entries.size();
+        QList<QByteArray> list;
+        if (asked == 0)
+            list.append("*TYPE I");
+        for (qsizetype i = asked; i < end; ++i) {
+            const QByteArray name = entries[i].name.toUtf8();
+            if (!m_sizeMissing)
+                list.append("*SIZE " + name);
+            if (!m_mdtmMissing)
+                list.append("*MDTM " + name);
+        }
+        if (!commands(folder, list))
+            return std::nullopt;
+        for (; asked < end; ++asked) {
+            RemoteEntry &entry = entries[asked];
+            const QByteArray name = entry.name.toUtf8();
+            const Replies::Answer *size = m_replies->answerTo("SIZE " + name);
+            const Replies::Answer *time = m_replies->answerTo("MDTM " + name);
+            m_sizeMissing = m_sizeMissing || (size && size->unknownCommand());
+            m_mdtmMissing = m_mdtmMissing || (time && time->unknownCommand());
+            if (size && size->code == 213)
+                entry.size = FtpListing::parseSize(size->line.mid(4)).value_or(-1);
+            else if (size && size->code / 100 == 5 && !size->unknownCommand())
+                entry.folder = true;
+            if (time && time->code == 213)
+                entry.modified = FtpListing::parseTime(time->line.mid(4)).value_or(QDateTime());
+        }
+    }
     return entries;
 }
 
@@ -456,7 +570,7 @@ bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const
     curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
     // Over SFTP the file may have been opened whatever went wrong later.
-    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeSent);
+    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeBegun());
     if (stored && progress)
         progress(size, size);
     return stored;
@@ -472,9 +586,9 @@ bool CurlFtpClient::rename(const QString &from, const QString &to)
     // RNTO names the target from the folder entered, which is the source's.
     if (folderOf(from) != folderOf(to)) {
         char *entry = nullptr;
-        if (curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entry) != CURLE_OK || !entry)
+        if (!m_root && (curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entry) != CURLE_OK || !entry))
             return refuse();
-        const QString root = QString::fromUtf8(entry);
+        const QString root = m_root ? u'/' + m_root->join(u'/') : QString::fromUtf8(entry);
         const QString target = root.endsWith(u'/') ? root + to : root + u'/' + to;
         return commands(folderOf(from), {"RNFR " + nameOf(from).toUtf8(), "RNTO " + target.toUtf8()});
     }
@@ -505,7 +619,19 @@ bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
         const QByteArray date = time.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s).toLatin1() + " GMT";
         return commands(folderOf(path), {"mtime " + quotedPath(date) + ' ' + sftpPath(path)});
     }
-    return commands(folderOf(path), {"MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8()});
+    // A server that does not know the command is not asked again on this connection.
+    if (!m_mfmtRefusal.isEmpty()) {
+        m_failure = Failure::Refused;
+        m_lastReply = m_mfmtRefusal;
+        return false;
+    }
+    const QByteArray command = "MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8();
+    if (commands(folderOf(path), {command}))
+        return true;
+    const Replies::Answer *answer = m_replies->answerTo(command);
+    if (answer && answer->unknownCommand())
+        m_mfmtRefusal = m_lastReply;
+    return false;
 }
 
 void CurlFtpClient::close()
@@ -528,11 +654,12 @@ void CurlFtpClient::close()
     m_connected = false;
 }
 
-// SFTP paths start at the server's root, so the login folder is named "~" there.
+// SFTP paths start at the server's root, so the login folder is named "~" there. An FTP path
+// from the server's root starts with an escaped "/".
 QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 {
-    QByteArray url = m_base + (m_sftp ? "/~/" : "/");
-    for (const QString &piece : pieces)
+    QByteArray url = m_base + (m_sftp ? "/~/" : m_root ? "/%2F" : "/");
+    for (const QString &piece : m_root ? *m_root + pieces : pieces)
         url += escaped(m_curl, piece) + '/';
     return url;
 }
@@ -577,9 +704,10 @@ bool CurlFtpClient::refuse()
 // for this one.
 bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
 {
-    m_replies->codes.clear();
+    m_replies->answers.clear();
     m_replies->lastLine.clear();
-    m_replies->storeSent = false;
+    m_replies->pending.clear();
+    m_replies->store.clear();
     CURLcode result = CURLE_RECV_ERROR;
     const TransferEngine::Stop stop = m_engine.run(
         [&] {

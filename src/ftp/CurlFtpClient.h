@@ -2,7 +2,7 @@
 
 #include "ConnectionOptions.h"
 #include "FtpClient.h"
-#include "TlsCertificateWatch.h"
+#include "TlsIdentityCheck.h"
 #include "TransferEngine.h"
 
 #include <QByteArray>
@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 typedef void CURL;
 typedef void CURLM;
@@ -17,10 +18,12 @@ typedef void CURLM;
 // The client over one libcurl easy handle, whose connection serves the whole run: plain FTP, FTP
 // over TLS (required on both channels), or SFTP. Paths become URLs of escaped pieces below the
 // login folder; libcurl enters a file's folder before working on it and remembers where it is.
+// Over FTP the folders are named from the server's root where the login folder reads as such a
+// path, so that a change of folder costs one CWD.
 //
-// A server's identity is checked before the password goes out: a certificate against the
-// system's trust store and the host name, or a public-key pin the user chose; a host key
-// against known_hosts. A connect that fails on it tells what it saw through identity().
+// A server's identity is checked before the password goes out: a certificate through a
+// TlsIdentityCheck; a host key against known_hosts. A connect that fails on it tells what it saw
+// through identity().
 //
 // Each step runs through a TransferEngine, as libcurl waits for some replies (the end of a
 // put, commands sent after a transfer) inside one blocking call.
@@ -58,7 +61,10 @@ private:
 
     QByteArray folderUrl(const QStringList &pieces) const;
     QByteArray sftpPath(const QString &path) const;
+    void findLoginFolder();
     void checkIdentity(int code);
+    std::optional<QByteArray> listing(const QString &folder, const char *command);
+    std::optional<QList<RemoteEntry>> withSizesAndTimes(const QString &folder, const QList<QString> &names);
     bool commands(const QString &folder, const QList<QByteArray> &list,
                   TransferEngine::Budget budget = TransferEngine::Budget::Operation);
     bool perform(TransferEngine::Budget budget = TransferEngine::Budget::Operation,
@@ -73,10 +79,21 @@ private:
     CURLM *m_multi = nullptr;
     QByteArray m_base;
     QString m_server;
-    TlsCertificateWatch m_certificate;
+    TlsIdentityCheck m_tls;
+    // TLS 1.3 is allowed only for a server that speaks nothing older.
+    bool m_tlsCapped = true;
     std::unique_ptr<HostKeyCheck> m_hostKey;
     ServerIdentity m_identity;
     bool m_connected = false;
+    // The login folder's pieces from the server's root, when its PWD reply names a folder the
+    // server enters.
+    std::optional<QStringList> m_root;
+    // What this server lacks, learnt on this connection.
+    bool m_mlsdMissing = false;
+    bool m_sizeMissing = false;
+    bool m_mdtmMissing = false;
+    // The server's answer to MFMT, when it does not know the command.
+    QString m_mfmtRefusal;
     Failure m_failure = Failure::None;
     QString m_lastReply;
     bool m_storeBegun = false;

@@ -29,10 +29,17 @@ QList<QByteArray> lines(const QByteArray &listing)
 bool usableName(const QString &name)
 {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
-           !name.contains(QChar(0));
+           !name.contains(QChar(0)) && !name.contains(u'\r') && !name.contains(u'\n');
 }
 
 } // namespace
+
+std::optional<qint64> parseSize(const QByteArray &text)
+{
+    bool ok = false;
+    const qint64 size = allDigits(text) ? text.toLongLong(&ok) : 0;
+    return ok ? std::optional<qint64>(size) : std::nullopt;
+}
 
 std::optional<QDateTime> parseTime(const QByteArray &text)
 {
@@ -74,11 +81,8 @@ QList<RemoteEntry> parseMlsd(const QByteArray &listing)
             const QByteArray value = fact.mid(equals + 1);
             if (name == "type") {
                 type = value.toLower();
-            } else if (name == "size" && allDigits(value)) {
-                bool ok = false;
-                const qint64 size = value.toLongLong(&ok);
-                if (ok)
-                    entry.size = size;
+            } else if (name == "size") {
+                entry.size = parseSize(value).value_or(-1);
             } else if (name == "modify") {
                 if (const std::optional<QDateTime> time = parseTime(value))
                     entry.modified = *time;

@@ -37,6 +37,22 @@ int FtpTestServer::logLines(const QByteArray &start) const
     return count;
 }
 
+QStringList FtpTestServer::commands() const
+{
+    QFile log(m_dir.filePath(u"commands.log"_s));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    while (!log.atEnd()) {
+        const QByteArray line = log.readLine();
+        // A line the server is still writing is not there yet.
+        if (!line.endsWith('\n'))
+            break;
+        lines.append(QString::fromUtf8(line.chopped(1)));
+    }
+    return lines;
+}
+
 int FtpTestServer::logins() const
 {
     return logLines("login ");
@@ -84,6 +100,19 @@ bool FtpTestServer::start(const QList<User> &users)
         arguments << u"--throttle"_s << QString::number(o.throttle);
     if (o.noRenameOver && !sftp)
         arguments << u"--no-rename-over"_s;
+    if (o.latencyMs > 0)
+        arguments << u"--latency"_s << QString::number(o.latencyMs);
+    if (o.logCommands)
+        arguments << u"--commands"_s << m_dir.filePath(u"commands.log"_s);
+    if (o.noMlsd && !sftp)
+        arguments << u"--no-mlsd"_s;
+    if (o.bareListing)
+        arguments << u"--bare-listing"_s;
+    if (o.maxLogins > 0)
+        arguments << u"--max-logins"_s << QString::number(o.maxLogins) << u"--refuse-login-with"_s
+                  << o.refuseLoginWith;
+    if (o.silentData)
+        arguments << (sftp ? u"--silent-open"_s : u"--silent-data"_s);
     arguments << u"--log"_s << m_dir.filePath(u"server.log"_s);
     // A file rather than a pipe that nobody reads while the test runs: a server that has
     // written much would block.

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A real FTP, FTPS (pyftpdlib) or SFTP (paramiko) server on 127.0.0.1 with a temporary home per
@@ -50,6 +51,28 @@ public:
         // RNTO onto an existing file is refused. The SFTP server always refuses a rename onto
         // an existing file, as OpenSSH's does.
         bool noRenameOver = false;
+        // Every reply (SFTP: everything the server sends) is held this long on its connection,
+        // a stand-in for a link's round trip; other connections are not held by it. SFTP
+        // responses to requests in flight together are each held from their own request.
+        int latencyMs = 0;
+        // Every command (SFTP: request) is logged as it arrives; see commands().
+        bool logCommands = false;
+        // FTP: MLSD and MLST are not understood (500), as on old servers; SIZE and MDTM work.
+        bool noMlsd = false;
+        // Listings give names only: MLSD and MLST only the type fact, SIZE and MDTM not
+        // understood (500); SFTP attributes carry no size and no times.
+        bool bareListing = false;
+        // At most this many sessions logged in at once (0: no limit); the login after them is
+        // refused as refuseLoginWith says: "421" (FTP: a 421 reply, then the connection closes),
+        // "530" (a refused password; the connection stays) or "close" (closed without a reply).
+        // SFTP: "530" refuses the password, "421" and "close" close the connection.
+        int maxLogins = 0;
+        QString refuseLoginWith = QStringLiteral("530");
+        // FTP: EPSV and PASV are answered but the data connection is never served: the client's
+        // connect succeeds, nothing is read and no transfer ends, while the control connection
+        // goes on answering. SFTP: a request to open a file for writing is never answered, and
+        // the session goes silent there.
+        bool silentData = false;
     };
 
     void setStallName(const QString &name) { m_options.stallName = name; }
@@ -65,6 +88,11 @@ public:
     // Passwords the server was sent since start, whether it took them or not. libcurl sends a
     // wrong SSH password twice: as a password and as the answer to keyboard-interactive.
     int passwordsReceived() const;
+    // With logCommands, what the server received so far, a line per command as it arrived:
+    // "<connection> <VERB> <argument>" for FTP ("2 STOR /a/b.jpg", "2 PASS ****"), and
+    // "<connection> <request> <path>" for SFTP ("3 open /a/b.jpg", "3 write", "3 close").
+    // Connections are numbered from 1 in the order the server accepted them.
+    QStringList commands() const;
     // Ends the server at once, as a crash would.
     void kill();
 

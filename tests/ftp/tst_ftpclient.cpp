@@ -1,10 +1,12 @@
 #include "AtomicPutClient.h"
+#include "DaemonFtpsServer.h"
 #include "FtpTestServer.h"
 #include "ProtocolUnderTest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +33,37 @@ QStringList filesIn(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
+bool writeFileAt(const QString &path, const QByteArray &bytes, const QDateTime &modified)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+           file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+// A listing as text, in name order, one entry a line: what a test compares at once. A folder's
+// size and time are whatever its file system keeps, so only its name shows.
+QStringList described(QList<RemoteEntry> entries)
+{
+    std::sort(entries.begin(), entries.end(),
+              [](const RemoteEntry &a, const RemoteEntry &b) { return a.name < b.name; });
+    QStringList lines;
+    for (const RemoteEntry &entry : entries) {
+        const QString time = entry.modified.isValid() ? entry.modified.toString(Qt::ISODate) : u"-"_s;
+        lines << (entry.folder ? entry.name + u" folder"_s
+                               : u"%1 file %2 %3"_s.arg(entry.name).arg(entry.size).arg(time));
+    }
+    return lines;
+}
+
+// The commands the server received, without the connection numbers.
+QStringList verbsAndArguments(const QStringList &commands)
+{
+    QStringList result;
+    for (const QString &command : commands)
+        result << command.section(u' ', 1);
+    return result;
+}
+
 } // namespace
 
 // Every case runs over plain FTP, FTPS and SFTP.
@@ -55,6 +88,12 @@ private slots:
     void interruptedPutsLeaveTheOldFileWhole();
     void serversThatWillNotRenameStillGetWholeFiles();
     void oneLoginServesAllAndADroppedConnectionReconnects();
+    void listingsGiveNamesSizesAndTimesWithOrWithoutMlsd();
+    void renameAndRemoveKeepTheServersReply();
+    void setModifiedReachesTheDisk();
+    void filesOfOneFolderCostFourCommandsAndAFolderChangeOne();
+    void failedPutsCostOneAnswerOrOneStall();
+    void ftpsPutsAllArriveAtADaemonThatRequiresTlsSessionReuse();
     void certificatesAreCheckedBeforeThePassword();
     void hostKeysAreCheckedBeforeThePassword();
 
@@ -376,6 +415,233 @@ void tst_FtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     QVERIFY(client->putFile(local, u"logins/3.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 2);
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
+}
+
+void tst_FtpClient::listingsGiveNamesSizesAndTimesWithOrWithoutMlsd()
+{
+    if (m_protocol.security() == TransferSecurity::Sftp)
+        QSKIP("this client lists SFTP folders by name only");
+    const QDateTime july = QDateTime(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+    const QDateTime winter = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    const QStringList whole = {u"Fête d'été 東京.jpg file 70000 1999-12-31T23:59:59Z"_s,
+                               u"Juni 2008 folder"_s, u"a.jpg file 3 2008-07-01T12:00:05Z"_s,
+                               u"empty.jpg file 0 2008-07-01T12:00:05Z"_s};
+    const QStringList bare = {u"Fête d'été 東京.jpg file -1 -"_s, u"Juni 2008 folder"_s, u"a.jpg file -1 -"_s,
+                              u"empty.jpg file -1 -"_s};
+    // Without MLSD nor SIZE a folder cannot be told from a file.
+    QStringList namesOnly = bare;
+    namesOnly[1] = u"Juni 2008 file -1 -"_s;
+    const struct
+    {
+        FtpTestServer::Options options;
+        QStringList expected;
+        // MLSD, SIZE and MDTM commands of a second listing: what the server lacks is not asked
+        // again.
+        QList<qsizetype> again;
+    } cases[] = {
+        {{.logCommands = true}, whole, {1, 0, 0}},
+        {{.logCommands = true, .noMlsd = true}, whole, {0, 4, 4}},
+        {{.logCommands = true, .bareListing = true}, bare, {1, 0, 0}},
+        {{.logCommands = true, .noMlsd = true, .bareListing = true}, namesOnly, {0, 0, 0}},
+    };
+    for (const auto &test : cases) {
+        FtpTestServer server;
+        server.setOptions(m_protocol.serverOptions(test.options));
+        QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+        const QString list = server.home(u"pexa"_s) + u"/list/"_s;
+        QVERIFY(QDir().mkpath(list + u"Juni 2008"_s) && writeFileAt(list + u"a.jpg"_s, "abc", july) &&
+                writeFileAt(list + u"Fête d'été 東京.jpg"_s, QByteArray(70000, 'x'), winter) &&
+                writeFileAt(list + u"empty.jpg"_s, QByteArray(), july));
+        const auto client = m_protocol.makeClient(options());
+        QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+        std::optional<QList<RemoteEntry>> entries = client->listFolder(u"list"_s);
+        QVERIFY(entries);
+        QCOMPARE(described(*entries), test.expected);
+        const qsizetype before = server.commands().size();
+        entries = client->listFolder(u"list"_s);
+        QVERIFY(entries);
+        QCOMPARE(described(*entries), test.expected);
+        const QStringList sent = verbsAndArguments(server.commands().mid(before));
+        QCOMPARE(QList<qsizetype>({sent.filter(QRegularExpression(u"^MLSD"_s)).size(),
+                                   sent.filter(QRegularExpression(u"^SIZE "_s)).size(),
+                                   sent.filter(QRegularExpression(u"^MDTM "_s)).size()}),
+                 test.again);
+
+        QVERIFY(!client->listFolder(u"missing"_s));
+        QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+        QVERIFY2(client->lastReply().startsWith(u"550"_s), qPrintable(client->lastReply()));
+    }
+}
+
+void tst_FtpClient::renameAndRemoveKeepTheServersReply()
+{
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions());
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString home = server.home(u"pexa"_s);
+    QVERIFY(QDir(home).mkpath(u"sub"_s));
+    const QString local = m_local.filePath(u"m.jpg"_s);
+    QVERIFY(writeFile(local, "moved"));
+
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(client->putFile(local, u"x.jpg"_s, {}));
+    QVERIFY(client->rename(u"x.jpg"_s, u"sub/Fête d'été.jpg"_s));
+    QCOMPARE(fileBytes(home + u"/sub/Fête d'été.jpg"_s), QByteArray("moved"));
+    QVERIFY(client->rename(u"sub/Fête d'été.jpg"_s, u"sub/y.jpg"_s));
+    QCOMPARE(filesIn(home + u"/sub"_s), QStringList({u"y.jpg"_s}));
+    QVERIFY(client->removeFile(u"sub/y.jpg"_s));
+    QCOMPARE(filesIn(home + u"/sub"_s), QStringList());
+    QCOMPARE(filesIn(home), QStringList());
+
+    for (const auto &refused : std::initializer_list<std::function<bool()>>{
+             [&] { return client->removeFile(u"sub/y.jpg"_s); },
+             [&] { return client->rename(u"gone.jpg"_s, u"sub/z.jpg"_s); }}) {
+        QVERIFY(!refused());
+        QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+        // An SFTP server answers with a status, not a line.
+        if (m_protocol.security() != TransferSecurity::Sftp)
+            QVERIFY2(client->lastReply().startsWith(u"550 "_s), qPrintable(client->lastReply()));
+    }
+}
+
+void tst_FtpClient::setModifiedReachesTheDisk()
+{
+    if (m_protocol.security() == TransferSecurity::Sftp)
+        QSKIP("MFMT is FTP's");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions());
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}, {u"untimed"_s, u"p"_s, u"elradfmw"_s}}),
+             qPrintable(server.errorText()));
+    const QString local = m_local.filePath(u"t.jpg"_s);
+    QVERIFY(writeFile(local, "timed"));
+    const QDateTime july = QDateTime(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(client->putFile(local, u"t.jpg"_s, {}));
+    QVERIFY(client->setModified(u"t.jpg"_s, july));
+    QCOMPARE(QFileInfo(server.home(u"pexa"_s) + u"/t.jpg"_s).lastModified().toUTC(), july);
+
+    // A server that will not set times says so, and the file stays as it was.
+    const auto untimed = m_protocol.makeClient(options());
+    QVERIFY(untimed->open() && untimed->connect(u"127.0.0.1"_s, server.port(), u"untimed"_s, u"p"_s));
+    QVERIFY(untimed->putFile(local, u"t.jpg"_s, {}));
+    const QDateTime stored = QFileInfo(server.home(u"untimed"_s) + u"/t.jpg"_s).lastModified();
+    QVERIFY(!untimed->setModified(u"t.jpg"_s, july));
+    QCOMPARE(untimed->lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY2(untimed->lastReply().startsWith(u"550 "_s), qPrintable(untimed->lastReply()));
+    QCOMPARE(QFileInfo(server.home(u"untimed"_s) + u"/t.jpg"_s).lastModified(), stored);
+}
+
+void tst_FtpClient::filesOfOneFolderCostFourCommandsAndAFolderChangeOne()
+{
+    if (m_protocol.security() == TransferSecurity::Sftp)
+        QSKIP("FTP commands");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.logCommands = true}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    QVERIFY(QDir(server.home(u"pexa"_s)).mkpath(u"www/a"_s));
+    QVERIFY(QDir(server.home(u"pexa"_s)).mkpath(u"www/b"_s));
+    const QString local = m_local.filePath(u"w.jpg"_s);
+    QVERIFY(writeFile(local, "wire"));
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    const QDateTime july = QDateTime(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+    QVERIFY(client.folderExists(u"www/a"_s));
+    QVERIFY(client.putFile(local, u"www/a/1.jpg"_s, {}));
+
+    qsizetype before = server.commands().size();
+    const auto sentSince = [&] {
+        QStringList sent = verbsAndArguments(server.commands().mid(before));
+        before += sent.size();
+        // The temporary name differs from run to run.
+        sent.replaceInStrings(QRegularExpression(u"\\.pexa-\\d+-\\d+\\.part"_s), u"PART"_s);
+        return sent;
+    };
+    QVERIFY(client.putFile(local, u"www/a/2.jpg"_s, {}));
+    QVERIFY(client.setModified(u"www/a/2.jpg"_s, july));
+    QCOMPARE(sentSince(), QStringList({u"EPSV"_s, u"STOR PART"_s, u"RNFR PART"_s, u"RNTO 2.jpg"_s,
+                                       u"MFMT 20080701120005 2.jpg"_s}));
+    QVERIFY(client.putFile(local, u"www/b/1.jpg"_s, {}));
+    QCOMPARE(sentSince(),
+             QStringList({u"CWD /www/b"_s, u"EPSV"_s, u"STOR PART"_s, u"RNFR PART"_s, u"RNTO 1.jpg"_s}));
+    QVERIFY(client.folderExists(u"www/a"_s));
+    QVERIFY(client.removeFile(u"www/a/1.jpg"_s));
+    QCOMPARE(sentSince(), QStringList({u"CWD /www/a"_s, u"DELE 1.jpg"_s}));
+}
+
+// A put the server refused outright left nothing to remove; one whose data connection went
+// silent fails after one stall, and nothing waits for it a second time.
+void tst_FtpClient::failedPutsCostOneAnswerOrOneStall()
+{
+    if (m_protocol.security() == TransferSecurity::Sftp)
+        QSKIP("FTP commands");
+    const QString local = m_local.filePath(u"f.jpg"_s);
+    QVERIFY(writeFile(local, "f"));
+
+    FtpTestServer refusing;
+    refusing.setOptions(m_protocol.serverOptions({.refusedPrefix = u".pexa-"_s, .logCommands = true}));
+    QVERIFY2(refusing.start({{u"pexa"_s, u"p"_s}}), qPrintable(refusing.errorText()));
+    AtomicPutClient refused(m_protocol.makeClient(options()));
+    QVERIFY(refused.open() && refused.connect(u"127.0.0.1"_s, refusing.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!refused.putFile(local, u"f.jpg"_s, {}));
+    QCOMPARE(refused.lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(refused.lastReply(), u"550 Refused."_s);
+    QVERIFY(refused.folderExists(QString()));
+    QStringList sent = verbsAndArguments(refusing.commands());
+    QCOMPARE(sent.filter(QRegularExpression(u"^STOR "_s)).size(), 1);
+    QCOMPARE(sent.filter(QRegularExpression(u"^DELE "_s)), QStringList());
+
+    FtpTestServer silent;
+    silent.setOptions(m_protocol.serverOptions({.logCommands = true, .silentData = true}));
+    QVERIFY2(silent.start({{u"pexa"_s, u"p"_s}}), qPrintable(silent.errorText()));
+    AtomicPutClient stalled(m_protocol.makeClient(options(30, 2)));
+    QVERIFY(stalled.open() && stalled.connect(u"127.0.0.1"_s, silent.port(), u"pexa"_s, u"p"_s));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!stalled.putFile(local, u"f.jpg"_s, {}));
+    QCOMPARE(stalled.lastFailure(), FtpClient::Failure::Stalled);
+    QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 3900, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(stalled.folderExists(QString()));
+    QVERIFY2(timer.elapsed() < 3900, qPrintable(QString::number(timer.elapsed())));
+    sent = verbsAndArguments(silent.commands());
+    QCOMPARE(sent.filter(QRegularExpression(u"^STOR "_s)).size(), 1);
+    QCOMPARE(sent.filter(QRegularExpression(u"^DELE "_s)), QStringList());
+}
+
+// proftpd with its stock TLS settings refuses a data connection that does not resume the
+// control connection's TLS session.
+void tst_FtpClient::ftpsPutsAllArriveAtADaemonThatRequiresTlsSessionReuse()
+{
+    if (m_protocol.security() != TransferSecurity::Ftps)
+        QSKIP("TLS sessions are FTPS's");
+    if (const QString missing = DaemonFtpsServer::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    DaemonFtpsServer daemon;
+    TestCredentials &credentials = m_protocol.credentials();
+    QVERIFY2(daemon.start({credentials.certificatePath(TestCredentials::Certificate::Server),
+                           credentials.keyPath(TestCredentials::Certificate::Server)}),
+             qPrintable(daemon.errorText()));
+    const QString local = m_local.filePath(u"d.jpg"_s);
+    QByteArray photo;
+    for (int i = 0; i < 20000; ++i)
+        photo.append(static_cast<char>(i * 13));
+    QVERIFY(writeFile(local, photo));
+
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() &&
+            client.connect(u"127.0.0.1"_s, daemon.port(), daemon.userName(), daemon.password()));
+    QStringList failed;
+    for (int i = 0; i < 48; ++i) {
+        const QString name = u"%1.jpg"_s.arg(i);
+        if (!client.putFile(local, name, {}))
+            failed << name + u": "_s + client.lastReply();
+    }
+    QVERIFY2(failed.isEmpty(), qPrintable(u"%1 of 48 failed:\n"_s.arg(failed.size()) + failed.join(u'\n')));
+    for (int i = 0; i < 48; ++i)
+        QCOMPARE(fileBytes(daemon.home() + u"/%1.jpg"_s.arg(i)), photo);
+    QCOMPARE(filesIn(daemon.home()).size(), 48);
 }
 
 void tst_FtpClient::certificatesAreCheckedBeforeThePassword()

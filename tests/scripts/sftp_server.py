@@ -20,6 +20,24 @@ with PREFIX.
 --throttle BYTES takes writes at about this many bytes a second.
 --log FILE appends "password" to FILE on every password the client sends, and "login NAME" on
 every successful login, before its reply.
+--latency MS holds everything the server sends on a connection that long after it was written, a
+stand-in for a link's round trip: the key exchange, the login and every SFTP response are held,
+each by MS from when it was made. Requests are still handled as they arrive, so responses to
+several pipelined requests (writes in flight) go out each MS after its own request, not one
+after another.
+--commands FILE appends "<connection> <request> <path>" to FILE for every SFTP request after the
+version exchange, as it arrives: "3 open /a/b.jpg", "3 write", "3 close", "3 rename /a/x /a/y",
+"3 setstat /a/b.jpg", "3 opendir /a", "3 readdir /a" (the folder its handle was opened on); an
+extended request is named by its extension ("3 posix-rename@openssh.com /a/x /a/y").
+Connections are numbered from 1 in the order they are accepted.
+--bare-listing: the attributes of readdir, stat, lstat and fstat carry no size and no times.
+A readdir gives up to 100 names, as OpenSSH's sftp-server does.
+setstat and fsetstat with times set the file's modification time (permission letter "T").
+--max-logins N lets at most N sessions be logged in at once; the login after them is refused as
+--refuse-login-with says: "530" refuses the password (the client may try again), "421" and
+"close" close the connection.
+--silent-open never answers a request to open a file for writing: the session goes silent there,
+since its requests are answered one after another.
 Errors go to standard error.
 """
 
@@ -34,10 +52,17 @@ import threading
 import time
 
 import paramiko
-from paramiko.sftp import (SFTP_FAILURE, SFTP_NO_SUCH_FILE, SFTP_OK, SFTP_OP_UNSUPPORTED,
-                           SFTP_PERMISSION_DENIED)
+from paramiko.message import Message
+from paramiko.sftp import (CMD_EXTENDED, CMD_LSTAT, CMD_MKDIR, CMD_NAMES, CMD_OPEN, CMD_OPENDIR,
+                           CMD_READDIR, CMD_READLINK, CMD_REALPATH, CMD_REMOVE, CMD_RENAME,
+                           CMD_RMDIR, CMD_SETSTAT, CMD_STAT, CMD_SYMLINK, SFTP_FAILURE,
+                           SFTP_NO_SUCH_FILE, SFTP_OK, SFTP_OP_UNSUPPORTED, SFTP_PERMISSION_DENIED)
 
 WRITE_FLAGS = os.O_WRONLY | os.O_RDWR | os.O_APPEND | os.O_CREAT | os.O_TRUNC
+# How many paths each request that names paths starts with.
+PATH_REQUESTS = {CMD_OPEN: 1, CMD_LSTAT: 1, CMD_SETSTAT: 1, CMD_OPENDIR: 1, CMD_REMOVE: 1,
+                 CMD_MKDIR: 1, CMD_RMDIR: 1, CMD_REALPATH: 1, CMD_STAT: 1, CMD_RENAME: 2,
+                 CMD_READLINK: 1, CMD_SYMLINK: 2}
 
 
 def exit_with_parent():
@@ -86,17 +111,97 @@ def answers(method):
 
 
 class Options:
-    """The command line, shared by every connection."""
+    """The command line and the counts, shared by every connection."""
 
     def __init__(self, args):
         self.args = args
         self.users = {user["name"]: user for user in json.loads(args.users)}
-        self.log_lock = threading.Lock()
+        self.lock = threading.Lock()
+        self.connections = 0
+        self.logged_in = 0
+
+    def write(self, path, line):
+        if path:
+            with self.lock, open(path, "a", encoding="utf8") as file:
+                file.write(line + "\n")
 
     def log(self, line):
-        if self.args.log:
-            with self.log_lock, open(self.args.log, "a", encoding="utf8") as file:
-                file.write(line + "\n")
+        self.write(self.args.log, line)
+
+    def next_connection(self):
+        with self.lock:
+            self.connections += 1
+            return self.connections
+
+    def take_login(self):
+        """True when one more session may be logged in, and then it is counted."""
+        with self.lock:
+            if self.logged_in >= self.args.max_logins:
+                return False
+            self.logged_in += 1
+            return True
+
+    def give_login_back(self):
+        with self.lock:
+            self.logged_in -= 1
+
+
+class DelayedSocket:
+    """The server's side of a connection, with everything it sends held for a time: a delay line
+    on the way out, with a thread that sends each piece when its time comes. Reading is not
+    delayed; the rest is the socket's own."""
+
+    def __init__(self, sock, delay):
+        self.sock = sock
+        self.delay = delay
+        self.pending = []
+        self.condition = threading.Condition()
+        self.closing = False
+        self.failed = None
+        threading.Thread(target=self.send_when_due, daemon=True).start()
+
+    def __getattr__(self, name):
+        return getattr(self.sock, name)
+
+    def send(self, data):
+        with self.condition:
+            if self.failed:
+                raise self.failed
+            self.pending.append((time.monotonic() + self.delay, bytes(data)))
+            self.condition.notify()
+        return len(data)
+
+    def close(self):
+        # What was sent before still goes out, then the socket closes.
+        with self.condition:
+            self.closing = True
+            self.condition.notify()
+
+    def send_when_due(self):
+        while True:
+            with self.condition:
+                while not self.pending and not self.closing:
+                    self.condition.wait()
+                if not self.pending:
+                    break
+                due, data = self.pending.pop(0)
+            time.sleep(max(0.0, due - time.monotonic()))
+            try:
+                self.send_all(data)
+            except OSError as error:
+                with self.condition:
+                    self.failed = error
+                    self.pending = []
+        self.sock.close()
+
+    def send_all(self, data):
+        # paramiko gives the socket a short time-out for its reads, and it holds for sends too.
+        view = memoryview(data)
+        while view:
+            try:
+                view = view[self.sock.send(view):]
+            except socket.timeout:
+                pass
 
 
 class Server(paramiko.ServerInterface):
@@ -108,6 +213,9 @@ class Server(paramiko.ServerInterface):
         self.transport = None
         self.user = None
         self.pending = ""
+        self.number = options.next_connection()
+        # Whether this session holds one of the --max-logins places.
+        self.counted = False
 
     def get_allowed_auths(self, username):
         return "password,keyboard-interactive"
@@ -124,6 +232,12 @@ class Server(paramiko.ServerInterface):
         user = self.options.users.get(username)
         if user is None or user["password"] != password:
             return paramiko.AUTH_FAILED
+        if self.options.args.max_logins and not self.counted:
+            if not self.options.take_login():
+                if self.options.args.refuse_login_with != "530":
+                    self.drop()
+                return paramiko.AUTH_FAILED
+            self.counted = True
         # Written before the reply, so that a client that has logged in is counted.
         self.options.log("login " + username)
         self.user = dict(user, home=os.path.realpath(user["home"]))
@@ -147,6 +261,67 @@ class Server(paramiko.ServerInterface):
         # Until the client gives up; then the answer has nowhere to go.
         while self.transport.is_active():
             time.sleep(0.1)
+
+
+def attributes(options, st, name=None):
+    """The SFTP attributes of a stat result, without size and times under --bare-listing."""
+    attr = paramiko.SFTPAttributes.from_stat(st, name)
+    if options.args.bare_listing:
+        attr.st_size = attr.st_atime = attr.st_mtime = None
+    return attr
+
+
+class Folder(paramiko.SFTPHandle):
+    """An open folder whose readdir gives up to 100 names (paramiko's own gives 16)."""
+
+    def _set_files(self, files):
+        self.files = files
+
+    def _get_next_files(self):
+        names, self.files = self.files[:100], self.files[100:]
+        return names
+
+
+class LoggingSftpServer(paramiko.SFTPServer):
+    """paramiko's SFTP session, with each request written to --commands as it arrives."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        # The path of the opendir being answered, for its handle.
+        self.opening = ""
+
+    def _process(self, t, request_number, msg):
+        peek = Message(msg.asbytes())
+        peek.get_int()
+        words = [CMD_NAMES.get(t, str(t))]
+        if t in PATH_REQUESTS:
+            words += [peek.get_text() for _ in range(PATH_REQUESTS[t])]
+        elif t == CMD_EXTENDED:
+            words = [peek.get_text()]
+            if words[0] == "posix-rename@openssh.com":
+                words += [peek.get_text(), peek.get_text()]
+        elif t == CMD_READDIR:
+            folder = self.folder_table.get(peek.get_binary())
+            words.append(getattr(folder, "logged_path", "?"))
+        if t == CMD_OPENDIR:
+            self.opening = words[1]
+        options = self.server.options
+        options.write(options.args.commands, "%d %s" % (self.server.server.number, " ".join(words)))
+        super()._process(t, request_number, msg)
+
+    def _open_folder(self, request_number, path):
+        found = self.server.list_folder(path)
+        if not isinstance(found, list):
+            self._send_status(request_number, found)
+            return
+        folder = Folder()
+        folder._set_files(found)
+        self._send_handle_response(request_number, folder, True)
+
+    def _send_handle_response(self, request_number, handle, folder=False):
+        if folder and isinstance(handle, paramiko.SFTPHandle):
+            handle.logged_path = self.opening
+        super()._send_handle_response(request_number, handle, folder)
 
 
 class Handle(paramiko.SFTPHandle):
@@ -183,7 +358,7 @@ class Handle(paramiko.SFTPHandle):
 
     @answers
     def stat(self):
-        return paramiko.SFTPAttributes.from_stat(os.fstat(self.fd))
+        return attributes(self.sftp.options, os.fstat(self.fd))
 
     @answers
     def chattr(self, attr):
@@ -270,6 +445,9 @@ class Sftp(paramiko.SFTPServerInterface):
     def open(self, path, flags, attr):
         letters = ""
         if flags & WRITE_FLAGS:
+            if self.options.args.silent_open:
+                self.server.hang()
+                raise Refused(SFTP_FAILURE)
             letters += "a" if flags & os.O_APPEND and not flags & os.O_TRUNC else "w"
             self.refuse(path)
         if flags & os.O_ACCMODE != os.O_WRONLY:
@@ -284,19 +462,18 @@ class Sftp(paramiko.SFTPServerInterface):
         found = []
         for name in os.listdir(real):
             try:
-                found.append(paramiko.SFTPAttributes.from_stat(
-                    os.lstat(os.path.join(real, name)), name))
+                found.append(attributes(self.options, os.lstat(os.path.join(real, name)), name))
             except FileNotFoundError:
                 pass
         return found
 
     @answers
     def stat(self, path):
-        return paramiko.SFTPAttributes.from_stat(os.stat(self.resolve(path, "e")))
+        return attributes(self.options, os.stat(self.resolve(path, "e")))
 
     @answers
     def lstat(self, path):
-        return paramiko.SFTPAttributes.from_stat(os.lstat(self.resolve(path, "e")))
+        return attributes(self.options, os.lstat(self.resolve(path, "e")))
 
     @answers
     def remove(self, path):
@@ -366,17 +543,21 @@ def serve(options, host_key, sock):
     # With --throttle a small window, as over a slow line: the client's sent bytes then follow
     # what this side takes rather than fill a large buffer at once.
     window = 64 * 1024 if options.args.throttle else paramiko.common.DEFAULT_WINDOW_SIZE
-    transport = paramiko.Transport(sock, default_window_size=window)
+    latency = options.args.latency
+    transport = paramiko.Transport(DelayedSocket(sock, latency / 1000) if latency else sock,
+                                   default_window_size=window)
     server.transport = transport
     transport.add_server_key(host_key)
-    transport.set_subsystem_handler("sftp", paramiko.SFTPServer, Sftp, options)
+    transport.set_subsystem_handler("sftp", LoggingSftpServer, Sftp, options)
     try:
         transport.start_server(server=server)
+        transport.join()
     except (paramiko.SSHException, EOFError, OSError):
         # paramiko has logged why.
         transport.close()
-        return
-    transport.join()
+    finally:
+        if server.counted:
+            options.give_login_back()
 
 
 def main():
@@ -389,6 +570,12 @@ def main():
     parser.add_argument("--delay", type=float, default=0.0)
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--log", default="")
+    parser.add_argument("--latency", type=int, default=0)
+    parser.add_argument("--commands", default="")
+    parser.add_argument("--bare-listing", action="store_true")
+    parser.add_argument("--max-logins", type=int, default=0)
+    parser.add_argument("--refuse-login-with", choices=("421", "530", "close"), default="530")
+    parser.add_argument("--silent-open", action="store_true")
     options = Options(parser.parse_args())
     host_key = load_host_key(options.args.host_key)
 
