@@ -45,7 +45,7 @@ QByteArray SshHostKeyCheck::preferredAlgorithms(const QStringList &supported) co
 bool SshHostKeyCheck::judge(const QByteArray &key)
 {
     m_identity = {};
-    if (!key.isEmpty() && m_accepted.contains(key))
+    if (!key.isEmpty() && m_accepted.contains(std::pair{m_server, key}))
         return true;
     const KnownHosts::Lookup lookup = KnownHosts(m_knownHostsPath).check(m_host, m_port, key);
     if (lookup.match == KnownHosts::Match::Known)
@@ -68,6 +68,6 @@ bool SshHostKeyCheck::trust(const ServerIdentity &identity)
     if (identity.server != m_server || identity.problem != ServerIdentity::Problem::UnknownHostKey ||
         identity.hostKey.isEmpty())
         return false;
-    m_accepted.append(identity.hostKey);
+    m_accepted.append({m_server, identity.hostKey});
     return KnownHosts(m_knownHostsPath).add(m_host, m_port, identity.hostKey);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <utility>
 
 // Judges the host key an SSH server offers against known_hosts, before any password goes out:
 // what the user is to be told when it is unknown, changed or revoked, and the keys the user
@@ -34,6 +35,6 @@ private:
     uint16_t m_port = 22;
     QString m_server;
     ServerIdentity m_identity;
-    // Keys the user trusted in this run, whether or not known_hosts could keep them.
-    QList<QByteArray> m_accepted;
+    // Servers and keys the user trusted in this run, whether or not known_hosts could keep them.
+    QList<std::pair<QString, QByteArray>> m_accepted;
 };

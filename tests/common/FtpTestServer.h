@@ -35,8 +35,10 @@ public:
         Protocol protocol = Protocol::Ftp;
         // PEM files of the server's certificate and key, for Ftps.
         QString tlsCertificate = {}, tlsKey = {};
-        // The server's OpenSSH private key file, for Sftp.
-        QString hostKey = {};
+        // The server's OpenSSH private key file, for Sftp, and a second one of another type.
+        QString hostKey = {}, secondHostKey = {};
+        // Sftp: the login methods offered is keyboard-interactive alone.
+        bool keyboardInteractiveOnly = false;
         // Commands (SFTP: requests) whose argument (path) ends in this name are never answered.
         QString stallName = {};
         // A command or request whose argument or path ends in this name closes the connection.
