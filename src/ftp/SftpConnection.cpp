@@ -87,6 +87,7 @@ SftpConnection::~SftpConnection()
     // Without a goodbye: whatever libssh2 still tries to say meets a shut socket at once.
     if (m_socket >= 0)
         ::shutdown(m_socket, SHUT_RDWR);
+    m_tearingDown = true;
     m_deadline.setRemainingTime(TeardownMs);
     if (m_sftp)
         call([this] { return libssh2_sftp_shutdown(m_sftp); });
@@ -296,7 +297,7 @@ ssize_t SftpConnection::call(const std::function<ssize_t()> &step)
 bool SftpConnection::waitForSocket(short events)
 {
     for (;;) {
-        if (m_engine.stopped() != TransferEngine::Stop::None || m_deadline.hasExpired())
+        if ((m_engine.stopped() != TransferEngine::Stop::None && !m_tearingDown) || m_deadline.hasExpired())
             return false;
         pollfd socket{m_socket, events ? events : short(POLLIN), 0};
         qint64 wait = m_deadline.remainingTime();

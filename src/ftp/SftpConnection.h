@@ -91,6 +91,8 @@ private:
     LIBSSH2_SFTP *m_sftp = nullptr;
     QByteArray m_password;
     QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
+    // Freeing libssh2's objects goes on after a stop, until they are freed.
+    bool m_tearingDown = false;
     Fault m_fault = Fault::None;
     QString m_faultText;
 };

@@ -64,8 +64,8 @@ public:
     QString errorText() const { return m_error; }
     // Successful logins since start.
     int logins() const;
-    // Passwords the server was sent since start, whether it took them or not. libcurl sends a
-    // wrong SSH password twice: as a password and as the answer to keyboard-interactive.
+    // Passwords the server was sent since start, whether it took them or not, as a password or
+    // as the answer to keyboard-interactive.
     int passwordsReceived() const;
     // Ends the server at once, as a crash would.
     void kill();
