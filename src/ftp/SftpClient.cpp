@@ -44,6 +44,8 @@ FtpClient::Failure failureFor(TransferEngine::Stop stop, SftpConnection::Fault f
         return FtpClient::Failure::Refused;
     case SftpConnection::Fault::LocalFile:
         return FtpClient::Failure::LocalFile;
+    case SftpConnection::Fault::Silent:
+        return FtpClient::Failure::Stalled;
     case SftpConnection::Fault::None:
     case SftpConnection::Fault::Login:
     case SftpConnection::Fault::HostKey:

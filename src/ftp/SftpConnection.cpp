@@ -1,5 +1,6 @@
 #include "SftpConnection.h"
 
+#include "HostLookup.h"
 #include "SshHostKeyCheck.h"
 
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <memory>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -63,11 +62,6 @@ QString statusText(unsigned long status)
     const QString number = QString::number(status);
     return status < names.size() ? number + u' ' + QString::fromLatin1(names[status]) : number;
 }
-
-struct AddressesFreer
-{
-    void operator()(addrinfo *addresses) const { freeaddrinfo(addresses); }
-};
 
 } // namespace
 
@@ -181,17 +175,13 @@ bool SftpConnection::open(const QString &host, uint16_t port, const QString &use
 
 bool SftpConnection::connectSocket(const QString &host, uint16_t port)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    const int resolved =
-        ::getaddrinfo(host.toUtf8().constData(), QByteArray::number(port).constData(), &hints, &found);
-    if (resolved != 0)
-        return lose(u"cannot find "_s + host + u": "_s + QString::fromLocal8Bit(gai_strerror(resolved)));
-    const std::unique_ptr<addrinfo, AddressesFreer> addresses(found);
+    const HostLookup lookup(host, port, [this] {
+        return m_engine.stopped() != TransferEngine::Stop::None || m_deadline.hasExpired();
+    });
+    if (!lookup.addresses())
+        return lose(lookup.errorText());
     int error = 0;
-    for (const addrinfo *address = found; address; address = address->ai_next) {
+    for (const addrinfo *address = lookup.addresses(); address; address = address->ai_next) {
         const int socket =
             m_engine.openSocket(address->ai_family, address->ai_socktype, address->ai_protocol);
         if (socket < 0) {
@@ -325,6 +315,11 @@ bool SftpConnection::fail(ssize_t code)
     }
     if (code == TimedOut)
         return lose(u"no answer in time"_s);
+    if (code == LIBSSH2_ERROR_TIMEOUT) {
+        m_fault = Fault::Silent;
+        m_faultText = u"no answer"_s;
+        return false;
+    }
     char *message = nullptr;
     libssh2_session_last_error(m_session, &message, nullptr, 0);
     return lose(message && *message ? QString::fromUtf8(message) : u"error %1"_s.arg(code));

@@ -36,6 +36,8 @@ public:
         LocalFile,
         // The connection broke, or could not be made in time.
         Lost,
+        // The session went on but no answer came for libssh2's own limit (60 s).
+        Silent,
     };
 
     SftpConnection(TransferEngine &engine, SshHostKeyCheck &hostKeys);
