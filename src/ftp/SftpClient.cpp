@@ -86,7 +86,6 @@ bool SftpClient::connect(const QString &host, uint16_t port, const QString &user
     m_user = user;
     m_password = password;
     m_hostKeys.setServer(m_host, m_port);
-    m_loggedIn = true;
     m_loggedIn = perform([](SftpConnection &) { return true; });
     // A login the server turned down is its answer; later, it means the connection is lost.
     if (m_fault == SftpConnection::Fault::Login)
