@@ -289,7 +289,7 @@ bool SftpConnection::waitForSocket(short events)
     for (;;) {
         if ((m_engine.stopped() != TransferEngine::Stop::None && !m_tearingDown) || m_deadline.hasExpired())
             return false;
-        pollfd socket{m_socket, events ? events : short(POLLIN), 0};
+        pollfd socket{m_socket, events ? events : static_cast<short>(POLLIN), 0};
         qint64 wait = m_deadline.remainingTime();
         if (!events)
             wait = wait < 0 ? UndirectedWaitMs : std::min<qint64>(wait, UndirectedWaitMs);
