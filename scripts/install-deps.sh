@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
     libmagick++-dev imagemagick
-    libcurl4-openssl-dev libssl-dev
+    libcurl4-openssl-dev libssh2-1-dev libssl-dev
     python3 python3-pyftpdlib python3-openssl python3-paramiko openssl openssh-client
     proftpd-core proftpd-mod-crypto
     clang-format

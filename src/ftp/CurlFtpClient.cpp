@@ -736,6 +736,7 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
         budget, progress, total);
     if (stop != TransferEngine::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
         m_engine.cutSockets();
+    m_lastCode = result;
     m_failure = failureFor(result, stop);
     m_lastReply = QString::fromUtf8(m_replies->lastLine);
     if (result != CURLE_OK && stop == TransferEngine::Stop::None && !m_connected)

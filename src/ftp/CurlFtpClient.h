@@ -95,6 +95,8 @@ private:
     // The server's answer to MFMT, when it does not know the command.
     QString m_mfmtRefusal;
     Failure m_failure = Failure::None;
+    // libcurl's code for the last step.
+    int m_lastCode = 0;
     QString m_lastReply;
     bool m_storeBegun = false;
 };

@@ -90,15 +90,13 @@ QString KnownHosts::keyType(const QByteArray &key)
     return QString::fromLatin1(key.mid(4, length));
 }
 
-KnownHosts::Lookup KnownHosts::check(const QString &host, uint16_t port, const QByteArray &key) const
+QList<KnownHosts::Entry> KnownHosts::entriesFor(const QString &host, uint16_t port) const
 {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QString name = hostName(host, port);
-    const QString type = keyType(key);
-    Lookup lookup;
-    bool known = false;
+    QList<Entry> entries;
     while (!file.atEnd()) {
         QStringList fields = QString::fromUtf8(file.readLine()).simplified().split(u' ', Qt::SkipEmptyParts);
         if (fields.isEmpty() || fields.first().startsWith(u'#'))
@@ -108,24 +106,44 @@ KnownHosts::Lookup KnownHosts::check(const QString &host, uint16_t port, const Q
             marker = fields.takeFirst();
         if (fields.size() < 3 || marker == u"@cert-authority"_s || !namesHost(fields.at(0), name))
             continue;
-        const QByteArray entryKey = QByteArray::fromBase64(fields.at(2).toLatin1());
-        if (marker == u"@revoked"_s) {
-            if (entryKey == key)
+        entries.append({marker, fields.at(1), QByteArray::fromBase64(fields.at(2).toLatin1())});
+    }
+    return entries;
+}
+
+KnownHosts::Lookup KnownHosts::check(const QString &host, uint16_t port, const QByteArray &key) const
+{
+    const QString type = keyType(key);
+    Lookup lookup;
+    bool known = false;
+    for (const Entry &entry : entriesFor(host, port)) {
+        if (entry.marker == u"@revoked"_s) {
+            if (entry.key == key)
                 return {Match::Revoked, QString()};
             continue;
         }
-        if (fields.at(1) != type)
+        if (entry.type != type)
             continue;
-        if (entryKey == key)
+        if (entry.key == key)
             known = true;
         else if (lookup.knownFingerprint.isEmpty())
-            lookup.knownFingerprint = fingerprint(entryKey);
+            lookup.knownFingerprint = fingerprint(entry.key);
     }
     if (known)
         lookup.match = Match::Known;
     else if (!lookup.knownFingerprint.isEmpty())
         lookup.match = Match::Changed;
     return lookup;
+}
+
+QStringList KnownHosts::knownTypes(const QString &host, uint16_t port) const
+{
+    QStringList types;
+    for (const Entry &entry : entriesFor(host, port)) {
+        if (entry.marker != u"@revoked"_s && !types.contains(entry.type))
+            types.append(entry.type);
+    }
+    return types;
 }
 
 bool KnownHosts::add(const QString &host, uint16_t port, const QByteArray &key) const

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // The user's known_hosts file, in OpenSSH's format, so that this program and ssh agree on
@@ -39,9 +41,21 @@ public:
 
     QString path() const { return m_path; }
     Lookup check(const QString &host, uint16_t port, const QByteArray &key) const;
+    // The types of the keys known for the server, in the file's order, each once.
+    QStringList knownTypes(const QString &host, uint16_t port) const;
     // Appends the key for the server, making ~/.ssh and the file private when it makes them.
     bool add(const QString &host, uint16_t port, const QByteArray &key) const;
 
 private:
+    struct Entry
+    {
+        // "@revoked", or empty.
+        QString marker;
+        QString type;
+        QByteArray key;
+    };
+    // The lines that name the server, but those of certificate authorities.
+    QList<Entry> entriesFor(const QString &host, uint16_t port) const;
+
     QString m_path;
 };

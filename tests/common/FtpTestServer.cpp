@@ -88,6 +88,10 @@ bool FtpTestServer::start(const QList<User> &users)
         arguments << u"--tls-cert"_s << o.tlsCertificate << u"--tls-key"_s << o.tlsKey;
     if (sftp)
         arguments << u"--host-key"_s << o.hostKey;
+    if (sftp && !o.secondHostKey.isEmpty())
+        arguments << u"--host-key"_s << o.secondHostKey;
+    if (sftp && o.keyboardInteractiveOnly)
+        arguments << u"--auth"_s << u"keyboard-interactive"_s;
     for (const auto &[option, value] : {std::pair{u"--stall"_s, o.stallName},
                                         {u"--drop"_s, o.dropName},
                                         {u"--refuse"_s, o.refusedPrefix}}) {

@@ -36,8 +36,10 @@ public:
         Protocol protocol = Protocol::Ftp;
         // PEM files of the server's certificate and key, for Ftps.
         QString tlsCertificate = {}, tlsKey = {};
-        // The server's OpenSSH private key file, for Sftp.
-        QString hostKey = {};
+        // The server's OpenSSH private key file, for Sftp, and a second one of another type.
+        QString hostKey = {}, secondHostKey = {};
+        // Sftp: the login methods offered is keyboard-interactive alone.
+        bool keyboardInteractiveOnly = false;
         // Commands (SFTP: requests) whose argument (path) ends in this name are never answered.
         QString stallName = {};
         // A command or request whose argument or path ends in this name closes the connection.
@@ -85,8 +87,8 @@ public:
     QString errorText() const { return m_error; }
     // Successful logins since start.
     int logins() const;
-    // Passwords the server was sent since start, whether it took them or not. libcurl sends a
-    // wrong SSH password twice: as a password and as the answer to keyboard-interactive.
+    // Passwords the server was sent since start, whether it took them or not, as a password or
+    // as the answer to keyboard-interactive.
     int passwordsReceived() const;
     // With logCommands, what the server received so far, a line per command as it arrived:
     // "<connection> <VERB> <argument>" for FTP ("2 STOR /a/b.jpg", "2 PASS ****"), and

@@ -188,8 +188,8 @@ bool TestCredentials::makeHostKey(int index)
 {
     const QString key = hostKeyPath(index);
     QByteArray printed;
-    if (!run(u"ssh-keygen"_s,
-             {u"-q"_s, u"-t"_s, u"ed25519"_s, u"-N"_s, QString(), u"-C"_s, u"pexa-test"_s, u"-f"_s, key}) ||
+    if (!run(u"ssh-keygen"_s, {u"-q"_s, u"-t"_s, index == 2 ? u"ecdsa"_s : u"ed25519"_s, u"-N"_s, QString(),
+                               u"-C"_s, u"pexa-test"_s, u"-f"_s, key}) ||
         !run(u"ssh-keygen"_s, {u"-lf"_s, key + u".pub"_s}, &printed)) {
         return false;
     }

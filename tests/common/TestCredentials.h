@@ -28,8 +28,8 @@ public:
         Expired
     };
     static constexpr int certificateCount = 5;
-    // Host keys 0 and 1 are ed25519 keys.
-    static constexpr int hostKeyCount = 2;
+    // Host keys 0 and 1 are ed25519 keys, 2 an ECDSA key.
+    static constexpr int hostKeyCount = 3;
 
     TestCredentials();
 
@@ -52,7 +52,7 @@ public:
     QString hostKeyPath(int index) const;
     // "SHA256:...", as `ssh-keygen -lf` prints it.
     QString hostKeyFingerprint(int index) const;
-    // "ssh-ed25519"; with hostPublicKeyBase64 it makes a known_hosts line.
+    // "ssh-ed25519", "ecdsa-sha2-nistp256"; with hostPublicKeyBase64 it makes a known_hosts line.
     QString hostKeyType(int index) const;
     QString hostPublicKeyBase64(int index) const;
 

@@ -4,13 +4,15 @@
 Picks a free port, prints it as the first line of its output, then serves until it is killed or
 its standard input closes. Each connection has a thread of its own.
 --users is a JSON list of {"name", "password", "perm", "home"}. Users log in with their password
-(or keyboard-interactive, the password as the one answer). Paths are seen from the user's home:
+(or keyboard-interactive, the password as the one answer); --auth names the methods offered
+(default "password,keyboard-interactive"). Paths are seen from the user's home:
 "/" is the home, the realpath of "." is "/", and ".." does not go above it.
 perm has pyftpdlib's letters: "e" stat, "l" list a folder, "r" read, "w" write or truncate,
 "a" append, "m" mkdir, "M" chmod and chown, "T" set times; removing needs "d" and renaming "f",
 each with "w" too. A user with "elr" can only read and list.
 As with OpenSSH's sftp-server, a plain SFTP rename onto an existing file fails.
---host-key FILE is an OpenSSH private key (ed25519, ECDSA or RSA) without a passphrase.
+--host-key FILE is an OpenSSH private key (ed25519, ECDSA or RSA) without a passphrase; given again
+with a key of another type, the server has both and offers each.
 --stall NAME leaves unanswered every request whose path ends in NAME, and the login of a user
 whose name ends in NAME; the session hangs there.
 --drop NAME closes the connection on a request whose path ends in NAME.
@@ -218,7 +220,7 @@ class Server(paramiko.ServerInterface):
         self.counted = False
 
     def get_allowed_auths(self, username):
-        return "password,keyboard-interactive"
+        return self.options.args.auth
 
     def check_channel_request(self, kind, chanid):
         if kind == "session":
@@ -535,7 +537,7 @@ class Sftp(paramiko.SFTPServerInterface):
         return SFTP_OP_UNSUPPORTED
 
 
-def serve(options, host_key, sock):
+def serve(options, host_keys, sock):
     # The short status replies to libssh2's writes would otherwise wait for delayed ACKs, about
     # 20 ms a write.
     sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
@@ -547,7 +549,8 @@ def serve(options, host_key, sock):
     transport = paramiko.Transport(DelayedSocket(sock, latency / 1000) if latency else sock,
                                    default_window_size=window)
     server.transport = transport
-    transport.add_server_key(host_key)
+    for host_key in host_keys:
+        transport.add_server_key(host_key)
     transport.set_subsystem_handler("sftp", LoggingSftpServer, Sftp, options)
     try:
         transport.start_server(server=server)
@@ -563,7 +566,8 @@ def serve(options, host_key, sock):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--users", required=True)
-    parser.add_argument("--host-key", required=True)
+    parser.add_argument("--host-key", required=True, action="append")
+    parser.add_argument("--auth", default="password,keyboard-interactive")
     parser.add_argument("--stall", default="")
     parser.add_argument("--drop", default="")
     parser.add_argument("--refuse", default="")
@@ -577,7 +581,7 @@ def main():
     parser.add_argument("--refuse-login-with", choices=("421", "530", "close"), default="530")
     parser.add_argument("--silent-open", action="store_true")
     options = Options(parser.parse_args())
-    host_key = load_host_key(options.args.host_key)
+    host_keys = [load_host_key(path) for path in options.args.host_key]
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -588,7 +592,7 @@ def main():
     threading.Thread(target=exit_with_parent, daemon=True).start()
     while True:
         sock, _ = listener.accept()
-        threading.Thread(target=serve, args=(options, host_key, sock), daemon=True).start()
+        threading.Thread(target=serve, args=(options, host_keys, sock), daemon=True).start()
 
 
 if __name__ == "__main__":
