@@ -541,6 +541,8 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString
                 entry.modified = FtpListing::parseTime(time->line.mid(4)).value_or(QDateTime());
         }
     }
+    for (RemoteEntry &entry : entries)
+        entry.kindKnown = !m_sizeMissing;
     return entries;
 }
 

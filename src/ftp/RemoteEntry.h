@@ -8,6 +8,8 @@ struct RemoteEntry
 {
     QString name;
     bool folder = false;
+    // False where the server could not tell a folder from a file.
+    bool kindKnown = true;
     // In bytes; -1 where the server gave none.
     qint64 size = -1;
     // In UTC, to the second; invalid where the server gave none.

@@ -26,7 +26,8 @@ QStringList RemovalPlan::candidates(const QString &folder, const QList<RemoteEnt
         return names;
     const QSet<QString> kept = m_kept.value(folder);
     for (const RemoteEntry &entry : listing) {
-        if (!entry.folder && OutputLayout::isImageName(entry.name) && !kept.contains(entry.name))
+        if (!entry.folder && entry.kindKnown && OutputLayout::isImageName(entry.name) &&
+            !kept.contains(entry.name))
             names.append(entry.name);
     }
     names.sort();

@@ -49,8 +49,9 @@ QStringList described(QList<RemoteEntry> entries)
     QStringList lines;
     for (const RemoteEntry &entry : entries) {
         const QString time = entry.modified.isValid() ? entry.modified.toString(Qt::ISODate) : u"-"_s;
+        const QString kind = !entry.kindKnown ? u"entry"_s : u"file"_s;
         lines << (entry.folder ? entry.name + u" folder"_s
-                               : u"%1 file %2 %3"_s.arg(entry.name).arg(entry.size).arg(time));
+                               : u"%1 %2 %3 %4"_s.arg(entry.name, kind).arg(entry.size).arg(time));
     }
     return lines;
 }
@@ -434,9 +435,10 @@ void tst_FtpClient::listingsGiveNamesSizesAndTimesWithOrWithoutMlsd()
                                u"empty.jpg file 0 2008-07-01T12:00:05Z"_s};
     const QStringList bare = {u"Fête d'été 東京.jpg file -1 -"_s, u"Juni 2008 folder"_s, u"a.jpg file -1 -"_s,
                               u"empty.jpg file -1 -"_s};
-    // Without MLSD nor SIZE a folder cannot be told from a file.
+    // Without MLSD nor SIZE a folder cannot be told from a file, and the entries say so.
     QStringList namesOnly = bare;
-    namesOnly[1] = u"Juni 2008 file -1 -"_s;
+    namesOnly.replaceInStrings(u" file "_s, u" entry "_s);
+    namesOnly[1] = u"Juni 2008 entry -1 -"_s;
     const struct
     {
         FtpTestServer::Options options;
