@@ -21,7 +21,12 @@ public:
 
     void ensureAvailable() override;
     bool convert(const QString &option, const QString &source, const QString &target) override;
+    bool convertForWeb(const QString &option, const QString &source, const QString &target,
+                       const WebCopyOptions &web) override;
+    CopyResult copyForWeb(const QString &source, const QString &target, const WebCopyOptions &web) override;
     void prepare(const QString &source, const QList<Conversion> &conversions) override;
+    void prepareForWeb(const QString &source, const QList<Conversion> &conversions,
+                       const WebCopyOptions &web) override;
     void discardPrepared() override;
     Capacity capacity() const override;
     qint64 memoryFor(int width, int height) const override;

@@ -33,5 +33,10 @@ inline const SettingKey FtpRoot{u"ftp"_s, u"root"_s, QString()};
 inline const SettingKey FtpSecurity{u"ftp"_s, u"security"_s, QString()};
 // "host:port sha256//…", the certificate key the user chose to trust for that server.
 inline const SettingKey FtpTlsPin{u"ftp"_s, u"tls_pin"_s, QString()};
+// Web copies: "1" turns a choice on, anything else leaves it off.
+inline const SettingKey WebStripPrivate{u"web"_s, u"strip_private"_s, u"0"_s};
+inline const SettingKey WebAutoOrient{u"web"_s, u"auto_orient"_s, u"0"_s};
+inline const SettingKey WebSrgb{u"web"_s, u"srgb"_s, u"0"_s};
+inline const SettingKey WebFastDecode{u"web"_s, u"fast_decode"_s, u"0"_s};
 
 } // namespace SettingKeys
