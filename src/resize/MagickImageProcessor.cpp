@@ -90,21 +90,6 @@ QSize sizeFor(const std::string &geometry, size_t width, size_t height)
     return QSize(int(width), int(height));
 }
 
-// The smallest decode of a JPEG of this size that still holds twice every output (libjpeg
-// decodes at a power-of-two fraction, at least the size asked for); empty for a full decode.
-std::string reducedDecode(const QSize &stored, const QList<QSize> &outputs)
-{
-    int width = 0;
-    int height = 0;
-    for (const QSize &output : outputs) {
-        width = std::max(width, output.width() * 2);
-        height = std::max(height, output.height() * 2);
-    }
-    if (outputs.isEmpty() || width >= stored.width() || height >= stored.height())
-        return std::string();
-    return std::to_string(width) + 'x' + std::to_string(height);
-}
-
 // Decodes every frame; warnings of a damaged but readable file (a truncated JPEG) are ignored,
 // as the command ignores them. Read from memory, so that names with "[", ":" or "%" are never
 // read as instructions.
@@ -195,7 +180,9 @@ QList<Output> render(const QString &source, const QStringList &keys)
                 if (!upright.isEmpty())
                     sizes.append(swap ? upright.transposed() : upright);
             }
-            reducedSize = reducedDecode(stored, sizes);
+            const QSize reduced = MagickImageProcessor::reducedDecodeSize(stored, sizes);
+            if (reduced.isValid())
+                reducedSize = std::to_string(reduced.width()) + 'x' + std::to_string(reduced.height());
         }
     }
 
@@ -365,6 +352,19 @@ void MagickImageProcessor::ensureAvailable()
                 RunTimeError::CannotCreateComponent,
                 u"ActiveX component can't create object: ImageMagick has no %1 coder"_s.arg(name));
     }
+}
+
+QSize MagickImageProcessor::reducedDecodeSize(const QSize &stored, const QList<QSize> &outputs)
+{
+    int width = 0;
+    int height = 0;
+    for (const QSize &output : outputs) {
+        width = std::max(width, output.width() * 2);
+        height = std::max(height, output.height() * 2);
+    }
+    if (outputs.isEmpty() || width >= stored.width() || height >= stored.height())
+        return QSize();
+    return QSize(width, height);
 }
 
 std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::start(const QString &source,

@@ -2,6 +2,7 @@
 
 #include "ImageProcessor.h"
 
+#include <QSize>
 #include <QStringList>
 #include <QThreadPool>
 #include <memory>
@@ -29,6 +30,11 @@ public:
                        const WebCopyOptions &web) override;
     void discardPrepared() override;
     Capacity capacity() const override;
+
+    // The size a JPEG of the stored size is asked to decode at when it is to give these outputs
+    // fast: twice the largest of them (libjpeg decodes at the smallest of its fractions that
+    // holds that much); an invalid size for a full decode.
+    static QSize reducedDecodeSize(const QSize &stored, const QList<QSize> &outputs);
     qint64 memoryFor(int width, int height) const override;
 
 private:

@@ -48,6 +48,27 @@ QStringList profileNames(const Magick::Image &image)
     return names;
 }
 
+// Plain text properties come from PNG text chunks and the like ("Make", "Software", "Source");
+// these are the ones that name the author or describe the picture.
+bool isKeptText(const QString &name)
+{
+    static const QStringList kept{u"title"_s,     u"author"_s,      u"artist"_s,
+                                  u"copyright"_s, u"description"_s, u"comment"_s};
+    return name.contains(u':') || kept.contains(name.toLower());
+}
+
+QStringList droppedTexts(const Magick::Image &image)
+{
+    QStringList names;
+    MagickCore::ResetImagePropertyIterator(image.constImage());
+    while (const char *name = MagickCore::GetNextImageProperty(image.constImage())) {
+        const QString text = QString::fromUtf8(name);
+        if (!isKeptText(text))
+            names.append(text);
+    }
+    return names;
+}
+
 using Profile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
 
 } // namespace
@@ -60,6 +81,8 @@ WebCopyEditor::KeptMetadata WebCopyEditor::keptMetadata(const Magick::Image &ima
             name != u"xmp"_s)
             kept.removes = true;
     }
+    if (!droppedTexts(image).isEmpty())
+        kept.removes = true;
 
     const QByteArray exif = profileOf(image, "exif");
     if (!exif.isEmpty()) {
@@ -101,6 +124,8 @@ void WebCopyEditor::replaceMetadata(Magick::Image &image, const KeptMetadata &ke
         if (!isColourProfile(name))
             MagickCore::DeleteImageProfile(image.image(), name.toUtf8().constData());
     }
+    for (const QString &name : droppedTexts(image))
+        MagickCore::DeleteImageProperty(image.image(), name.toUtf8().constData());
     setProfile(image, "exif", kept.exif);
     setProfile(image, "iptc", kept.iptc);
     setProfile(image, "xmp", kept.xmp);
@@ -161,7 +186,7 @@ bool WebCopyEditor::isSrgb(const QByteArray &icc)
         cmsUInt16Number out[3];
         cmsDoTransform(transform, probe, out, 1);
         for (int c = 0; c < 3; ++c)
-            same = same && std::abs(int(out[c]) - int(probe[c])) < 26;
+            same = same && std::abs(int(out[c]) - int(probe[c])) < 2 * 257;
     }
     cmsDeleteTransform(transform);
     return same;
