@@ -11,9 +11,10 @@ const QString DcNs = u"http://purl.org/dc/elements/1.1/"_s;
 const QString MetaNs = u"adobe:ns:meta/"_s;
 const QString XmlNs = u"http://www.w3.org/XML/1998/namespace"_s;
 
+// A carriage return would come back as a line feed if written as it is.
 QString escaped(const QString &text)
 {
-    return text.toHtmlEscaped();
+    return text.toHtmlEscaped().replace(u'\r', u"&#13;"_s);
 }
 
 QString languageAlternative(const QString &name, const QString &text)
