@@ -63,6 +63,7 @@ struct WebRow
     // The key in [web] set to "1"; empty for the default batch.
     QString key;
     QList<double> times;
+    QList<double> processorTimes;
 };
 
 // Processor time used so far by this process (who) or its finished children, in seconds.
@@ -315,11 +316,12 @@ int main(int argc, char **argv)
     // The runs alternate, so that other work on the machine weighs on all alike; the medians are
     // compared. The processor time tells how much work each needed whatever the load.
     QList<double> loopTimes;
-    QList<WebRow> rows{{u"default"_s, QString(), {}},
-                       {u"remove location and camera details"_s, u"strip_private"_s, {}},
-                       {u"turn pictures upright"_s, u"auto_orient"_s, {}},
-                       {u"convert colours to sRGB"_s, u"srgb"_s, {}},
-                       {u"faster decoding of large JPEGs"_s, u"fast_decode"_s, {}}};
+    QList<double> loopProcessorTimes;
+    QList<WebRow> rows{{u"default"_s, QString(), {}, {}},
+                       {u"remove location and camera details"_s, u"strip_private"_s, {}, {}},
+                       {u"turn pictures upright"_s, u"auto_orient"_s, {}, {}},
+                       {u"convert colours to sRGB"_s, u"srgb"_s, {}, {}},
+                       {u"faster decoding of large JPEGs"_s, u"fast_decode"_s, {}, {}}};
     auto outFor = [&](const WebRow &row) {
         return work + u"/batch-"_s + (row.key.isEmpty() ? u"default"_s : row.key);
     };
@@ -328,6 +330,7 @@ int main(int argc, char **argv)
         const double loopCpuBefore = cpuSeconds(RUSAGE_CHILDREN);
         loopTimes.append(baseline(photos, images, loopOut));
         const double loopCpu = cpuSeconds(RUSAGE_CHILDREN) - loopCpuBefore;
+        loopProcessorTimes.append(loopCpu);
         figure(u"round %1: convert loop (2 processes per image) %2 s (processor time %3 s)"_s.arg(round)
                    .arg(loopTimes.last(), 0, 'f', 2)
                    .arg(loopCpu, 0, 'f', 2));
@@ -337,6 +340,7 @@ int main(int argc, char **argv)
             const double batchCpuBefore = cpuSeconds(RUSAGE_SELF);
             row.times.append(batch(photos, images, outFor(row), notices, row.key));
             const double batchCpu = cpuSeconds(RUSAGE_SELF) - batchCpuBefore;
+            row.processorTimes.append(batchCpu);
             figure(
                 u"round %1: Resize batch through the main window, %2: %3 s (processor time %4 s), ratio %5"_s
                     .arg(round)
@@ -372,10 +376,15 @@ int main(int argc, char **argv)
     bool ok = identical == compared && ratio <= Target;
 
     // One row per web option: the corpus has no metadata, profile or orientation, so the first
-    // three have nothing to change and must cost next to nothing.
+    // three have nothing to change and must cost next to nothing. Their cost is weighed in
+    // processor time, which other work on the machine does not change (the wall times of runs a
+    // minute apart differ by a third on a busy machine); the fast decode is weighed as the main
+    // row is, by the wall time against the loop's.
+    const double batchProcessor = median(rows.first().processorTimes);
     for (qsizetype r = 1; r < rows.size(); ++r) {
         const WebRow &row = rows.at(r);
         const double seconds = median(row.times);
+        const double processor = median(row.processorTimes);
         double lowest = std::numeric_limits<double>::infinity();
         int same = 0;
         for (const QString &image : images) {
@@ -388,19 +397,23 @@ int main(int argc, char **argv)
         }
         const bool fast = row.key == u"fast_decode"_s;
         const bool rowOk = fast ? seconds / loopSeconds <= FastTarget && lowest >= FastPsnr
-                                : seconds / batchSeconds <= OptionCost;
-        figure(
-            u"Web option \"%1\": median %2 s, ratio to the convert loop %3, to the default batch %4; "
-            u"lowest PSNR against convert %5 dB, %6 of %7 pixel-identical (target: %8) %9"_s.arg(row.caption)
-                .arg(seconds, 0, 'f', 2)
-                .arg(seconds / loopSeconds, 0, 'f', 3)
-                .arg(seconds / batchSeconds, 0, 'f', 3)
-                .arg(std::isinf(lowest) ? u"inf"_s : QString::number(lowest, 'f', 1))
-                .arg(same)
-                .arg(compared)
-                .arg(fast ? u"ratio at most %1, every output at least %2 dB"_s.arg(FastTarget).arg(FastPsnr)
-                          : u"at most %1 of the default batch"_s.arg(OptionCost))
-                .arg(rowOk ? u"ok"_s : u"MISSED"_s));
+                                : processor / batchProcessor <= OptionCost;
+        figure(u"Web option \"%1\": median %2 s, ratio to the convert loop %3 (processor time %4), to the "
+               u"default batch %5 (processor time %6); lowest PSNR against convert %7 dB, %8 of %9 "
+               u"pixel-identical"_s.arg(row.caption)
+                   .arg(seconds, 0, 'f', 2)
+                   .arg(seconds / loopSeconds, 0, 'f', 3)
+                   .arg(processor / median(loopProcessorTimes), 0, 'f', 3)
+                   .arg(seconds / batchSeconds, 0, 'f', 3)
+                   .arg(processor / batchProcessor, 0, 'f', 3)
+                   .arg(std::isinf(lowest) ? u"inf"_s : QString::number(lowest, 'f', 1))
+                   .arg(same)
+                   .arg(compared));
+        say(u"  target: %1: %2"_s
+                .arg(fast ? u"ratio to the loop at most %1, every output at least %2 dB"_s.arg(FastTarget)
+                                .arg(FastPsnr)
+                          : u"processor time at most %1 of the default batch's"_s.arg(OptionCost))
+                .arg(rowOk ? u"met"_s : u"MISSED"_s));
         ok = ok && rowOk;
     }
     cameraThumbnailBytes(images.first(), work);
