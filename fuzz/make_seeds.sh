@@ -6,8 +6,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 corpus=$top/fuzz/corpus
-rm -rf "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing}
-mkdir -p "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing}
+rm -rf "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing,web_metadata}
+mkdir -p "$corpus"/{image_header,inifile,number_text,ftp_password,ftp_listing,web_metadata}
 
 # Image headers: each format the reader knows, in the depths and kinds it tells apart.
 images=$corpus/image_header
@@ -79,3 +79,24 @@ printf 'a.jpg\\;1234\\;20080701120005\\;type=file;size=70000;modify=199912312359
 printf 'tn_a.jpg\\;0\\;20080701120005.123\\;Type=File;Size=0;Modify=20080229000000.5;UNIX.mode=0644; empty.jpg\ntype=OS.unix=slink:/etc; link\n' >"$listings/mlsd-case-fraction"
 printf '..\\;99999999999999999999\\;20081301250000\\;type=file;size=-5;modify=2008; a/b\r\ntype=file;size=1; \x00x\r\ntype=file; ..\r\nno facts here\r\n;;==; \r\n' >"$listings/hostile"
 printf 'x\\;7\\;99991231235959\\;a.jpg\r\nsub/\r\n/www/photos/b.jpg\r\n.\r\n..\r\n\xff\xfe.jpg\r\n' >"$listings/nlst"
+
+# Photo metadata: the first byte picks the reader (0 EXIF, 1 IPTC or Photoshop block, 2 XMP,
+# 3 JPEG file), the rest is what exiftool writes into a small photo.
+metadata=$corpus/web_metadata
+photo=$(mktemp --suffix=.jpg)
+trap 'rm -f "$photo"' EXIT
+convert -size 8x6 xc:teal -strip "$photo"
+exiftool -q -overwrite_original -Orientation#=6 -GPSLatitude=48.85 -GPSLatitudeRef=N -SerialNumber=SN1 \
+    -Artist='Ann Author' -Copyright='(c) Ann' -ImageDescription='Harbour at dawn' -IPTC:By-line='Ann Author' \
+    -IPTC:City=Paris -XMP-dc:Title=Harbour -XMP-dc:Creator='Ann & Bob' -XMP-xmpMM:HistoryAction=saved "$photo"
+{ printf '\x00'; exiftool -b -EXIF "$photo"; } >"$metadata/exif"
+{ printf '\x01'; exiftool -b -IPTC "$photo"; } >"$metadata/iptc"
+# The same IPTC data in a Photoshop resource block, as JPEGs carry it: id 0x0404, an empty name,
+# a 32-bit length, the data padded to an even length.
+length=$(exiftool -b -IPTC "$photo" | wc -c)
+{ printf '\0018BIM\004\004\000\000'
+  printf "$(printf '\\%03o' 0 0 $((length >> 8)) $((length & 255)))"
+  exiftool -b -IPTC "$photo"
+  if ((length % 2)); then printf '\000'; fi; } >"$metadata/photoshop"
+{ printf '\x02'; exiftool -b -XMP "$photo"; } >"$metadata/xmp"
+{ printf '\x03'; cat "$photo"; } >"$metadata/photo.jpg"

@@ -3,7 +3,7 @@
 # committed seeds. What they find goes to the build folder, never into fuzz/corpus/. Fails at
 # the first crash, leak, undefined behaviour, time-out or broken check, and shows its report.
 # Usage: fuzz/run.sh BUILD_FOLDER SECONDS [TARGET...]   (targets: image_header inifile
-# number_text ftp_password ftp_listing; all by default)
+# number_text ftp_password ftp_listing web_metadata; all by default)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -11,7 +11,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(image_header inifile number_text ftp_password ftp_listing)
+    targets=(image_header inifile number_text ftp_password ftp_listing web_metadata)
 fi
 
 for target in "${targets[@]}"; do
@@ -23,6 +23,9 @@ for target in "${targets[@]}"; do
     max_len=4096
     if [[ $target == image_header ]]; then
         max_len=66000
+    elif [[ $target == web_metadata ]]; then
+        # Room for a camera's EXIF block with its preview.
+        max_len=16384
     fi
     echo "Fuzzing $target for $seconds s (log: $log)"
     rc=0

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins
-    libmagick++-dev imagemagick
+    libmagick++-dev imagemagick liblcms2-dev
     libcurl4-openssl-dev libssh2-1-dev libssl-dev
     python3 python3-pyftpdlib python3-openssl python3-paramiko openssl openssh-client
     proftpd-core proftpd-mod-crypto
@@ -13,6 +13,9 @@ packages=(
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev util-linux
     xvfb xauth dbus-x11 at-spi2-core python3-pyatspi xdotool x11-utils
+    # Web copies are checked with real tools: exiftool reads the metadata back, colord's
+    # profiles (Adobe RGB, sRGB) make wide-gamut photos, littleCMS's transicc converts colours.
+    libimage-exiftool-perl colord-data liblcms2-utils
 )
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(lftp)

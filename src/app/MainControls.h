@@ -47,6 +47,8 @@ struct MainControls
     QPushButton *cmdResize_Upload = nullptr;
 
     QAction *HideInTray = nullptr;
+    QMenu *Options = nullptr;
+    QAction *mnuWebOptions = nullptr;
     QMenu *Help = nullptr;
     QAction *mnuAbout = nullptr;
     QAction *mnuHome = nullptr;

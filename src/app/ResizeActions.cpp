@@ -193,6 +193,7 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
     }
 
     ResizeBatch batch(inputs, m_run, *this);
+    batch.setWebOptions(WebCopyOptions::fromSettings());
     const ResizeBatch::Outcome outcome = batch.run();
     if (outcome == ResizeBatch::Outcome::ProcessorMissing) {
         frmDownloadIM::showWindow();

@@ -13,6 +13,7 @@
 #include "WebLinks.h"
 #include "Yield.h"
 #include "frmAbout.h"
+#include "frmWebOptions.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -200,6 +201,10 @@ void frmMain::createMenu()
 {
     m_ui.HideInTray = menuBar()->addAction(u"Hide"_s);
     m_ui.HideInTray->setObjectName(u"HideInTray"_s);
+    m_ui.Options = menuBar()->addMenu(u"Options"_s);
+    m_ui.Options->setObjectName(u"Options"_s);
+    m_ui.mnuWebOptions = m_ui.Options->addAction(u"Web Options…"_s);
+    m_ui.mnuWebOptions->setObjectName(u"mnuWebOptions"_s);
     m_ui.Help = menuBar()->addMenu(u"Help"_s);
     m_ui.Help->setObjectName(u"Help"_s);
     auto item = [this](QAction *&action, const QString &name, const QString &caption) {
@@ -213,6 +218,7 @@ void frmMain::createMenu()
     item(m_ui.mnuFakeError, u"mnuFakeError"_s, u"Fake Error"_s);
 
     connect(m_ui.HideInTray, &QAction::triggered, this, &frmMain::HideInTray_Click);
+    connect(m_ui.mnuWebOptions, &QAction::triggered, this, &frmMain::mnuWebOptions_Click);
     connect(m_ui.mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     connect(m_ui.mnuHome, &QAction::triggered, this, &frmMain::mnuHome_Click);
     connect(m_ui.mnuUpdateChk, &QAction::triggered, this, &frmMain::mnuUpdateChk_Click);
@@ -354,6 +360,14 @@ void frmMain::trayDoubleClicked()
             setWindowState(Qt::WindowNoState);
             show();
         }
+    });
+}
+
+void frmMain::mnuWebOptions_Click()
+{
+    guarded(u"frmMain"_s, u"mnuWebOptions_Click"_s, [&] {
+        frmWebOptions dialog(this);
+        dialog.exec();
     });
 }
 

@@ -53,6 +53,7 @@ public slots:
     void cmdFDestin_Click();
     void txtFDestin_Change();
     void HideInTray_Click();
+    void mnuWebOptions_Click();
     void mnuAbout_Click();
     void mnuHome_Click();
     void mnuUpdateChk_Click();

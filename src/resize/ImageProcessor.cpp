@@ -11,7 +11,25 @@ namespace {
 ImageProcessor *s_replacement = nullptr;
 }
 
+bool ImageProcessor::convertForWeb(const QString &option, const QString &source, const QString &target,
+                                   const WebCopyOptions &)
+{
+    return convert(option, source, target);
+}
+
+ImageProcessor::CopyResult ImageProcessor::copyForWeb(const QString &, const QString &,
+                                                      const WebCopyOptions &)
+{
+    return CopyResult::Unchanged;
+}
+
 void ImageProcessor::prepare(const QString &, const QList<Conversion> &) {}
+
+void ImageProcessor::prepareForWeb(const QString &source, const QList<Conversion> &conversions,
+                                   const WebCopyOptions &)
+{
+    prepare(source, conversions);
+}
 
 void ImageProcessor::discardPrepared() {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WebCopyOptions.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,6 +17,17 @@ public:
         QString target;
     };
 
+    // What became of a plain copy for the web.
+    enum class CopyResult
+    {
+        // The file needs nothing changed: its bytes are the copy, and nothing was written.
+        Unchanged,
+        // The target holds the edited copy.
+        Written,
+        // The file could not be read or the copy written; the target is as it was.
+        Failed,
+    };
+
     virtual ~ImageProcessor() = default;
 
     // Raises error 429 when the processor cannot serve (it cannot start or lacks a coder the
@@ -24,10 +37,19 @@ public:
     // Writes target from source with the option; false when it failed, and then the target is
     // as it was before the call.
     virtual bool convert(const QString &option, const QString &source, const QString &target) = 0;
+    // The same with the web options; all off, it is convert.
+    virtual bool convertForWeb(const QString &option, const QString &source, const QString &target,
+                               const WebCopyOptions &web);
+    // A copy of source at its own size for the web: its metadata cut down and its pixels turned
+    // upright as the options say, written only when the file has something to remove or turn.
+    virtual CopyResult copyForWeb(const QString &source, const QString &target, const WebCopyOptions &web);
 
     // A hint that these conversions of one source will be asked for soon, so a processor may
     // start on them now. Nothing is written before convert is called.
     virtual void prepare(const QString &source, const QList<Conversion> &conversions);
+    // The same for conversions with the web options; all off, it is prepare.
+    virtual void prepareForWeb(const QString &source, const QList<Conversion> &conversions,
+                               const WebCopyOptions &web);
 
     // Forgets prepared conversions that were never asked for (at the end of a batch).
     virtual void discardPrepared();

@@ -1,7 +1,10 @@
 #include "MagickImageProcessor.h"
 
+#include "ExifBlock.h"
 #include "FileSystem.h"
+#include "ImageHeader.h"
 #include "RunTimeError.h"
+#include "WebCopyEditor.h"
 
 #include <Magick++.h>
 #include <QCoreApplication>
@@ -10,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QSize>
 #include <QThread>
 #include <QtConcurrent>
 
@@ -41,65 +45,185 @@ struct SourceStamp
     bool operator==(const SourceStamp &) const = default;
 };
 
-// A conversion is known by its option and the format it writes; the target's folder and name
-// do not change the bytes.
-QString keyOf(const QString &option, const QString &target)
+// A conversion is known by its option, the format it writes and the web options; the target's
+// folder and name do not change the bytes.
+QString keyOf(const QString &option, const QString &target, const WebCopyOptions &web)
 {
-    return option + u'\n' + QFileInfo(target).suffix().toUpper();
+    return option + u'\n' + QFileInfo(target).suffix().toUpper() + u'\n' + web.key();
+}
+
+struct Request
+{
+    std::string geometry;
+    std::string format;
+    WebCopyOptions web;
+    bool valid = false;
+};
+
+Request requestOf(const QString &key)
+{
+    Request request;
+    const QString option = key.section(u'\n', 0, 0);
+    request.format = key.section(u'\n', 1, 1).toStdString();
+    request.web = WebCopyOptions::fromKey(key.section(u'\n', 2, 2));
+    request.valid = option.startsWith(OptionPrefix);
+    request.geometry = option.mid(OptionPrefix.size()).toStdString();
+    return request;
+}
+
+QByteArray readWhole(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The size the command resizes a frame of this size to, or an empty size for a geometry it
+// refuses.
+QSize sizeFor(const std::string &geometry, size_t width, size_t height)
+{
+    ssize_t x = 0;
+    ssize_t y = 0;
+    const MagickCore::MagickStatusType flags =
+        MagickCore::ParseMetaGeometry(geometry.c_str(), &x, &y, &width, &height);
+    if (flags == MagickCore::NoValue || width == 0 || height == 0)
+        return QSize();
+    return QSize(int(width), int(height));
+}
+
+// Decodes every frame; warnings of a damaged but readable file (a truncated JPEG) are ignored,
+// as the command ignores them. Read from memory, so that names with "[", ":" or "%" are never
+// read as instructions.
+bool decode(const QByteArray &bytes, Frames &frames, const std::string &reducedSize)
+{
+    const Magick::Blob blob(bytes.constData(), static_cast<size_t>(bytes.size()));
+    try {
+        if (reducedSize.empty()) {
+            Magick::readImages(&frames, blob);
+        } else {
+            Magick::ReadOptions options;
+            MagickCore::SetImageOption(options.imageInfo(), "jpeg:size", reducedSize.c_str());
+            Magick::readImages(&frames, blob, options);
+        }
+    } catch (const Magick::Warning &) {
+    } catch (const Magick::Exception &) {
+        return false;
+    }
+    return !frames.empty();
+}
+
+Output encode(Frames &frames, const std::string &format)
+{
+    try {
+        for (Magick::Image &frame : frames) {
+            if (!format.empty())
+                frame.magick(format);
+        }
+        Magick::Blob blob;
+        try {
+            Magick::writeImages(frames.begin(), frames.end(), &blob, true);
+        } catch (const Magick::Warning &) {
+        }
+        if (blob.length() > 0)
+            return QByteArray(static_cast<const char *>(blob.data()), static_cast<qsizetype>(blob.length()));
+    } catch (const Magick::Exception &) {
+    }
+    return std::nullopt;
+}
+
+// What the web options do to a frame once it has its final size.
+void finishForWeb(Magick::Image &frame, const WebCopyOptions &web, int orientation,
+                  const WebCopyEditor::KeptMetadata &kept)
+{
+    if (web.autoOrient && orientation > 1)
+        WebCopyEditor::turnUpright(frame, orientation);
+    if (web.srgb)
+        WebCopyEditor::convertToSrgb(frame);
+    if (web.stripPrivate)
+        WebCopyEditor::replaceMetadata(frame, kept);
 }
 
 // Does what `convert SOURCE -resize GEOMETRY TARGET` does for each key, decoding the source
-// once. Runs on a worker thread.
+// once, and then what the key's web options ask. Runs on a worker thread.
 QList<Output> render(const QString &source, const QStringList &keys)
 {
     QList<Output> outputs(keys.size());
-    QByteArray bytes;
-    {
-        QFile file(source);
-        if (!file.open(QIODevice::ReadOnly))
-            return outputs;
-        bytes = file.readAll();
+    QByteArray bytes = readWhole(source);
+    if (bytes.isNull())
+        return outputs;
+
+    QList<Request> requests;
+    WebCopyOptions web;
+    for (const QString &key : keys) {
+        requests.append(requestOf(key));
+        web.stripPrivate = web.stripPrivate || requests.last().web.stripPrivate;
+        web.autoOrient = web.autoOrient || requests.last().web.autoOrient;
+        web.fastDecode = requests.size() == 1 ? requests.last().web.fastDecode
+                                              : web.fastDecode && requests.last().web.fastDecode;
+    }
+    const int orientation = web.autoOrient ? ExifBlock::jpegOrientation(bytes) : 0;
+    const bool swap = WebCopyEditor::swapsSides(orientation);
+
+    // A JPEG asked to decode fast is decoded smaller; the outputs keep the sizes the full
+    // decode gives, worked out from the size in its header.
+    QSize stored;
+    std::string reducedSize;
+    if (web.fastDecode) {
+        ImageHeader header;
+        header.parse(bytes);
+        if (header.ImageFormat() == ImageHeader::Jpeg && header.width() > 0 && header.height() > 0) {
+            stored = QSize(header.width(), header.height());
+            QList<QSize> sizes;
+            for (const Request &request : std::as_const(requests)) {
+                const QSize upright =
+                    sizeFor(request.geometry, size_t(swap ? stored.height() : stored.width()),
+                            size_t(swap ? stored.width() : stored.height()));
+                if (!upright.isEmpty())
+                    sizes.append(swap ? upright.transposed() : upright);
+            }
+            const QSize reduced = MagickImageProcessor::reducedDecodeSize(stored, sizes);
+            if (reduced.isValid())
+                reducedSize = std::to_string(reduced.width()) + 'x' + std::to_string(reduced.height());
+        }
     }
 
-    // Read from memory, so that names with "[", ":" or "%" are never read as instructions.
     Frames frames;
-    try {
-        Magick::readImages(&frames, Magick::Blob(bytes.constData(), static_cast<size_t>(bytes.size())));
-    } catch (const Magick::Warning &) {
-        // A damaged but readable file (a truncated JPEG) converts as the command converts it.
-    } catch (const Magick::Exception &) {
+    if (!decode(bytes, frames, reducedSize))
         return outputs;
-    }
     bytes.clear();
-    if (frames.empty())
-        return outputs;
+    const bool reduced = !reducedSize.empty();
     // Warnings do not fail a conversion, so they need not interrupt one. Set once on the
     // decoded frames, before they are shared by the copies below.
     for (Magick::Image &frame : frames)
         frame.quiet(true);
+    const WebCopyEditor::KeptMetadata kept =
+        web.stripPrivate ? WebCopyEditor::keptMetadata(frames.front(), web.autoOrient && orientation != 0)
+                         : WebCopyEditor::KeptMetadata();
 
     QList<std::optional<Frames>> resized(keys.size());
     for (qsizetype k = 0; k < keys.size(); ++k) {
-        const QString option = keys.at(k).section(u'\n', 0, 0);
-        if (!option.startsWith(OptionPrefix))
+        const Request &request = requests.at(k);
+        if (!request.valid)
             continue;
-        const std::string geometry = option.mid(OptionPrefix.size()).toStdString();
         try {
             Frames result;
             for (const Magick::Image &frame : frames) {
                 // The command works out the size of each frame from the geometry and resizes
-                // to exactly that size; so does this.
-                MagickCore::RectangleInfo size{};
-                MagickCore::ExceptionInfo *exception = MagickCore::AcquireExceptionInfo();
-                const MagickCore::MagickStatusType flags =
-                    MagickCore::ParseRegionGeometry(frame.constImage(), geometry.c_str(), &size, exception);
-                MagickCore::DestroyExceptionInfo(exception);
-                if (flags == MagickCore::NoValue || size.width == 0 || size.height == 0)
+                // to exactly that size; so does this. A frame turned on its side is sized as a
+                // viewer sees it, and resized before it is turned.
+                const size_t width = reduced ? size_t(stored.width()) : frame.columns();
+                const size_t height = reduced ? size_t(stored.height()) : frame.rows();
+                const bool turn = request.web.autoOrient && swap;
+                QSize size = sizeFor(request.geometry, turn ? height : width, turn ? width : height);
+                if (size.isEmpty())
                     throw Magick::ErrorOption("invalid geometry");
+                if (turn)
+                    size.transpose();
                 Magick::Image copy = frame;
-                Magick::Geometry exact(size.width, size.height);
+                Magick::Geometry exact(size_t(size.width()), size_t(size.height()));
                 exact.aspect(true);
                 copy.resize(exact);
+                if (request.web.any())
+                    finishForWeb(copy, request.web, orientation, kept);
                 result.push_back(copy);
             }
             resized[k] = std::move(result);
@@ -113,26 +237,41 @@ QList<Output> render(const QString &source, const QStringList &keys)
     for (qsizetype k = 0; k < keys.size(); ++k) {
         if (!resized[k])
             continue;
-        const std::string format = keys.at(k).section(u'\n', 1).toStdString();
-        Frames &result = *resized[k];
-        try {
-            for (Magick::Image &frame : result) {
-                if (!format.empty())
-                    frame.magick(format);
-            }
-            Magick::Blob blob;
-            try {
-                Magick::writeImages(result.begin(), result.end(), &blob, true);
-            } catch (const Magick::Warning &) {
-            }
-            if (blob.length() > 0)
-                outputs[k] =
-                    QByteArray(static_cast<const char *>(blob.data()), static_cast<qsizetype>(blob.length()));
-        } catch (const Magick::Exception &) {
-        }
-        result.clear();
+        outputs[k] = encode(*resized[k], requests.at(k).format);
+        resized[k]->clear();
     }
     return outputs;
+}
+
+// A plain copy with the web options applied, or nothing when the file needs no change (or
+// cannot be read: then it is copied as it is).
+ImageProcessor::CopyResult renderCopy(const QString &source, const WebCopyOptions &web, QByteArray &written)
+{
+    QByteArray bytes = readWhole(source);
+    Frames frames;
+    if (bytes.isNull() || !decode(bytes, frames, std::string()))
+        return ImageProcessor::CopyResult::Failed;
+    const int orientation = web.autoOrient ? ExifBlock::jpegOrientation(bytes) : 0;
+    bytes.clear();
+    for (Magick::Image &frame : frames)
+        frame.quiet(true);
+    const WebCopyEditor::KeptMetadata kept =
+        web.stripPrivate ? WebCopyEditor::keptMetadata(frames.front(), orientation != 0)
+                         : WebCopyEditor::KeptMetadata();
+    if (orientation <= 1 && !kept.removes)
+        return ImageProcessor::CopyResult::Unchanged;
+    try {
+        // The format and, for a JPEG, the quality ImageMagick estimated from the file are kept.
+        for (Magick::Image &frame : frames)
+            finishForWeb(frame, web, orientation, kept);
+    } catch (const Magick::Exception &) {
+        return ImageProcessor::CopyResult::Failed;
+    }
+    const Output output = encode(frames, std::string());
+    if (!output)
+        return ImageProcessor::CopyResult::Failed;
+    written = *output;
+    return ImageProcessor::CopyResult::Written;
 }
 
 // Writes under a temporary name beside the target and renames it over the target, so the
@@ -215,6 +354,19 @@ void MagickImageProcessor::ensureAvailable()
     }
 }
 
+QSize MagickImageProcessor::reducedDecodeSize(const QSize &stored, const QList<QSize> &outputs)
+{
+    int width = 0;
+    int height = 0;
+    for (const QSize &output : outputs) {
+        width = std::max(width, output.width() * 2);
+        height = std::max(height, output.height() * 2);
+    }
+    if (outputs.isEmpty() || width >= stored.width() || height >= stored.height())
+        return QSize();
+    return QSize(width, height);
+}
+
 std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::start(const QString &source,
                                                                        const QStringList &keys)
 {
@@ -256,9 +408,15 @@ qint64 MagickImageProcessor::memoryFor(int width, int height) const
 
 void MagickImageProcessor::prepare(const QString &source, const QList<Conversion> &conversions)
 {
+    prepareForWeb(source, conversions, WebCopyOptions());
+}
+
+void MagickImageProcessor::prepareForWeb(const QString &source, const QList<Conversion> &conversions,
+                                         const WebCopyOptions &web)
+{
     QStringList keys;
     for (const Conversion &conversion : conversions) {
-        const QString key = keyOf(conversion.option, conversion.target);
+        const QString key = keyOf(conversion.option, conversion.target, web);
         if (!keys.contains(key) && !findPrepared(source, key))
             keys.append(key);
     }
@@ -277,7 +435,13 @@ void MagickImageProcessor::discardPrepared()
 
 bool MagickImageProcessor::convert(const QString &option, const QString &source, const QString &target)
 {
-    const QString key = keyOf(option, target);
+    return convertForWeb(option, source, target, WebCopyOptions());
+}
+
+bool MagickImageProcessor::convertForWeb(const QString &option, const QString &source, const QString &target,
+                                         const WebCopyOptions &web)
+{
+    const QString key = keyOf(option, target, web);
     std::shared_ptr<Job> job = findPrepared(source, key);
     if (job && !(job->stamp == SourceStamp::of(source))) {
         m_prepared.removeOne(job);
@@ -299,5 +463,23 @@ bool MagickImageProcessor::convert(const QString &option, const QString &source,
         return output && writeReplacing(target, *output);
     } catch (const std::exception &) {
         return false;
+    }
+}
+
+ImageProcessor::CopyResult MagickImageProcessor::copyForWeb(const QString &source, const QString &target,
+                                                            const WebCopyOptions &web)
+{
+    if (!web.editsCopies())
+        return CopyResult::Unchanged;
+    QByteArray bytes;
+    QFuture<CopyResult> result = QtConcurrent::run(&m_pool, [&] { return renderCopy(source, web, bytes); });
+    waitFor(result);
+    try {
+        const CopyResult outcome = result.result();
+        if (outcome != CopyResult::Written)
+            return outcome;
+        return writeReplacing(target, bytes) ? CopyResult::Written : CopyResult::Failed;
+    } catch (const std::exception &) {
+        return CopyResult::Failed;
     }
 }

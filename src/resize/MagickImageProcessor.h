@@ -2,6 +2,7 @@
 
 #include "ImageProcessor.h"
 
+#include <QSize>
 #include <QStringList>
 #include <QThreadPool>
 #include <memory>
@@ -21,9 +22,19 @@ public:
 
     void ensureAvailable() override;
     bool convert(const QString &option, const QString &source, const QString &target) override;
+    bool convertForWeb(const QString &option, const QString &source, const QString &target,
+                       const WebCopyOptions &web) override;
+    CopyResult copyForWeb(const QString &source, const QString &target, const WebCopyOptions &web) override;
     void prepare(const QString &source, const QList<Conversion> &conversions) override;
+    void prepareForWeb(const QString &source, const QList<Conversion> &conversions,
+                       const WebCopyOptions &web) override;
     void discardPrepared() override;
     Capacity capacity() const override;
+
+    // The size a JPEG of the stored size is asked to decode at when it is to give these outputs
+    // fast: twice the largest of them (libjpeg decodes at the smallest of its fractions that
+    // holds that much); an invalid size for a full decode.
+    static QSize reducedDecodeSize(const QSize &stored, const QList<QSize> &outputs);
     qint64 memoryFor(int width, int height) const override;
 
 private:

@@ -1,6 +1,7 @@
 #include "ResizeBatch.h"
 
 #include "ErrorGuard.h"
+#include "ExifBlock.h"
 #include "FileSystem.h"
 #include "ImageHeader.h"
 #include "MakePath.h"
@@ -9,6 +10,7 @@
 #include "ResizeBatchHost.h"
 #include "ResizeRule.h"
 #include "RunState.h"
+#include "WebCopyEditor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -93,6 +95,10 @@ ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
     try {
         int32_t bitsPerPixel = 0;
         ImageHeader::ReadImageSize(plan.source, plan.height, plan.width, bitsPerPixel);
+        // Turned upright, the picture is as wide as a viewer sees it; the limit is meant for that.
+        if (m_web.autoOrient && WebCopyEditor::swapsSides(ExifBlock::jpegOrientation(
+                                    FileSystem::ReadFileHead(plan.source, ImageHeader::BufferSize))))
+            std::swap(plan.width, plan.height);
     } catch (const RunTimeError &error) {
         if (!justCopy)
             plan.headerError = error;
@@ -156,19 +162,20 @@ bool ResizeBatch::processEntry(int index)
                 throw *entry.optionError;
             // A failed conversion leaves no output; the size step below reports it.
             if (!entry.option.isEmpty())
-                m_processor.convert(entry.option, source, entry.output);
+                m_processor.convertForWeb(entry.option, source, entry.output, m_web);
         } else {
             m_host.setCaption(u"Copying "_s + source);
             if (m_host.yieldCancelled())
                 return false;
-            FileSystem::CopyFile(source, entry.folder + u'/', true);
+            copy(index, entry);
         }
 
         if (!entry.thumbnail.isEmpty()) {
             useProcessor(index);
             FileSystem::CopyFile(source, entry.thumbnail, true);
             // A failed conversion leaves the plain copy as the thumbnail.
-            m_processor.convert(ResizeRule::thumbnailOption(m_inputs.thumbnailSize), source, entry.thumbnail);
+            m_processor.convertForWeb(ResizeRule::thumbnailOption(m_inputs.thumbnailSize), source,
+                                      entry.thumbnail, m_web);
         }
     } else {
         m_host.setCaption(u"Skipping "_s + source);
@@ -181,6 +188,18 @@ bool ResizeBatch::processEntry(int index)
     m_host.setStatus(QString::number(m_processed) + u" images out of "_s +
                      NumberText::general(m_run.ImagesFound) + u" files completed!"_s);
     return true;
+}
+
+void ResizeBatch::copy(int index, const EntryPlan &entry)
+{
+    // A file the processor cannot read, or one with nothing to remove or turn, is copied as it
+    // is.
+    if (m_web.editsCopies()) {
+        useProcessor(index);
+        if (m_processor.copyForWeb(entry.source, entry.output, m_web) == ImageProcessor::CopyResult::Written)
+            return;
+    }
+    FileSystem::CopyFile(entry.source, entry.folder + u'/', true);
 }
 
 void ResizeBatch::useProcessor(int index)
@@ -220,7 +239,7 @@ void ResizeBatch::prepare(const EntryPlan &entry)
     if (!entry.thumbnail.isEmpty())
         conversions.append({ResizeRule::thumbnailOption(m_inputs.thumbnailSize), entry.thumbnail});
     if (!conversions.isEmpty())
-        m_processor.prepare(entry.source, conversions);
+        m_processor.prepareForWeb(entry.source, conversions, m_web);
 }
 
 void ResizeBatch::markBySize(int index, const QString &output)

@@ -3,6 +3,7 @@
 #include "ImageProcessor.h"
 #include "OutputLayout.h"
 #include "RunTimeError.h"
+#include "WebCopyOptions.h"
 
 #include <QList>
 #include <QSet>
@@ -76,6 +77,9 @@ public:
     // The message a batch with these roots refuses to start with, if any.
     static std::optional<QString> refusal(const QString &imageRoot, const QString &destinationRoot);
 
+    // How the copies and thumbnails are prepared for the web; all off unless set.
+    void setWebOptions(const WebCopyOptions &web) { m_web = web; }
+
     Outcome run();
     // Entries done so far.
     int processed() const { return m_processed; }
@@ -87,11 +91,13 @@ public:
 private:
     // False when Cancel stopped the batch.
     bool processEntry(int index);
+    void copy(int index, const EntryPlan &entry);
     void useProcessor(int index);
     void prepare(const EntryPlan &entry);
     void markBySize(int index, const QString &output);
 
     ResizeInputs m_inputs;
+    WebCopyOptions m_web;
     OutputLayout m_layout;
     RunState &m_run;
     ResizeBatchHost &m_host;

@@ -41,5 +41,10 @@ inline const SettingKey FtpConnections{u"ftp"_s, u"connections"_s, u"1"_s};
 inline const SettingKey FtpOnlyChanged{u"ftp"_s, u"only_changed"_s, u"0"_s};
 // "1": images that are no longer in the image root are offered for removal from the server.
 inline const SettingKey FtpRemoveMissing{u"ftp"_s, u"remove_missing"_s, u"0"_s};
+// Web copies: "1" turns a choice on, anything else leaves it off.
+inline const SettingKey WebStripPrivate{u"web"_s, u"strip_private"_s, u"0"_s};
+inline const SettingKey WebAutoOrient{u"web"_s, u"auto_orient"_s, u"0"_s};
+inline const SettingKey WebSrgb{u"web"_s, u"srgb"_s, u"0"_s};
+inline const SettingKey WebFastDecode{u"web"_s, u"fast_decode"_s, u"0"_s};
 
 } // namespace SettingKeys

@@ -359,9 +359,10 @@ void TestFrmMain::menusHaveTheirItemsInOrder()
 {
     auto form = makeWindow();
     const QList<QAction *> bar = form->menuBar()->actions();
-    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar.size(), 3);
     QCOMPARE(bar.at(0)->text(), u"Hide"_s);
-    QCOMPARE(bar.at(1)->text(), u"Help"_s);
+    QCOMPARE(bar.at(1)->text(), u"Options"_s);
+    QCOMPARE(bar.at(2)->text(), u"Help"_s);
     QStringList items;
     for (QAction *action : control<QMenu>(*form, u"Help")->actions())
         items.append(action->objectName() + u'=' + action->text());

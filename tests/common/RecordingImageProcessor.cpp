@@ -39,6 +39,25 @@ bool RecordingImageProcessor::convert(const QString &option, const QString &sour
     return file.write(QByteArray(outputSize, 'x')) == outputSize;
 }
 
+bool RecordingImageProcessor::convertForWeb(const QString &option, const QString &source,
+                                            const QString &target, const WebCopyOptions &web)
+{
+    webOptions.append(web);
+    return convert(option, source, target);
+}
+
+ImageProcessor::CopyResult RecordingImageProcessor::copyForWeb(const QString &source, const QString &target,
+                                                               const WebCopyOptions &web)
+{
+    webCopies.append(u"%1 %2 %3"_s.arg(source, target, web.key()));
+    if (copyResult == CopyResult::Written) {
+        QFile file(target);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write("edited copy") < 0)
+            return CopyResult::Failed;
+    }
+    return copyResult;
+}
+
 void RecordingImageProcessor::prepare(const QString &source, const QList<Conversion> &conversions)
 {
     for (const Conversion &conversion : conversions)

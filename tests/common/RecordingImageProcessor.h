@@ -25,6 +25,10 @@ public:
 
     void ensureAvailable() override;
     bool convert(const QString &option, const QString &source, const QString &target) override;
+    // Recorded as convert, with the options beside.
+    bool convertForWeb(const QString &option, const QString &source, const QString &target,
+                       const WebCopyOptions &web) override;
+    CopyResult copyForWeb(const QString &source, const QString &target, const WebCopyOptions &web) override;
     void prepare(const QString &source, const QList<Conversion> &conversions) override;
     Capacity capacity() const override { return room; }
 
@@ -45,6 +49,12 @@ public:
     // Sources prepared and not yet converted in full, and the most there were at once.
     QHash<QString, int> inFlight;
     int peakInFlight = 0;
+
+    // The web options of every conversion, in the order of calls.
+    QList<WebCopyOptions> webOptions;
+    // "source target options" of every plain copy offered to the processor, and its answer.
+    QStringList webCopies;
+    CopyResult copyResult = CopyResult::Unchanged;
 
     // "option source target" of every call, for compact comparisons.
     QStringList summary() const;

@@ -561,6 +561,58 @@ class DesktopTest(unittest.TestCase):
         press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Exit"))
         program.wait_exit()
 
+    def test_a_web_option_ticked_in_its_dialog_takes_the_location_out_of_the_published_copy(self):
+        server = FileServer(self, "pexa", "s3cret pass")
+        os.makedirs(os.path.join(server.home, "www"))
+        work = tempfile.mkdtemp(prefix="pexa-e2e-web-")
+        self.addCleanup(shutil.rmtree, work, True)
+        root, destination = os.path.join(work, "photos"), os.path.join(work, "out")
+        photo = os.path.join(root, "harbour.jpg")
+        make_image(photo, 800, 600)
+        subprocess.run(["/usr/bin/exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.85", "-GPSLatitudeRef=N",
+                        "-SerialNumber=SN1", "-Artist=Ann Author", photo], check=True)
+        program = Program(self, {"main": {"root_path": root, "dest_path": destination}})
+        main = program.main_window()
+
+        # Menu entries are picked with the mouse, as a user does.
+        click(control(main, pyatspi.ROLE_MENU_ITEM, "Options"))
+        entry = control(main, pyatspi.ROLE_MENU_ITEM, "Web Options\u2026")
+        wait_for("the Options menu did not open", lambda: has_state(entry, pyatspi.STATE_SHOWING))
+        click(entry)
+        dialog = program.window(pyatspi.ROLE_DIALOG, "Web Options")
+        box = control(dialog, pyatspi.ROLE_CHECK_BOX, "Remove location and camera details")
+        self.assertIn("GPS", box.description, "the box's description does not say what goes")
+        self.assertFalse(has_state(box, pyatspi.STATE_CHECKED))
+        click(box)
+        wait_for("a click did not tick the box", lambda: has_state(box, pyatspi.STATE_CHECKED))
+        wait_for("the choice was not stored when it changed",
+                 lambda: program.settings().get("web", "strip_private", fallback=None) == "1")
+        key("Escape")
+        program.window_gone(pyatspi.ROLE_DIALOG, "Web Options")
+
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
+        status_label(main, r"1 images out of 1 scanned!")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "FTP Setup"))
+        setup = program.window(pyatspi.ROLE_DIALOG, "FTP Settings")
+        fill_in(setup, (("Address:", "127.0.0.1"), ("Port:", str(server.port)), ("Username:", "pexa"),
+                        ("Password:", "s3cret pass"), ("Root Path:", "www")))
+        key("Escape")
+        program.window_gone(pyatspi.ROLE_DIALOG, "FTP Settings")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Resize & Upload"))
+        _, done = self.assert_uploaded(program, destination, os.path.join(server.home, "www"), ("harbour.jpg",))
+
+        published = os.path.join(server.home, "www", "harbour.jpg")
+        found = json.loads(subprocess.run(["/usr/bin/exiftool", "-j", "-n", published], check=True,
+                                          capture_output=True, text=True).stdout)[0]
+        self.assertNotIn("GPSLatitude", found, "the published copy tells where it was taken")
+        self.assertNotIn("SerialNumber", found, "the published copy names the camera")
+        self.assertEqual(found.get("Artist"), "Ann Author", "the author went with the private details")
+        self.assertEqual(image_size(published), (200, 150))
+        press(done)
+        program.window_gone(pyatspi.ROLE_FILLER, "FTP Status")
+        press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Exit"))
+        program.wait_exit()
+
     def test_fake_error_is_reported_and_closing_the_report_gives_back_the_main_window(self):
         program = Program(self)
         main = program.main_window()

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -55,6 +56,8 @@ private slots:
     void onlyOneRunAtATime();
     void limitIsCheckedWhenResizeIsClicked();
     void realProcessorWritesTheResizedImages();
+    void webOptionsStoredAtTheStartReachEveryConversionAndCopy();
+    void limitTestsSeeTheUprightSizeWhenPicturesAreTurned();
 
 private:
     QString makeImage(const QString &relative, int width, int height);
@@ -623,6 +626,72 @@ void TestResizeBatch::realProcessorWritesTheResizedImages()
     QCOMPARE(QImage(out(u"t_b.png"_s)).size(), QSize(30, 15));
     QCOMPARE(QDir(m_dest).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({u"b.png"_s, u"nested"_s, u"t_b.png"_s}));
+}
+
+void TestResizeBatch::webOptionsStoredAtTheStartReachEveryConversionAndCopy()
+{
+    const QString big = makeImage(u"big.png"_s, 800, 30);
+    const QString small = makeImage(u"small.png"_s, 40, 30);
+    const QString ticked = makeImage(u"ticked.png"_s, 900, 30);
+    addEntries({big, small, ticked}, 2);
+    setMode(u"Exceed Limit to Pct"_s, u"600W"_s, u"20x20"_s);
+    control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
+
+    // All off: the copies are the files' bytes, and nothing is offered to the processor.
+    clickResize();
+    QCOMPARE(m_processor->webCopies, QStringList());
+    QCOMPARE(m_processor->webOptions, QList<WebCopyOptions>(4));
+    QCOMPARE(contents(out(u"small.png"_s)), contents(small));
+
+    WriteIniValue(SettingKeys::WebStripPrivate, u"1"_s);
+    WriteIniValue(SettingKeys::WebAutoOrient, u"1"_s);
+    WriteIniValue(SettingKeys::WebFastDecode, u"1"_s);
+    m_processor->webOptions.clear();
+    m_processor->copyResult = ImageProcessor::CopyResult::Written;
+    // After a batch the tick tells the size mark; here it is put back to mean copy.
+    auto tick = [&] { control<QListWidget>(*m_form, u"List1")->item(2)->setCheckState(Qt::Checked); };
+    tick();
+    clickResize();
+    const WebCopyOptions chosen{true, true, false, true};
+    QCOMPARE(m_processor->webOptions, QList<WebCopyOptions>(4, chosen));
+    // Plain copies, ticked or within the limit, go through the processor, which writes them.
+    QCOMPARE(m_processor->webCopies, (QStringList{u"%1 %2 pof"_s.arg(small, out(u"small.png"_s)),
+                                                  u"%1 %2 pof"_s.arg(ticked, out(u"ticked.png"_s))}));
+    QCOMPARE(contents(out(u"small.png"_s)), QByteArray("edited copy"));
+
+    // A file with nothing to change, or one the processor cannot read, is copied as it is.
+    for (const ImageProcessor::CopyResult result :
+         {ImageProcessor::CopyResult::Unchanged, ImageProcessor::CopyResult::Failed}) {
+        m_processor->copyResult = result;
+        tick();
+        clickResize();
+        QCOMPARE(contents(out(u"small.png"_s)), contents(small));
+        QCOMPARE(contents(out(u"ticked.png"_s)), contents(ticked));
+    }
+    QCOMPARE(m_errors->summary(), QStringList());
+}
+
+void TestResizeBatch::limitTestsSeeTheUprightSizeWhenPicturesAreTurned()
+{
+    // Stored 400 wide and 800 high, shown turned a quarter: 800 wide as a viewer sees it.
+    const QString source = m_root + u"/phone.jpg"_s;
+    QImage stored(400, 800, QImage::Format_RGB32);
+    stored.fill(Qt::darkCyan);
+    QVERIFY(stored.save(source));
+    QProcess exiftool;
+    exiftool.start(u"/usr/bin/exiftool"_s, {u"-q"_s, u"-overwrite_original"_s, u"-Orientation#=6"_s, source});
+    QVERIFY(exiftool.waitForFinished() && exiftool.exitCode() == 0);
+    addEntries({source});
+    setMode(u"Exceed Limit to Limit"_s, u"600W"_s);
+
+    clickResize();
+    QCOMPARE(m_processor->summary(), QStringList());
+    QCOMPARE(contents(out(u"phone.jpg"_s)), contents(source));
+
+    WriteIniValue(SettingKeys::WebAutoOrient, u"1"_s);
+    clickResize();
+    QCOMPARE(m_processor->summary(),
+             QStringList{u"-resize=600x300 %1 %2"_s.arg(source, out(u"phone.jpg"_s))});
 }
 
 QTEST_MAIN(TestResizeBatch)

@@ -1,0 +1,89 @@
+// The metadata of a photo is whatever its file says: EXIF, IPTC and XMP blocks are read from
+// any image below the picked root when web copies keep only their author and caption fields.
+#include "ExifBlock.h"
+#include "FuzzSupport.h"
+#include "IptcBlock.h"
+#include "XmpPacket.h"
+
+#include <QByteArrayView>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// What is kept reads back as it was from the block written for it, and nothing more.
+void exif(QByteArrayView bytes)
+{
+    const std::optional<ExifBlock::Fields> fields = ExifBlock::read(bytes);
+    if (!fields)
+        return;
+    ExifBlock::Fields kept = *fields;
+    kept.more = false;
+    const QByteArray written = ExifBlock::write(kept);
+    const std::optional<ExifBlock::Fields> again = ExifBlock::read(written);
+    if (written.isEmpty())
+        FUZZ_CHECK(kept == ExifBlock::Fields());
+    else
+        FUZZ_CHECK(again && *again == kept);
+}
+
+void iptc(QByteArrayView bytes)
+{
+    const std::optional<IptcBlock::Fields> fields = IptcBlock::read(bytes);
+    if (!fields)
+        return;
+    const QByteArray written = IptcBlock::write(*fields);
+    if (written.isEmpty())
+        return;
+    const std::optional<IptcBlock::Fields> again = IptcBlock::read(written);
+    FUZZ_CHECK(again && again->kept == fields->kept && !again->more);
+}
+
+void xmp(QByteArrayView bytes)
+{
+    const std::optional<XmpPacket::Fields> fields = XmpPacket::read(bytes);
+    if (!fields)
+        return;
+    XmpPacket::Fields kept = *fields;
+    kept.more = false;
+    const QByteArray written = XmpPacket::write(kept);
+    if (written.isEmpty())
+        return;
+    const std::optional<XmpPacket::Fields> again = XmpPacket::read(written);
+    FUZZ_CHECK_DETAIL(again && *again == kept, QString::fromUtf8(written));
+}
+
+void jpeg(QByteArrayView bytes)
+{
+    const QByteArrayView block = ExifBlock::inJpeg(bytes);
+    FUZZ_CHECK(block.isEmpty() ||
+               (block.data() >= bytes.data() && block.data() + block.size() <= bytes.data() + bytes.size()));
+    const int orientation = ExifBlock::jpegOrientation(bytes);
+    FUZZ_CHECK(orientation >= 0 && orientation <= 8);
+}
+
+} // namespace
+
+// The first byte picks the reader; the rest is its input.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
+    switch (data[0] % 4) {
+    case 0:
+        exif(bytes);
+        break;
+    case 1:
+        iptc(bytes);
+        break;
+    case 2:
+        xmp(bytes);
+        break;
+    default:
+        jpeg(bytes);
+        break;
+    }
+    return 0;
+}

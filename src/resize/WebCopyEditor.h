@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace Magick {
+class Image;
+}
+
+// The changes the web options make to a decoded image, one frame at a time: its metadata cut
+// down to what may be published, its pixels turned upright, its colours brought to sRGB.
+class WebCopyEditor
+{
+public:
+    // What is published of an image's metadata, as fresh blocks (empty: none of that kind).
+    struct KeptMetadata
+    {
+        QByteArray exif;
+        QByteArray iptc;
+        QByteArray xmp;
+        // The image carries something beyond these: a position, a camera's details, a preview,
+        // a block that cannot be read.
+        bool removes = false;
+    };
+
+    // Reads what is kept of the image's metadata. Upright: the orientation is written as 1.
+    static KeptMetadata keptMetadata(const Magick::Image &image, bool upright);
+    // Puts the kept blocks in place of every profile but the colour profile.
+    static void replaceMetadata(Magick::Image &image, const KeptMetadata &kept);
+
+    // Whether an orientation (1 to 8) turns the picture on its side, swapping width and height.
+    static bool swapsSides(int orientation);
+    // Turns the pixels as the orientation says and marks the image upright.
+    static void turnUpright(Magick::Image &image, int orientation);
+
+    // Converts the pixels of an image whose colour profile is not sRGB to sRGB, and gives it
+    // a compact sRGB profile; an image without a profile, or with an sRGB one, stays.
+    static void convertToSrgb(Magick::Image &image);
+    // Whether a colour profile renders colours as sRGB does.
+    static bool isSrgb(const QByteArray &icc);
+    // The compact sRGB profile converted images carry.
+    static const QByteArray &srgbProfile();
+};
