@@ -233,6 +233,7 @@ private slots:
     void closingTheMainWindowStopsTheRunAndClosesAfterIt();
     void secondRunReplacesRemoteFilesAndReusesTheWindow();
     void stalledPutFailsThatFileOnly();
+    void aServerThatGoesAwayIsNotReportedAsACancel();
     void slowServerLeavesTheWindowLive();
     void cancelIsTakenAtOnce_data();
     void cancelIsTakenAtOnce();
@@ -843,6 +844,29 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
                                           u"1 file failed to upload!!"_s}));
     QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
+    verifyRestored(true);
+}
+
+// The server dies during the third image: the files left are counted, not tried one by one, and
+// nobody cancelled anything.
+void tst_UploadActions::aServerThatGoesAwayIsNotReportedAsACancel()
+{
+    FtpTestServer &server = difficultServer({});
+    replaceTree({u"a/1.jpg"_s, u"a/2.jpg"_s, u"a/3.jpg"_s, u"a/4.jpg"_s, u"b/5.jpg"_s, u"b/6.jpg"_s},
+                {u"a"_s, u"b"_s});
+    makeForm();
+    int puts = 0;
+    useClient([&](const QString &operation, const QString &) {
+        if (operation == u"putFile"_s && ++puts == 5)
+            server.kill();
+    });
+    clickUpload();
+    QCOMPARE(lines().mid(lines().size() - 3),
+             QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/a/3.jpg"_s,
+                          u"ERROR: The server stopped answering; 7 files were not sent."_s,
+                          u"8 files failed to upload!!"_s}));
+    QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
+    QCOMPARE(m_boxes->take(), QStringList{u"8 files failed to upload!!"_s});
     verifyRestored(true);
 }
 

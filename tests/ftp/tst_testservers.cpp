@@ -28,7 +28,7 @@ public:
         return m_socket.waitForConnected(5000) && reply().startsWith("220");
     }
     // All lines of the next reply; "" when none came in time or the connection closed.
-    QByteArray reply(int timeoutMs = 5000)
+    QByteArray reply(int timeoutMs = 15000)
     {
         static const QRegularExpression last(u"^\\d{3} "_s);
         QByteArray lines;
@@ -52,7 +52,7 @@ public:
         m_socket.write(command + "\r\n");
         m_socket.flush();
     }
-    QByteArray command(const QByteArray &command, int timeoutMs = 5000)
+    QByteArray command(const QByteArray &command, int timeoutMs = 15000)
     {
         send(command);
         return reply(timeoutMs);
@@ -243,7 +243,8 @@ void tst_TestServers::ftpBareListingGivesNamesOnly()
     QTcpSocket data;
     data.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(data.waitForConnected(5000));
-    QVERIFY(control.command("MLSD").startsWith("150"));
+    const QByteArray opened = control.command("MLSD");
+    QVERIFY2(opened.startsWith("150"), opened.constData());
     QVERIFY(control.reply().startsWith("226"));
     while (data.state() == QAbstractSocket::ConnectedState && data.waitForReadyRead(2000)) {
     }
