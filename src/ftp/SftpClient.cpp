@@ -203,10 +203,14 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
                          qint64 total)
 {
     bool done = false;
+    bool connectFailed = false;
     m_fault = SftpConnection::Fault::None;
     m_lastReply.clear();
     const TransferEngine::Stop stop = m_engine.run(
         [&] {
+            // Like an FTP client, a session the server ended while idle is not tried again.
+            if (m_connection && m_connection->closedByServer())
+                m_connection.reset();
             if (!m_connection) {
                 m_connection = std::make_unique<SftpConnection>(m_engine, m_hostKeys);
                 if (!m_connection->open(m_host, m_port, m_user, m_password,
@@ -216,6 +220,7 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
                     if (m_fault == SftpConnection::Fault::HostKey)
                         m_identity = m_hostKeys.identity();
                     m_connection.reset();
+                    connectFailed = true;
                     return;
                 }
             }
@@ -232,6 +237,9 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
     if (stop != TransferEngine::Stop::None && m_connection)
         m_engine.run([this] { m_connection.reset(); }, TransferEngine::Budget::Tidying);
     m_failure = done && stop == TransferEngine::Stop::None ? Failure::None : failureFor(stop, m_fault);
+    // The connection could not be made (again): nothing of the operation reached the server.
+    if (connectFailed && m_failure == Failure::ConnectionLost)
+        m_failure = Failure::Unreachable;
     return m_failure == Failure::None;
 }
 

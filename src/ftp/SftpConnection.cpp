@@ -338,6 +338,17 @@ bool SftpConnection::closeHandle(LIBSSH2_SFTP_HANDLE *handle)
     return closed < 0 ? fail(closed) : true;
 }
 
+// An end of stream already waiting on the socket: the server went while nothing was asked.
+bool SftpConnection::closedByServer() const
+{
+    pollfd wait{m_socket, POLLIN, 0};
+    if (::poll(&wait, 1, 0) <= 0)
+        return false;
+    char byte = 0;
+    return (wait.revents & (POLLHUP | POLLERR)) != 0 ||
+           ::recv(m_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 bool SftpConnection::isFolder(const QByteArray &path)
 {
     m_fault = Fault::None;

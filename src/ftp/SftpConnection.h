@@ -53,6 +53,8 @@ public:
               long connectMs);
     // Says goodbye, as far as the server listens.
     void close();
+    // Whether the server has closed the connection while it was idle.
+    bool closedByServer() const;
 
     bool isFolder(const QByteArray &path);
     bool makeFolder(const QByteArray &path);

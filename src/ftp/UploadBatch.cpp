@@ -497,14 +497,18 @@ bool UploadBatch::dispatchNext()
     if (step->kind == Step::Kind::Folder) {
         const QString path = remotePath(step->relativeFolder);
         connection->step = index;
+        // A folder that lists is there; only one that does not is looked at again.
         m_pool->start(connection->index, [step, path](FtpClient &client) {
-            step->exists = !step->check || client.folderExists(path);
-            step->failure = client.lastFailure();
-            if (step->exists && step->list) {
+            if (step->list) {
                 step->listed = client.listFolder(path);
-                if (!step->listed)
-                    step->failure = client.lastFailure();
+                step->failure = client.lastFailure();
+                step->exists = step->listed.has_value();
+                if (step->exists || step->failure != FtpClient::Failure::Refused)
+                    return;
             }
+            step->exists = !step->check || client.folderExists(path);
+            if (!step->exists || !step->list)
+                step->failure = client.lastFailure();
         });
         return true;
     }
@@ -672,8 +676,8 @@ void UploadBatch::finishEntry(int index, int connection)
     m_progress->showFileCount(++m_done, m_toSend);
 }
 
-// A connection that stalls after it stalled or went before, or that cannot log in again, is
-// given up; the server, when no connection is left.
+// A connection that stalls or goes twice in a row, or that cannot log in again, is given up; the
+// server, when no connection is left.
 void UploadBatch::judge(int index, FtpClient::Failure failure)
 {
     const auto found = std::find_if(m_connections.cbegin(), m_connections.cend(),
@@ -690,8 +694,6 @@ void UploadBatch::judge(int index, FtpClient::Failure failure)
     case FtpClient::Failure::LocalFile:
         return;
     case FtpClient::Failure::ConnectionLost:
-        connection.health = Health::Doubtful;
-        return;
     case FtpClient::Failure::Stalled:
         connection.health = connection.health == Health::Fine ? Health::Doubtful : Health::Gone;
         break;
@@ -839,7 +841,8 @@ void UploadBatch::offerRemovals()
 
 std::optional<RemoteListing> UploadBatch::listing(const QString &folder)
 {
-    if (const auto found = m_listings.constFind(folder); found != m_listings.constEnd() && *found)
+    // Each folder is listed once in a run, whatever that gave.
+    if (const auto found = m_listings.constFind(folder); found != m_listings.constEnd())
         return *found;
     const QString path = remotePath(folder);
     std::optional<QList<RemoteEntry>> entries;
