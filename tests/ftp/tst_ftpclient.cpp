@@ -286,7 +286,7 @@ void tst_FtpClient::stalledServerFailsTheOperationInHand()
     // The run goes on after a stall.
     QVERIFY(client->putFile(local, u"fine.jpg"_s, {}));
 
-    // Replies that libcurl waits for in one call: a folder made, the end of a put.
+    // Replies held back: a folder made, the end of a put (libcurl waits for both inside one call).
     FtpTestServer held;
     held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
