@@ -149,6 +149,8 @@ struct CurlFtpClient::Replies
     QByteArray lastLine;
     // The store command that went out in the step in hand, if one did.
     QByteArray store;
+    // Whether the step in hand asked for a data connection.
+    bool dataConnection = false;
     QByteArray pending;
     TransferEngine *engine = nullptr;
 
@@ -177,6 +179,8 @@ struct CurlFtpClient::Replies
             self->pending = bytes.endsWith("\r\n") ? bytes.chopped(2) : bytes;
             if (self->pending.startsWith("STOR "))
                 self->store = self->pending;
+            if (self->pending == "EPSV" || self->pending == "PASV")
+                self->dataConnection = true;
         } else if (type == CURLINFO_HEADER_IN) {
             self->engine->touch();
             for (const QByteArray &line : bytes.split('\n'))
@@ -556,6 +560,17 @@ void CurlFtpClient::close()
     m_connected = false;
 }
 
+// libcurl keeps the connection in the multi handle's cache, and would take up a cut one again
+// when a late reply waits on it: a new handle takes the old one's place. The server is not
+// waited on for a goodbye.
+void CurlFtpClient::dropConnection()
+{
+    m_engine.cutSockets();
+    CURLM *multi = std::exchange(m_multi, curl_multi_init());
+    m_engine.setWake([next = m_multi] { curl_multi_wakeup(next); });
+    m_engine.run([multi] { curl_multi_cleanup(multi); }, TransferEngine::Budget::Tidying);
+}
+
 // A path from the server's root starts with an escaped "/".
 QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 {
@@ -595,13 +610,16 @@ bool CurlFtpClient::refuse()
 
 // Runs the transfer set up on the handle to its end. A transfer that was stopped leaves its
 // connection cut, so the next operation logs in anew rather than read a reply that was meant
-// for this one.
+// for this one. One that failed after asking for a data connection ends its connection too:
+// libcurl keeps it after a refused transfer, but the server may still answer for the data
+// connection, as pyftpdlib does for one closed during its TLS handshake.
 bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
 {
     m_replies->answers.clear();
     m_replies->lastLine.clear();
     m_replies->pending.clear();
     m_replies->store.clear();
+    m_replies->dataConnection = false;
     CURLcode result = CURLE_RECV_ERROR;
     const TransferEngine::Stop stop = m_engine.run(
         [&] {
@@ -630,6 +648,8 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
         budget, progress, total);
     if (stop != TransferEngine::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
         m_engine.cutSockets();
+    else if (result != CURLE_OK && m_replies->dataConnection)
+        dropConnection();
     m_lastCode = result;
     m_failure = failureFor(result, stop);
     m_lastReply = QString::fromUtf8(m_replies->lastLine);

@@ -66,6 +66,8 @@ private:
                   TransferEngine::Budget budget = TransferEngine::Budget::Operation);
     bool perform(TransferEngine::Budget budget = TransferEngine::Budget::Operation,
                  const Progress *progress = nullptr, qint64 total = 0);
+    // Ends the connection; the next operation logs in anew.
+    void dropConnection();
     bool refuse();
 
     ConnectionOptions m_options;
