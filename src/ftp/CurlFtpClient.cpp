@@ -1,7 +1,6 @@
 #include "CurlFtpClient.h"
 
 #include "FtpListing.h"
-#include "KnownHosts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -83,14 +82,6 @@ size_t collect(char *data, size_t size, size_t count, void *target)
     return size * count;
 }
 
-// A path in an SFTP command, quoted so that blanks and quotes stay part of it.
-QByteArray quotedPath(const QByteArray &path)
-{
-    QByteArray quoted = path;
-    quoted.replace('\\', "\\\\").replace('"', "\\\"");
-    return '"' + quoted + '"';
-}
-
 size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
 {
     auto *file = static_cast<std::FILE *>(userData);
@@ -131,7 +122,6 @@ FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
     case CURLE_FTP_COULDNT_RETR_FILE:
     case CURLE_FTP_COULDNT_USE_REST:
     case CURLE_URL_MALFORMAT:
-    case CURLE_SSH:
         return FtpClient::Failure::Refused;
     default:
         return FtpClient::Failure::ConnectionLost;
@@ -159,6 +149,8 @@ struct CurlFtpClient::Replies
     QByteArray lastLine;
     // The store command that went out in the step in hand, if one did.
     QByteArray store;
+    // Whether the step in hand asked for a data connection.
+    bool dataConnection = false;
     QByteArray pending;
     TransferEngine *engine = nullptr;
 
@@ -187,6 +179,8 @@ struct CurlFtpClient::Replies
             self->pending = bytes.endsWith("\r\n") ? bytes.chopped(2) : bytes;
             if (self->pending.startsWith("STOR "))
                 self->store = self->pending;
+            if (self->pending == "EPSV" || self->pending == "PASV")
+                self->dataConnection = true;
         } else if (type == CURLINFO_HEADER_IN) {
             self->engine->touch();
             for (const QByteArray &line : bytes.split('\n'))
@@ -226,37 +220,12 @@ struct CurlFtpClient::Replies
     }
 };
 
-// The host key libssh2 was offered at the last connect, judged against known_hosts.
-struct CurlFtpClient::HostKeyCheck
-{
-    QString knownHostsPath;
-    QString host;
-    uint16_t port = 22;
-    // A key the user trusted in this run, whether or not known_hosts could keep it.
-    QByteArray accepted;
-    QByteArray offered;
-    KnownHosts::Lookup lookup;
-
-    static int check(void *data, int, const char *key, size_t length)
-    {
-        auto *self = static_cast<HostKeyCheck *>(data);
-        self->offered = QByteArray(key, static_cast<qsizetype>(length));
-        if (!self->accepted.isEmpty() && self->offered == self->accepted)
-            return CURLKHMATCH_OK;
-        self->lookup = KnownHosts(self->knownHostsPath).check(self->host, self->port, self->offered);
-        return self->lookup.match == KnownHosts::Match::Known ? CURLKHMATCH_OK : CURLKHMATCH_MISMATCH;
-    }
-};
-
 CurlFtpClient::CurlFtpClient(ConnectionOptions options, Waiting whileWaiting, Cancelled cancelled)
-    : m_options(std::move(options)), m_sftp(m_options.security == TransferSecurity::Sftp),
+    : m_options(std::move(options)),
       m_engine(m_options.stallSeconds * 1000, std::move(whileWaiting), std::move(cancelled)),
-      m_replies(std::make_unique<Replies>()), m_tls(m_options.tlsPin, m_options.certificateAuthorities),
-      m_hostKey(std::make_unique<HostKeyCheck>())
+      m_replies(std::make_unique<Replies>()), m_tls(m_options.tlsPin, m_options.certificateAuthorities)
 {
     m_replies->engine = &m_engine;
-    m_hostKey->knownHostsPath =
-        m_options.knownHostsPath.isEmpty() ? KnownHosts::defaultPath() : m_options.knownHostsPath;
 }
 
 CurlFtpClient::~CurlFtpClient()
@@ -313,16 +282,6 @@ bool CurlFtpClient::open()
         curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, m_tlsCapped ? TlsUpTo12 : TlsFrom12);
         m_tls.watch(m_curl);
     }
-    if (m_sftp) {
-        curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES,
-                         static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
-        curl_easy_setopt(m_curl, CURLOPT_SSH_HOSTKEYFUNCTION, &HostKeyCheck::check);
-        curl_easy_setopt(m_curl, CURLOPT_SSH_HOSTKEYDATA, m_hostKey.get());
-        // Only read, so that libssh2 asks first for a key of the kind already known.
-        if (QFileInfo::exists(m_hostKey->knownHostsPath))
-            curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS,
-                             QFile::encodeName(m_hostKey->knownHostsPath).constData());
-    }
     return true;
 }
 
@@ -342,18 +301,14 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
         port = TransferSecurityText::defaultPort(m_options.security);
     const QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
     m_server = hostPart + u':' + QString::number(port);
-    m_base = (m_sftp ? "sftp://" : "ftp://") + hostPart.toUtf8() + ':' + QByteArray::number(port);
+    m_base = "ftp://" + hostPart.toUtf8() + ':' + QByteArray::number(port);
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.toUtf8().constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
     if (m_options.security == TransferSecurity::Ftps)
         m_tls.beforeConnect(m_curl, host, m_server);
-    m_hostKey->host = host;
-    m_hostKey->port = port;
-    m_hostKey->offered.clear();
-    m_hostKey->lookup = {};
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl({}).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     m_connected = perform();
     // A server that speaks nothing older than TLS 1.3 is still reached, with what that costs.
     if (!m_connected && m_tlsCapped && m_lastCode == CURLE_SSL_CONNECT_ERROR &&
@@ -365,7 +320,7 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     // A login the server turned down is its answer; later, it means the connection is lost.
     if (m_lastCode == CURLE_LOGIN_DENIED)
         m_failure = Failure::Refused;
-    if (m_connected && !m_sftp)
+    if (m_connected)
         findLoginFolder();
     return m_connected;
 }
@@ -391,57 +346,27 @@ void CurlFtpClient::findLoginFolder()
 // Turns what a failed connect saw of the server into what the user is to be told.
 void CurlFtpClient::checkIdentity(int code)
 {
-    ServerIdentity identity;
-    identity.server = m_server;
-    if (m_options.security == TransferSecurity::Ftps) {
-        identity = m_tls.judge(code);
-    } else if (m_sftp && code == CURLE_PEER_FAILED_VERIFICATION && !m_hostKey->offered.isEmpty()) {
-        identity.hostKey = m_hostKey->offered;
-        identity.knownHostsName = KnownHosts::hostName(m_hostKey->host, m_hostKey->port);
-        identity.keyType = KnownHosts::keyType(identity.hostKey);
-        identity.fingerprint = KnownHosts::fingerprint(identity.hostKey);
-        identity.knownFingerprint = m_hostKey->lookup.knownFingerprint;
-        switch (m_hostKey->lookup.match) {
-        case KnownHosts::Match::Missing:
-            identity.problem = ServerIdentity::Problem::UnknownHostKey;
-            break;
-        case KnownHosts::Match::Revoked:
-            identity.reason = u"the key is marked as revoked"_s;
-            identity.problem = ServerIdentity::Problem::ChangedHostKey;
-            break;
-        case KnownHosts::Match::Changed:
-            identity.problem = ServerIdentity::Problem::ChangedHostKey;
-            break;
-        case KnownHosts::Match::Known:
-            break;
-        }
-    }
+    if (m_options.security != TransferSecurity::Ftps)
+        return;
+    const ServerIdentity identity = m_tls.judge(code);
     if (identity.problem != ServerIdentity::Problem::None)
         m_identity = identity;
 }
 
 bool CurlFtpClient::trust(const ServerIdentity &identity)
 {
-    if (identity.server != m_server)
-        return false;
-    if (m_options.security == TransferSecurity::Ftps)
-        return m_tls.trust(identity);
-    if (identity.problem == ServerIdentity::Problem::UnknownHostKey && !identity.hostKey.isEmpty()) {
-        m_hostKey->accepted = identity.hostKey;
-        return KnownHosts(m_hostKey->knownHostsPath).add(m_hostKey->host, m_hostKey->port, identity.hostKey);
-    }
-    return false;
+    return m_options.security == TransferSecurity::Ftps && m_tls.trust(identity);
 }
 
-// A folder URL without a body makes libcurl enter an FTP folder and nothing more, so success
-// means the server accepted the change; over SFTP the folder is listed.
+// A folder URL without a body makes libcurl enter the folder and nothing more, so success
+// means the server accepted the change.
 bool CurlFtpClient::folderExists(const QString &folder)
 {
     if (!m_connected || !safePath(folder))
         return refuse();
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, m_sftp ? 0L : 1L);
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     return perform();
 }
 
@@ -449,8 +374,7 @@ bool CurlFtpClient::makeFolder(const QString &folder)
 {
     if (!m_connected || !safePath(folder) || piecesOf(folder).isEmpty())
         return refuse();
-    const QByteArray command = m_sftp ? "mkdir " + sftpPath(folder) : "MKD " + nameOf(folder).toUtf8();
-    return commands(folderOf(folder), {command});
+    return commands(folderOf(folder), {"MKD " + nameOf(folder).toUtf8()});
 }
 
 std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folder)
@@ -458,15 +382,6 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folde
     if (!m_connected || !safePath(folder)) {
         refuse();
         return std::nullopt;
-    }
-    if (m_sftp) {
-        const std::optional<QByteArray> names = listing(folder, nullptr);
-        if (!names)
-            return std::nullopt;
-        QList<RemoteEntry> entries;
-        for (const QString &name : FtpListing::parseNames(*names))
-            entries.append({name});
-        return entries;
     }
     if (!m_mlsdMissing) {
         if (const std::optional<QByteArray> facts = listing(folder, "MLSD"))
@@ -482,7 +397,7 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folde
     return withSizesAndTimes(folder, FtpListing::parseNames(*names));
 }
 
-// A folder's listing: the command's over FTP, or the names alone.
+// A folder's listing: the command's, or the names alone.
 std::optional<QByteArray> CurlFtpClient::listing(const QString &folder, const char *command)
 {
     QByteArray listing;
@@ -571,8 +486,7 @@ bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    // Over SFTP the file may have been opened whatever went wrong later.
-    m_storeBegun = !stored && (m_sftp ? m_failure != Failure::Refused : m_replies->storeBegun());
+    m_storeBegun = !stored && m_replies->storeBegun();
     if (stored && progress)
         progress(size, size);
     return stored;
@@ -583,8 +497,6 @@ bool CurlFtpClient::rename(const QString &from, const QString &to)
     if (!m_connected || !safePath(from) || !safePath(to) || piecesOf(from).isEmpty() ||
         piecesOf(to).isEmpty())
         return refuse();
-    if (m_sftp)
-        return commands(folderOf(from), {"rename " + sftpPath(from) + ' ' + sftpPath(to)});
     // RNTO names the target from the folder entered, which is the source's.
     if (folderOf(from) != folderOf(to)) {
         char *entry = nullptr;
@@ -601,26 +513,20 @@ bool CurlFtpClient::removeFile(const QString &path)
 {
     if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
         return refuse();
-    const QByteArray command = m_sftp ? "rm " + sftpPath(path) : "DELE " + nameOf(path).toUtf8();
-    return commands(folderOf(path), {command});
+    return commands(folderOf(path), {"DELE " + nameOf(path).toUtf8()});
 }
 
 void CurlFtpClient::tidyRemove(const QString &path)
 {
     if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
         return;
-    const QByteArray command = m_sftp ? "rm " + sftpPath(path) : "DELE " + nameOf(path).toUtf8();
-    commands(folderOf(path), {command}, TransferEngine::Budget::Tidying);
+    commands(folderOf(path), {"DELE " + nameOf(path).toUtf8()}, TransferEngine::Budget::Tidying);
 }
 
 bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
 {
     if (!m_connected || !safePath(path) || piecesOf(path).isEmpty() || !time.isValid())
         return refuse();
-    if (m_sftp) {
-        const QByteArray date = time.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s).toLatin1() + " GMT";
-        return commands(folderOf(path), {"mtime " + quotedPath(date) + ' ' + sftpPath(path)});
-    }
     // A server that does not know the command is not asked again on this connection.
     if (!m_mfmtRefusal.isEmpty()) {
         m_failure = Failure::Refused;
@@ -656,21 +562,24 @@ void CurlFtpClient::close()
     m_connected = false;
 }
 
-// SFTP paths start at the server's root, so the login folder is named "~" there. An FTP path
-// from the server's root starts with an escaped "/".
+// libcurl keeps the connection in the multi handle's cache, and would take up a cut one again
+// when a late reply waits on it: a new handle takes the old one's place. The server is not
+// waited on for a goodbye.
+void CurlFtpClient::dropConnection()
+{
+    m_engine.cutSockets();
+    CURLM *multi = std::exchange(m_multi, curl_multi_init());
+    m_engine.setWake([next = m_multi] { curl_multi_wakeup(next); });
+    m_engine.run([multi] { curl_multi_cleanup(multi); }, TransferEngine::Budget::Tidying);
+}
+
+// A path from the server's root starts with an escaped "/".
 QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 {
-    QByteArray url = m_base + (m_sftp ? "/~/" : m_root ? "/%2F" : "/");
+    QByteArray url = m_base + (m_root ? "/%2F" : "/");
     for (const QString &piece : m_root ? *m_root + pieces : pieces)
         url += escaped(m_curl, piece) + '/';
     return url;
-}
-
-// Relative, as SFTP servers take such paths from the login folder: libcurl turns "/~/" into
-// the login folder only in a path without quotes, and names with blanks need them.
-QByteArray CurlFtpClient::sftpPath(const QString &path) const
-{
-    return quotedPath(piecesOf(path).join(u'/').toUtf8());
 }
 
 // Commands in a folder, after libcurl has entered it.
@@ -703,13 +612,16 @@ bool CurlFtpClient::refuse()
 
 // Runs the transfer set up on the handle to its end. A transfer that was stopped leaves its
 // connection cut, so the next operation logs in anew rather than read a reply that was meant
-// for this one.
+// for this one. One that failed after asking for a data connection ends its connection too:
+// libcurl keeps it after a refused transfer, but the server may still answer for the data
+// connection, as pyftpdlib does for one closed during its TLS handshake.
 bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
 {
     m_replies->answers.clear();
     m_replies->lastLine.clear();
     m_replies->pending.clear();
     m_replies->store.clear();
+    m_replies->dataConnection = false;
     CURLcode result = CURLE_RECV_ERROR;
     const TransferEngine::Stop stop = m_engine.run(
         [&] {
@@ -738,6 +650,8 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
         budget, progress, total);
     if (stop != TransferEngine::Stop::None || result == CURLE_OPERATION_TIMEDOUT)
         m_engine.cutSockets();
+    else if (result != CURLE_OK && m_replies->dataConnection)
+        dropConnection();
     m_lastCode = result;
     m_failure = failureFor(result, stop);
     m_lastReply = QString::fromUtf8(m_replies->lastLine);

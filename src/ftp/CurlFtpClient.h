@@ -15,15 +15,14 @@
 typedef void CURL;
 typedef void CURLM;
 
-// The client over one libcurl easy handle, whose connection serves the whole run: plain FTP, FTP
-// over TLS (required on both channels), or SFTP. Paths become URLs of escaped pieces below the
-// login folder; libcurl enters a file's folder before working on it and remembers where it is.
-// Over FTP the folders are named from the server's root where the login folder reads as such a
-// path, so that a change of folder costs one CWD.
+// The client over one libcurl easy handle, whose connection serves the whole run: plain FTP, or
+// FTP over TLS (required on both channels). Paths become URLs of escaped pieces below the login
+// folder; libcurl enters a file's folder before working on it and remembers where it is. The
+// folders are named from the server's root where the login folder reads as such a path, so that
+// a change of folder costs one CWD.
 //
-// A server's identity is checked before the password goes out: a certificate through a
-// TlsIdentityCheck; a host key against known_hosts. A connect that fails on it tells what it saw
-// through identity().
+// An FTPS server's certificate is checked through a TlsIdentityCheck before the password goes
+// out. A connect that fails on it tells what it saw through identity().
 //
 // Each step runs through a TransferEngine, as libcurl waits for some replies (the end of a
 // put, commands sent after a transfer) inside one blocking call.
@@ -57,10 +56,8 @@ public:
 
 private:
     struct Replies;
-    struct HostKeyCheck;
 
     QByteArray folderUrl(const QStringList &pieces) const;
-    QByteArray sftpPath(const QString &path) const;
     void findLoginFolder();
     void checkIdentity(int code);
     std::optional<QByteArray> listing(const QString &folder, const char *command);
@@ -69,10 +66,11 @@ private:
                   TransferEngine::Budget budget = TransferEngine::Budget::Operation);
     bool perform(TransferEngine::Budget budget = TransferEngine::Budget::Operation,
                  const Progress *progress = nullptr, qint64 total = 0);
+    // Ends the connection; the next operation logs in anew.
+    void dropConnection();
     bool refuse();
 
     ConnectionOptions m_options;
-    bool m_sftp = false;
     TransferEngine m_engine;
     std::unique_ptr<Replies> m_replies;
     CURL *m_curl = nullptr;
@@ -82,7 +80,6 @@ private:
     TlsIdentityCheck m_tls;
     // TLS 1.3 is allowed only for a server that speaks nothing older.
     bool m_tlsCapped = true;
-    std::unique_ptr<HostKeyCheck> m_hostKey;
     ServerIdentity m_identity;
     bool m_connected = false;
     // The login folder's pieces from the server's root, when its PWD reply names a folder the

@@ -117,6 +117,8 @@ bool FtpTestServer::start(const QList<User> &users)
                   << o.refuseLoginWith;
     if (o.silentData)
         arguments << (sftp ? u"--silent-open"_s : u"--silent-data"_s);
+    if (o.answerClosedData && !sftp)
+        arguments << u"--answer-closed-data"_s;
     arguments << u"--log"_s << m_dir.filePath(u"server.log"_s);
     // A file rather than a pipe that nobody reads while the test runs: a server that has
     // written much would block.

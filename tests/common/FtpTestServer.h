@@ -75,6 +75,10 @@ public:
         // goes on answering. SFTP: a request to open a file for writing is never answered, and
         // the session goes silent there.
         bool silentData = false;
+        // FTP: a data connection that closes before a transfer on it began is answered on the
+        // control connection ("426 Data connection closed."), as pyftpdlib answers one closed
+        // during its TLS handshake (with a 226) after it refused the transfer.
+        bool answerClosedData = false;
     };
 
     void setStallName(const QString &name) { m_options.stallName = name; }

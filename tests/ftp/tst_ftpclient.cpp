@@ -94,6 +94,7 @@ private slots:
     void setModifiedReachesTheDisk();
     void filesOfOneFolderCostFourCommandsAndAFolderChangeOne();
     void failedPutsCostOneAnswerOrOneStall();
+    void aLateAnswerToARefusedPutIsNotTakenForTheNextOne();
     void ftpsPutsAllArriveAtADaemonThatRequiresTlsSessionReuse();
     void listingsGiveExactSizesAndTimes();
     void filesAreRenamedRemovedAndTimedByPath();
@@ -287,7 +288,7 @@ void tst_FtpClient::stalledServerFailsTheOperationInHand()
     // The run goes on after a stall.
     QVERIFY(client->putFile(local, u"fine.jpg"_s, {}));
 
-    // Replies that libcurl waits for in one call: a folder made, the end of a put.
+    // Replies held back: a folder made, the end of a put (libcurl waits for both inside one call).
     FtpTestServer held;
     held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
@@ -616,6 +617,32 @@ void tst_FtpClient::failedPutsCostOneAnswerOrOneStall()
     sent = verbsAndArguments(silent.commands());
     QCOMPARE(sent.filter(QRegularExpression(u"^STOR "_s)).size(), 1);
     QCOMPARE(sent.filter(QRegularExpression(u"^DELE "_s)), QStringList());
+}
+
+// A server may answer for a put's data connection after it refused the put, as pyftpdlib does
+// for one closed during its TLS handshake; the operations after it still get their own answers.
+void tst_FtpClient::aLateAnswerToARefusedPutIsNotTakenForTheNextOne()
+{
+    if (m_protocol.security() == TransferSecurity::Sftp)
+        QSKIP("FTP replies");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.refusedPrefix = u"no-"_s, .answerClosedData = true}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString home = server.home(u"pexa"_s);
+    QVERIFY(QDir(home).mkpath(u"www"_s));
+    const QString local = m_local.filePath(u"n.jpg"_s);
+    QVERIFY(writeFile(local, "next"));
+    const auto client = m_protocol.makeClient(options());
+    QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+
+    QVERIFY(!client->putFile(local, u"www/no-1.jpg"_s, {}));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->lastReply(), u"550 Refused."_s);
+    QVERIFY(client->folderExists(QString()));
+    QVERIFY(client->putFile(local, u"www/2.jpg"_s, {}));
+    QCOMPARE(fileBytes(home + u"/www/2.jpg"_s), QByteArray("next"));
+    QVERIFY(!client->folderExists(u"missing"_s));
+    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
 }
 
 // proftpd with its stock TLS settings refuses a data connection that does not resume the

@@ -140,6 +140,7 @@ private slots:
     void ftpLoginsBeyondTheLimitAreRefused_data();
     void ftpLoginsBeyondTheLimitAreRefused();
     void ftpSilentDataConnectionLeavesTheControlConnectionAnswering();
+    void ftpDataConnectionClosedUnusedIsAnswered();
 
     void sftpResponsesAreHeldFromTheirOwnRequest();
     void sftpRequestsAreLoggedAsTheyArrive();
@@ -314,6 +315,24 @@ void tst_TestServers::ftpSilentDataConnectionLeavesTheControlConnectionAnswering
     QVERIFY(data.waitForBytesWritten(5000));
     data.close();
     QCOMPARE(control.reply(NoReplyMs), QByteArray());
+    QVERIFY(control.command("NOOP").startsWith("200"));
+}
+
+void tst_TestServers::ftpDataConnectionClosedUnusedIsAnswered()
+{
+    FtpTestServer server;
+    QVERIFY(start(server, {.refusedPrefix = u"no-"_s, .answerClosedData = true}));
+    FtpControl control;
+    QVERIFY(control.open(server.port()) && control.login("u", "p"));
+    const quint16 port = control.passivePort();
+    QVERIFY(port != 0);
+    QTcpSocket data;
+    data.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(data.waitForConnected(5000));
+    QVERIFY(control.command("STOR no-s.jpg").startsWith("550"));
+    QCOMPARE(control.reply(NoReplyMs), QByteArray());
+    data.close();
+    QVERIFY(control.reply().startsWith("426"));
     QVERIFY(control.command("NOOP").startsWith("200"));
 }
 

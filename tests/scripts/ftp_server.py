@@ -35,6 +35,9 @@ the connection stays, not logged in) or "close" (the connection is closed withou
 --silent-data answers EPSV and PASV but never serves the data connection: the client's connect
 succeeds, nothing is read from it and no transfer on it ends, while the control connection goes
 on answering.
+--answer-closed-data answers a data connection that closes before a transfer on it began with
+"426 Data connection closed." on the control connection, as pyftpdlib answers one closed during
+its TLS handshake (with a 226) after it refused the transfer.
 """
 
 import argparse
@@ -153,6 +156,7 @@ def main():
     parser.add_argument("--max-logins", type=int, default=0)
     parser.add_argument("--refuse-login-with", choices=("421", "530", "close"), default="530")
     parser.add_argument("--silent-data", action="store_true")
+    parser.add_argument("--answer-closed-data", action="store_true")
     args = parser.parse_args()
     tls = bool(args.tls_cert)
     shared = Shared(args)
@@ -288,6 +292,15 @@ def main():
                 time.sleep(len(chunk) / args.throttle)
                 return chunk
         Handler.dtp_handler = Throttled
+    if args.answer_closed_data:
+        class Answering(Handler.dtp_handler):
+            def close(self):
+                # A transfer, or pyftpdlib's own answer, leaves nothing more to say.
+                if (not self._closed and not self._initialized and not self._resp
+                        and not self.cmd_channel._closed):
+                    self._resp = ("426 Data connection closed.", logging.debug)
+                super().close()
+        Handler.dtp_handler = Answering
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     threaded = args.delay or args.throttle or args.latency
