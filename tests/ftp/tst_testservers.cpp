@@ -245,7 +245,8 @@ void tst_TestServers::ftpBareListingGivesNamesOnly()
     data.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(data.waitForConnected(5000));
     const QByteArray opened = control.command("MLSD");
-    QVERIFY2(opened.startsWith("150"), opened.constData());
+    // 125 when the server took the data connection before the command came, 150 after.
+    QVERIFY2(opened.startsWith("150") || opened.startsWith("125"), opened.constData());
     QVERIFY(control.reply().startsWith("226"));
     while (data.state() == QAbstractSocket::ConnectedState && data.waitForReadyRead(2000)) {
     }
