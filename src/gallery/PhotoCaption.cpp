@@ -282,8 +282,9 @@ QString PhotoCaption::tidy(const QString &text)
     }
     line = line.simplified();
     if (line.size() > MaxLength) {
-        // Never half of a surrogate pair.
+        // Never half of a surrogate pair, nor a blank at the end.
         line.truncate(line[MaxLength - 1].isHighSurrogate() ? MaxLength - 1 : MaxLength);
+        line = line.trimmed();
     }
     return line;
 }

@@ -198,7 +198,6 @@ void TestGalleryPages::hostileNamesAndCaptionsStayText()
     QVERIFY(page.contains("<figcaption>&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</figcaption>"));
     QVERIFY(page.contains("<title>Tom &amp; Jerry&#39;s &lt;b&gt; / x&amp;y &lt;z&gt;</title>"));
     QVERIFY(page.contains("<li aria-current=\"page\">x&amp;y &lt;z&gt;</li>"));
-    QCOMPARE(QString::fromUtf8(page).toUtf8(), page);
     // Nothing is loaded from another site, and nothing runs.
     QVERIFY(!page.contains("//"));
     QVERIFY(!GalleryPage::stylesheet().contains("url("));

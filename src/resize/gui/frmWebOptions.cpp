@@ -69,8 +69,8 @@ frmWebOptions::frmWebOptions(QWidget *parent) : QDialog(parent)
     lblPageName = new QLabel(u"Page name:"_s, fraPages);
     lblPageName->setObjectName(u"lblPageName"_s);
     txtPageName = addText(form, lblPageName, u"txtPageName"_s,
-                          u"The file name of the page in each folder, ending in .html or .htm. Choose "
-                          u"another than index.html when the server has a gallery script of its own "
+                          u"The file name of the page in each folder, ending in .html or .htm. Choose a "
+                          u"name other than index.html when the server has a gallery script of its own "
                           u"that answers for the folder."_s);
     guarded(Owner, u"Form_Load"_s, [&] {
         const GalleryOptions stored = GalleryOptions::fromSettings();
