@@ -5,29 +5,38 @@
 // has the same pixels as the loop's. Then a row for each web option, each batch run with that one
 // choice on: its time against the loop's and against the default batch, and the PSNR of its
 // outputs against the loop's; and the bytes of a thumbnail of a camera-like photo without and
-// with its private details.
+// with its private details. Last, the time gallery pages add to the resize of 1,000 photographs
+// in 20 folders: the same batch with and without pages, printed beside each other, never a target.
 //
-// Usage: resize_bench [--corpus DIR] [--work DIR] [--count N] [--rounds N]
+// Usage: resize_bench [--corpus DIR] [--work DIR] [--count N] [--rounds N] [--pages N] [--pages-only]
 //   --corpus DIR  use the corpus in DIR when it holds one already, else make it there with
 //                 bench/make_corpus.sh
 //   --work DIR    where the copied photographs and the outputs go (default: a temporary folder)
 //   --count N     use only the first N photographs (quicker trials)
 //   --rounds N    alternate the two runs N times and compare the medians (default 3)
+//   --pages N     photographs in the gallery pages row (default 1000; 0 leaves the row out)
+//   --pages-only  run only the gallery pages row
 
 #include "BenchSupport.h"
+#include "ExifBlock.h"
+#include "GalleryPlan.h"
+#include "GalleryWriter.h"
 #include "MagickImageProcessor.h"
 #include "MessageBoxService.h"
+#include "OutputLayout.h"
 #include "Settings.h"
 #include "frmMain.h"
 
 #include <Magick++.h>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -277,6 +286,109 @@ bool samePixels(const QString &expectedPath, const QString &actualPath)
     return true;
 }
 
+// count photographs of 640x480 in folders of 50, each a JPEG with a caption in its EXIF block, as
+// a camera owner's album holds them; their paths in name order.
+QStringList makeAlbums(const QString &root, int count)
+{
+    QDir(root).removeRecursively();
+    QImage picture(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb((x * 7 + y) % 256, (x ^ y) % 256, (x * y / 64) % 256));
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPG", 85);
+    QStringList made;
+    for (int i = 0; i < count; ++i) {
+        ExifBlock::Fields fields;
+        fields.description = "Photograph " + QByteArray::number(i + 1) + " of the album";
+        const QByteArray exif = ExifBlock::write(fields);
+        const auto length = static_cast<quint16>(exif.size() + 2);
+        const QByteArray segment = QByteArray("\xFF\xE1") + char(length >> 8) + char(length & 0xFF) + exif;
+        const QString path = u"%1/album-%2/photo-%3.jpg"_s.arg(root)
+                                 .arg(i / 50 + 1, 2, 10, QChar(u'0'))
+                                 .arg(i + 1, 4, 10, QChar(u'0'));
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(jpeg.left(2) + segment + jpeg.mid(2)) < 0)
+            qFatal("cannot write %s", qPrintable(path));
+        made.append(path);
+    }
+    return made;
+}
+
+// The resize of the albums with and without gallery pages, alternated; the medians and what the
+// pages add. What pages cost is told, not judged.
+void galleryPagesRow(const QString &work, int rounds, int count)
+{
+    const QString root = work + u"/albums"_s;
+    const QStringList images = makeAlbums(root, count);
+    const int folders = (count + 49) / 50;
+    say(u"Gallery pages: %1 photographs of 640x480 with captions in %2 folders, in %3"_s.arg(count)
+            .arg(folders)
+            .arg(root));
+    // Wall times and processor times, without pages first; the pages are written on this
+    // process's main thread, so its processor time shows their cost whatever else the machine does.
+    QList<double> times[2];
+    QList<double> processorTimes[2];
+    for (int round = 1; round <= rounds; ++round) {
+        for (const bool pages : {false, true}) {
+            const QString out = work + (pages ? u"/albums-with-pages"_s : u"/albums-without-pages"_s);
+            QDir(out).removeRecursively();
+            QStringList notices;
+            const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+            const double seconds = batch(root, images, out, notices, pages ? u"pages"_s : QString());
+            const double cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+            times[pages ? 1 : 0].append(seconds);
+            processorTimes[pages ? 1 : 0].append(cpu);
+            if (pages != QFile::exists(out + u"/index.html"_s))
+                qFatal("the batch %s gallery pages", pages ? "wrote no" : "wrote");
+            figure(u"round %1: Resize of the albums %2 pages: %3 s (processor time %4 s)"_s.arg(round)
+                       .arg(pages ? u"with"_s : u"without"_s)
+                       .arg(seconds, 0, 'f', 2)
+                       .arg(cpu, 0, 'f', 2));
+        }
+    }
+    const double plain = median(times[0]);
+    const double paged = median(times[1]);
+    const double plainCpu = median(processorTimes[0]);
+    const double pagedCpu = median(processorTimes[1]);
+    figure(u"Gallery pages on a %1-image resize (%2 pages): median %3 s without pages, %4 s with, %5 s more, "
+           u"ratio %6; processor time %7 s and %8 s, %9 s more, ratio %10"_s.arg(count)
+               .arg(folders + 1)
+               .arg(plain, 0, 'f', 2)
+               .arg(paged, 0, 'f', 2)
+               .arg(paged - plain, 0, 'f', 2)
+               .arg(paged / plain, 0, 'f', 3)
+               .arg(plainCpu, 0, 'f', 2)
+               .arg(pagedCpu, 0, 'f', 2)
+               .arg(pagedCpu - plainCpu, 0, 'f', 2)
+               .arg(pagedCpu / plainCpu, 0, 'f', 3));
+
+    // The pages step alone, on the tree the last batch with pages wrote: from nothing, as after a
+    // first resize, then with nothing changed, as after the next. Unlike the difference above, the
+    // load of the machine hardly moves it.
+    const QString out = work + u"/albums-with-pages"_s;
+    const OutputLayout layout(root, out, u"100x100"_s, u"tn_"_s);
+    const GalleryPlan plan(layout, u"index.html"_s, GalleryPlan::shownEntries(images, {}, layout));
+    for (const QString &file : plan.files())
+        QFile::remove(out + u'/' + file);
+    QElapsedTimer timer;
+    timer.start();
+    const int written = GalleryWriter(plan, u"albums"_s).write();
+    const double fresh = static_cast<double>(timer.restart()) / 1000.0;
+    const int rewritten = GalleryWriter(plan, u"albums"_s).write();
+    const double again = static_cast<double>(timer.elapsed()) / 1000.0;
+    figure(u"Gallery pages step alone: %1 files written in %2 s (%3 of the resize without pages); with "
+           u"nothing changed %4 files written in %5 s"_s.arg(written)
+               .arg(fresh, 0, 'f', 2)
+               .arg(fresh / plain, 0, 'f', 3)
+               .arg(rewritten)
+               .arg(again, 0, 'f', 2));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -290,16 +402,31 @@ int main(int argc, char **argv)
     QString work = scratch.path();
     qsizetype count = -1;
     int rounds = 3;
+    int galleryImages = 1000;
+    bool pagesOnly = false;
     const QStringList arguments = app.arguments();
-    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
-        if (arguments[i] == u"--corpus"_s)
-            corpus = arguments[i + 1];
-        else if (arguments[i] == u"--work"_s)
-            work = arguments[i + 1];
-        else if (arguments[i] == u"--count"_s)
-            count = arguments[i + 1].toLongLong();
-        else if (arguments[i] == u"--rounds"_s)
-            rounds = std::max(1, arguments[i + 1].toInt());
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == u"--pages-only"_s) {
+            pagesOnly = true;
+            continue;
+        }
+        if (i + 1 == arguments.size())
+            break;
+        const QString &value = arguments[++i];
+        if (arguments[i - 1] == u"--corpus"_s)
+            corpus = value;
+        else if (arguments[i - 1] == u"--work"_s)
+            work = value;
+        else if (arguments[i - 1] == u"--count"_s)
+            count = value.toLongLong();
+        else if (arguments[i - 1] == u"--rounds"_s)
+            rounds = std::max(1, value.toInt());
+        else if (arguments[i - 1] == u"--pages"_s)
+            galleryImages = std::max(0, value.toInt());
+    }
+    if (pagesOnly) {
+        galleryPagesRow(work, rounds, std::max(1, galleryImages));
+        return 0;
     }
 
     if (!QFile::exists(corpus + u"/MD5SUMS"_s)) {
@@ -417,6 +544,8 @@ int main(int argc, char **argv)
         ok = ok && rowOk;
     }
     cameraThumbnailBytes(images.first(), work);
+    if (galleryImages > 0)
+        galleryPagesRow(work, rounds, galleryImages);
     say(ok ? u"PASS"_s : u"FAIL"_s);
     return ok ? 0 : 1;
 }

@@ -1,10 +1,13 @@
 // The metadata of a photo is whatever its file says: EXIF, IPTC and XMP blocks are read from
-// any image below the picked root when web copies keep only their author and caption fields.
+// any image below the picked root when web copies keep only their author and caption fields,
+// and gallery pages read a caption from the whole file.
 #include "ExifBlock.h"
 #include "FuzzSupport.h"
 #include "IptcBlock.h"
+#include "PhotoCaption.h"
 #include "XmpPacket.h"
 
+#include <QBuffer>
 #include <QByteArrayView>
 
 #include <cstddef>
@@ -63,6 +66,18 @@ void jpeg(QByteArrayView bytes)
     FUZZ_CHECK(orientation >= 0 && orientation <= 8);
 }
 
+// A JPEG's or PNG's caption, whatever the file holds, is one tidy line of valid text.
+void caption(QByteArrayView bytes)
+{
+    QBuffer file;
+    file.setData(bytes.toByteArray());
+    file.open(QIODevice::ReadOnly);
+    const QString text = PhotoCaption::read(file);
+    FUZZ_CHECK(text.size() <= PhotoCaption::MaxLength);
+    FUZZ_CHECK_DETAIL(PhotoCaption::tidy(text) == text, codes(text));
+    FUZZ_CHECK_DETAIL(QString::fromUtf8(text.toUtf8()) == text, codes(text));
+}
+
 } // namespace
 
 // The first byte picks the reader; the rest is its input.
@@ -71,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const QByteArrayView bytes(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
     case 0:
         exif(bytes);
         break;
@@ -81,8 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 2:
         xmp(bytes);
         break;
-    default:
+    case 3:
         jpeg(bytes);
+        break;
+    default:
+        caption(bytes);
         break;
     }
     return 0;

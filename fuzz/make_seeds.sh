@@ -81,7 +81,7 @@ printf '..\\;99999999999999999999\\;20081301250000\\;type=file;size=-5;modify=20
 printf 'x\\;7\\;99991231235959\\;a.jpg\r\nsub/\r\n/www/photos/b.jpg\r\n.\r\n..\r\n\xff\xfe.jpg\r\n' >"$listings/nlst"
 
 # Photo metadata: the first byte picks the reader (0 EXIF, 1 IPTC or Photoshop block, 2 XMP,
-# 3 JPEG file), the rest is what exiftool writes into a small photo.
+# 3 JPEG file, 4 a JPEG's or PNG's caption), the rest is what exiftool writes into a small photo.
 metadata=$corpus/web_metadata
 photo=$(mktemp --suffix=.jpg)
 trap 'rm -f "$photo"' EXIT
@@ -100,3 +100,11 @@ length=$(exiftool -b -IPTC "$photo" | wc -c)
   if ((length % 2)); then printf '\000'; fi; } >"$metadata/photoshop"
 { printf '\x02'; exiftool -b -XMP "$photo"; } >"$metadata/xmp"
 { printf '\x03'; cat "$photo"; } >"$metadata/photo.jpg"
+{ printf '\x04'; cat "$photo"; } >"$metadata/caption.jpg"
+# A PNG carries its EXIF in an eXIf chunk, its XMP in iTXt and its IPTC as compressed raw text.
+png=$(mktemp --suffix=.png)
+trap 'rm -f "$photo" "$png"' EXIT
+convert -size 8x6 xc:teal -strip "$png"
+exiftool -q -q -overwrite_original -ImageDescription='Harbour at dawn' -IPTC:Caption-Abstract='Boats' \
+    -XMP-dc:Description='Harbour' "$png"
+{ printf '\x04'; cat "$png"; } >"$metadata/caption.png"

@@ -16,6 +16,9 @@ packages=(
     # Web copies are checked with real tools: exiftool reads the metadata back, colord's
     # profiles (Adobe RGB, sRGB) make wide-gamut photos, littleCMS's transicc converts colours.
     libimage-exiftool-perl colord-data liblcms2-utils
+    # Gallery pages: zlib for the compressed text of PNG photos; html5lib checks the pages, and
+    # headless Chromium, driven through chromedriver by Selenium, opens them as a visitor does.
+    zlib1g-dev python3-html5lib chromium chromium-driver python3-selenium
 )
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(lftp)

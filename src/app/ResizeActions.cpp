@@ -1,6 +1,9 @@
 #include "ResizeActions.h"
 
 #include "ErrorGuard.h"
+#include "GalleryOptions.h"
+#include "GalleryPlan.h"
+#include "GalleryWriter.h"
 #include "MainControls.h"
 #include "MessageBoxService.h"
 #include "NumberText.h"
@@ -194,7 +197,11 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
 
     ResizeBatch batch(inputs, m_run, *this);
     batch.setWebOptions(WebCopyOptions::fromSettings());
-    const ResizeBatch::Outcome outcome = batch.run();
+    ResizeBatch::Outcome outcome = batch.run();
+    // Pages describe a whole tree: a batch that was cancelled or stopped at an error leaves the
+    // pages of the last complete one.
+    if (outcome == ResizeBatch::Outcome::Finished && !m_run.cancelRequested() && !writeGalleryPages(inputs))
+        outcome = ResizeBatch::Outcome::Failed;
     if (outcome == ResizeBatch::Outcome::ProcessorMissing) {
         frmDownloadIM::showWindow();
         m_form.close();
@@ -211,6 +218,26 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
     }
     RunControls::apply(m_ui, RunControls::TickButtons, m_run.ImagesFound != 0);
     return BatchResult::Finished;
+}
+
+bool ResizeActions::writeGalleryPages(const ResizeInputs &inputs)
+{
+    return guarded(Owner, u"cmdResize_Click"_s, [&] {
+        const GalleryOptions options = GalleryOptions::fromSettings();
+        if (!options.pages)
+            return;
+        const OutputLayout layout(inputs.imageRoot, inputs.destinationRoot, inputs.thumbnailSize,
+                                  inputs.thumbnailPrefix);
+        // After the batch a tick means "too large, do not upload": such a picture would be
+        // missing from the published gallery, so its page leaves it out.
+        QList<bool> ticked;
+        for (int row = 0; row < m_ui.List1->count(); ++row)
+            ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
+        const GalleryPlan plan(layout, options.pageName,
+                               GalleryPlan::shownEntries(inputs.entries, ticked, layout));
+        m_form.setWindowTitle(u"Writing pages "_s + inputs.destinationRoot);
+        GalleryWriter(plan, options.titleFor(inputs.imageRoot)).write([this] { return yieldCancelled(); });
+    });
 }
 
 void ResizeActions::restoreControls(int processed)

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QLineEdit;
+struct ResizeInputs;
 class frmMain;
 struct MainControls;
 struct RunState;
@@ -53,6 +54,9 @@ protected:
 
 private:
     void resetLimitText();
+    // With pages chosen, the gallery pages of a finished batch; false when an error stopped
+    // them (it has been reported).
+    bool writeGalleryPages(const ResizeInputs &inputs);
     void restoreControls(int processed);
 
     bool yieldCancelled() override;

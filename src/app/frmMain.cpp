@@ -367,6 +367,7 @@ void frmMain::mnuWebOptions_Click()
 {
     guarded(u"frmMain"_s, u"mnuWebOptions_Click"_s, [&] {
         frmWebOptions dialog(this);
+        dialog.setImageRoot(m_ui.txtImgRootPath->text());
         dialog.exec();
     });
 }

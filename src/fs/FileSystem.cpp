@@ -14,6 +14,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,21 @@ struct FdCloser
     }
 };
 
+// Writes all of bytes; 0 on success, else the errno value.
+int writeBytes(int out, const char *bytes, qsizetype size)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(out, bytes + done, static_cast<size_t>(size - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return errno;
+        done += put;
+    }
+    return 0;
+}
+
 // Copies everything from one descriptor to another; 0 on success, else the errno value.
 int copyBytes(int in, int out)
 {
@@ -56,15 +72,29 @@ int copyBytes(int in, int out)
             return errno;
         if (got == 0)
             return 0;
-        ssize_t done = 0;
-        while (done < got) {
-            const ssize_t put = ::write(out, buffer.constData() + done, got - done);
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0)
-                return errno;
-            done += put;
-        }
+        if (const int failure = writeBytes(out, buffer.constData(), got))
+            return failure;
+    }
+}
+
+// Writes the target under a temporary name in its folder, filled by fill (which returns 0 or an
+// errno value), and renames that over the target.
+void replaceWith(const QString &target, const std::function<int(int out)> &fill)
+{
+    const QByteArray temporaryName = native(temporarySibling(target));
+    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0)
+        raiseErrno(target);
+    // The temporary file replaces the target only when every byte was written and the close
+    // succeeded too: some file systems report a failed write only there.
+    int failure = fill(out);
+    if (::close(out) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temporaryName.constData(), native(target).constData()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temporaryName.constData());
+        throw RunTimeError::fromErrno(failure, target);
     }
 }
 
@@ -150,22 +180,12 @@ void CopyFile(const QString &source, const QString &target, bool overwrite)
     if (S_ISDIR(st.st_mode))
         throw RunTimeError(RunTimeError::PathFileAccessError, u"Path/File access error: "_s + source);
 
-    const QString temporary = temporarySibling(destination);
-    const QByteArray temporaryName = native(temporary);
-    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0)
-        raiseErrno(destination);
-    // The temporary file replaces the target only when every byte was written and the close
-    // succeeded too: some file systems report a failed write only there.
-    int failure = copyBytes(in, out);
-    if (::close(out) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && ::rename(temporaryName.constData(), native(destination).constData()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        ::unlink(temporaryName.constData());
-        throw RunTimeError::fromErrno(failure, destination);
-    }
+    replaceWith(destination, [in](int out) { return copyBytes(in, out); });
+}
+
+void WriteFile(const QString &target, QByteArrayView bytes)
+{
+    replaceWith(target, [bytes](int out) { return writeBytes(out, bytes.data(), bytes.size()); });
 }
 
 double GetFSize(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,10 @@ EntryType entryType(const QString &path);
 // written under a temporary name in the target's folder and renamed over the target, so a
 // failed copy never leaves a truncated file behind.
 void CopyFile(const QString &source, const QString &target, bool overwrite);
+
+// Writes bytes as the whole content of target, under a temporary name in its folder renamed over
+// the target, so a reader never meets half a file.
+void WriteFile(const QString &target, QByteArrayView bytes);
 
 // The size of a file in bytes. An empty path gives 0 without touching the disk.
 double FileSize(const QString &path);

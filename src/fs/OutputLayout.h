@@ -18,6 +18,7 @@ public:
     // landing on the copies themselves.
     bool thumbnails() const;
     const QString &thumbnailPrefix() const { return m_thumbnailPrefix; }
+    const QString &destinationRoot() const { return m_destinationRoot; }
 
     // The entry below the image root, without a leading separator: "2008/June/img01.JPG".
     QString relative(const QString &entry) const;

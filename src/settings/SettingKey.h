@@ -46,5 +46,9 @@ inline const SettingKey WebStripPrivate{u"web"_s, u"strip_private"_s, u"0"_s};
 inline const SettingKey WebAutoOrient{u"web"_s, u"auto_orient"_s, u"0"_s};
 inline const SettingKey WebSrgb{u"web"_s, u"srgb"_s, u"0"_s};
 inline const SettingKey WebFastDecode{u"web"_s, u"fast_decode"_s, u"0"_s};
+// Gallery pages: "1" writes them; an empty title means the image root's folder name.
+inline const SettingKey WebPages{u"web"_s, u"pages"_s, u"0"_s};
+inline const SettingKey WebTitle{u"web"_s, u"title"_s, QString()};
+inline const SettingKey WebPageName{u"web"_s, u"page_name"_s, u"index.html"_s};
 
 } // namespace SettingKeys

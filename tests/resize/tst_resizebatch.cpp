@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -58,6 +59,7 @@ private slots:
     void realProcessorWritesTheResizedImages();
     void webOptionsStoredAtTheStartReachEveryConversionAndCopy();
     void limitTestsSeeTheUprightSizeWhenPicturesAreTurned();
+    void galleryPagesFollowAFinishedBatchOnly();
 
 private:
     QString makeImage(const QString &relative, int width, int height);
@@ -692,6 +694,62 @@ void TestResizeBatch::limitTestsSeeTheUprightSizeWhenPicturesAreTurned()
     clickResize();
     QCOMPARE(m_processor->summary(),
              QStringList{u"-resize=600x300 %1 %2"_s.arg(source, out(u"phone.jpg"_s))});
+}
+
+void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
+{
+    const QString small = makeImage(u"trip/small.png"_s, 40, 30);
+    const QString big = makeFile(u"trip/big.jpg"_s, 2048);
+    const QString top = makeImage(u"top.png"_s, 40, 30);
+    addEntries({small, big, top});
+    setMode(u"Exceed Limit to Pct"_s);
+    control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"1"_s);
+    control<QCheckBox>(*m_form, u"chkRecreate")->setChecked(true);
+    WriteIniValue(SettingKeys::WebPages, u"1"_s);
+    WriteIniValue(SettingKeys::WebTitle, u"Summer"_s);
+    WriteIniValue(SettingKeys::WebPageName, u"album.html"_s);
+    auto written = [&] {
+        QStringList found;
+        QDirIterator it(m_dest, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found.append(QDir(m_dest).relativeFilePath(it.next()));
+        found.sort();
+        return found;
+    };
+
+    clickResize();
+    QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
+    QCOMPARE(m_errors->summary(), QStringList());
+    QCOMPARE(written(), (QStringList{u"album.html"_s, u"pexa-gallery.css"_s, u"top.png"_s,
+                                     u"trip/album.html"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
+    // The picture too large to upload would be missing online: its page leaves it out.
+    const QByteArray trip = contents(out(u"trip/album.html"_s));
+    QVERIFY(trip.contains("<a href=\"small.png\"><img src=\"small.png\" width=\"40\" height=\"30\""));
+    QVERIFY(!trip.contains("big.jpg"));
+    QVERIFY(trip.contains("<a href=\"../album.html\">Summer</a>"));
+    const QByteArray home = contents(out(u"album.html"_s));
+    QVERIFY(home.contains("<a href=\"trip/album.html\">"));
+    QVERIFY(home.contains("<a href=\"top.png\">"));
+    QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
+
+    // Cancelled at its first conversion: the pages stay those of the last whole batch.
+    setMode(u"All to Pct"_s);
+    m_processor->onConvert = [&](const RecordingImageProcessor::Call &) {
+        QTest::mouseClick(control<QPushButton>(*m_form, u"cmdExit"), Qt::LeftButton);
+    };
+    clickResize();
+    QCOMPARE(m_boxes->take(), QStringList{u"Cancelled!!"_s});
+    QCOMPARE(contents(out(u"trip/album.html"_s)), trip);
+
+    // Pages off: a whole batch writes none.
+    m_processor->onConvert = nullptr;
+    WriteIniValue(SettingKeys::WebPages, u"0"_s);
+    for (const QString &page : {u"album.html"_s, u"pexa-gallery.css"_s, u"trip/album.html"_s})
+        QVERIFY(QFile::remove(out(page)));
+    control<QListWidget>(*m_form, u"List1")->item(1)->setCheckState(Qt::Unchecked);
+    clickResize();
+    m_boxes->take();
+    QCOMPARE(written(), (QStringList{u"top.png"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
 }
 
 QTEST_MAIN(TestResizeBatch)

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -31,6 +33,10 @@ private slots:
     void optionsMenuOpensTheDialogOverTheMainWindow();
     void captionsNameTheBoxesAndDescriptionsExplainThem();
     void keysMoveTickStoreAndClose();
+    void galleryGroupIsNamedByItsLabelsAndFollowsCopies();
+    void galleryChoicesAreStoredWhenEditingFinishes();
+    void pageNameThatIsNoPageIsRefused_data();
+    void pageNameThatIsNoPageIsRefused();
 
 private:
     struct Box
@@ -125,7 +131,7 @@ void TestWebOptions::keysMoveTickStoreAndClose()
     // stored at once.
     dialog.chkStripPrivate->setFocus();
     QList<QWidget *> order;
-    for (int step = 0; step < 6; ++step) {
+    for (int step = 0; step < 7; ++step) {
         QWidget *focus = QApplication::focusWidget();
         order.append(focus);
         for (const Box &each : all) {
@@ -138,8 +144,10 @@ void TestWebOptions::keysMoveTickStoreAndClose()
         }
         QTest::keyClick(focus, Qt::Key_Tab);
     }
+    // The page fields are passed over while pages are off.
     QCOMPARE(order, (QList<QWidget *>{dialog.chkStripPrivate, dialog.chkAutoOrient, dialog.chkSrgb,
-                                      dialog.chkFastDecode, dialog.cmdClose, dialog.chkStripPrivate}));
+                                      dialog.chkFastDecode, dialog.chkPages, dialog.cmdClose,
+                                      dialog.chkStripPrivate}));
     QCOMPARE(ReadIniValue(SettingKeys::WebStripPrivate), u"0"_s);
     QCOMPARE(ReadIniValue(SettingKeys::WebAutoOrient), u"0"_s);
     QCOMPARE(ReadIniValue(SettingKeys::WebSrgb), u"1"_s);
@@ -155,6 +163,134 @@ void TestWebOptions::keysMoveTickStoreAndClose()
     // Closing changed nothing.
     QCOMPARE(ReadIniValue(SettingKeys::WebSrgb), u"1"_s);
     QCOMPARE(ReadIniValue(SettingKeys::WebStripPrivate), u"0"_s);
+}
+
+void TestWebOptions::galleryGroupIsNamedByItsLabelsAndFollowsCopies()
+{
+    frmWebOptions dialog;
+    dialog.setImageRoot(u"/home/ann/Summer 2008/"_s);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.fraPages->title(), u"Gallery pages"_s);
+    QVERIFY(dialog.fraPages->geometry().top() > dialog.fraCopies->geometry().bottom());
+    QCOMPARE(dialog.chkPages->text(), u"Write gallery pages"_s);
+    QCOMPARE(dialog.lblTitle->text(), u"Title:"_s);
+    QCOMPARE(dialog.lblPageName->text(), u"Page name:"_s);
+    QCOMPARE(dialog.lblTitle->buddy(), dialog.txtTitle);
+    QCOMPARE(dialog.lblPageName->buddy(), dialog.txtPageName);
+    for (const auto &[field, name] :
+         {std::pair<QWidget *, QString>{dialog.chkPages, u"Write gallery pages"_s},
+          {dialog.txtTitle, u"Title:"_s},
+          {dialog.txtPageName, u"Page name:"_s}}) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(field);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        QVERIFY2(accessible->text(QAccessible::Description).size() > name.size(), qPrintable(name));
+    }
+
+    // The defaults: no pages, the image root's folder for a title, index.html; the fields wait
+    // for the box.
+    QVERIFY(!dialog.chkPages->isChecked());
+    QCOMPARE(dialog.txtTitle->text(), QString());
+    QCOMPARE(dialog.txtTitle->placeholderText(), u"Summer 2008"_s);
+    QCOMPARE(dialog.txtPageName->text(), u"index.html"_s);
+    QVERIFY(!dialog.txtTitle->isEnabled() && !dialog.txtPageName->isEnabled() &&
+            !dialog.lblTitle->isEnabled());
+
+    // Ticked, Tab runs on from the last copy choice down the group to Close.
+    dialog.chkFastDecode->setFocus();
+    QTest::keyClick(dialog.chkFastDecode, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog.chkPages);
+    QTest::keyClick(dialog.chkPages, Qt::Key_Space);
+    QVERIFY(dialog.txtTitle->isEnabled() && dialog.txtPageName->isEnabled());
+    QCOMPARE(ReadIniValue(SettingKeys::WebPages), u"1"_s);
+    QList<QWidget *> order;
+    for (int step = 0; step < 3; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget());
+    }
+    QCOMPARE(order, (QList<QWidget *>{dialog.txtTitle, dialog.txtPageName, dialog.cmdClose}));
+}
+
+void TestWebOptions::galleryChoicesAreStoredWhenEditingFinishes()
+{
+    WriteIniValue(SettingKeys::WebPages, u"1"_s);
+    WriteIniValue(SettingKeys::WebTitle, u"Old title"_s);
+    frmWebOptions dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(dialog.chkPages->isChecked());
+    QCOMPARE(dialog.txtTitle->text(), u"Old title"_s);
+
+    // Typing alone stores nothing; leaving the field does.
+    dialog.txtTitle->setFocus();
+    dialog.txtTitle->selectAll();
+    QTest::keyClicks(dialog.txtTitle, u"Holiday & friends"_s);
+    QCOMPARE(ReadIniValue(SettingKeys::WebTitle), u"Old title"_s);
+    QTest::keyClick(dialog.txtTitle, Qt::Key_Tab);
+    QCOMPARE(ReadIniValue(SettingKeys::WebTitle), u"Holiday & friends"_s);
+
+    dialog.txtPageName->selectAll();
+    QTest::keyClicks(dialog.txtPageName, u"album.htm"_s);
+    QCOMPARE(ReadIniValue(SettingKeys::WebPageName), QString());
+    // Enter finishes the edit and, as the dialog's default button is Close, closes it.
+    QTest::keyClick(dialog.txtPageName, Qt::Key_Return);
+    QCOMPARE(ReadIniValue(SettingKeys::WebPageName), u"album.htm"_s);
+    QVERIFY(!dialog.isVisible());
+
+    // An edit still in hand when Escape closes the dialog is kept as shown; a line break that
+    // came with a paste is not.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.txtTitle->setFocus();
+    dialog.txtTitle->setText(u"Two\nlines "_s);
+    QTest::keyClick(dialog.txtTitle, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(ReadIniValue(SettingKeys::WebTitle), u"Two lines"_s);
+    QCOMPARE(dialog.txtTitle->text(), u"Two lines"_s);
+    QCOMPARE(m_env->boxes.shown().size(), 0);
+}
+
+void TestWebOptions::pageNameThatIsNoPageIsRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("in a folder") << u"pages/index.html"_s << u"gallery.html"_s;
+    QTest::newRow("a script") << u"index.php"_s << u"gallery.html"_s;
+    QTest::newRow("no extension") << u"index"_s << u"gallery.html"_s;
+    QTest::newRow("hidden") << u".htm"_s << u"gallery.html"_s;
+    QTest::newRow("empty") << QString() << u"gallery.html"_s;
+    QTest::newRow("upper case") << u"ALBUM.HTML"_s << u"ALBUM.HTML"_s;
+    QTest::newRow("blanks around") << u"  photos.htm "_s << u"photos.htm"_s;
+}
+
+void TestWebOptions::pageNameThatIsNoPageIsRefused()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    WriteIniValue(SettingKeys::WebPages, u"1"_s);
+    WriteIniValue(SettingKeys::WebPageName, u"gallery.html"_s);
+    frmWebOptions dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.txtPageName->setFocus();
+    dialog.txtPageName->selectAll();
+    QTest::keyClick(dialog.txtPageName, Qt::Key_Backspace);
+    QTest::keyClicks(dialog.txtPageName, typed);
+    QTest::keyClick(dialog.txtPageName, Qt::Key_Tab);
+
+    QCOMPARE(dialog.txtPageName->text(), kept);
+    QCOMPARE(ReadIniValue(SettingKeys::WebPageName), kept);
+    const bool refused = kept == u"gallery.html"_s;
+    QCOMPARE(m_env->boxes.take(),
+             refused ? QStringList{u"A page name must end in .html or .htm and cannot hold a \"/\"!!"_s}
+                     : QStringList());
+    if (refused) {
+        QCOMPARE(m_env->boxes.shown().last().title, u"Page name"_s);
+        QCOMPARE(m_env->boxes.shown().last().icon, MessageBoxService::Icon::Critical);
+        // The old name stays through the dialog's close as well: one box, not two.
+        dialog.close();
+        QCOMPARE(m_env->boxes.shown().size(), 1);
+    }
 }
 
 QTEST_MAIN(TestWebOptions)

@@ -1,15 +1,26 @@
 #include "frmWebOptions.h"
 
 #include "ErrorGuard.h"
+#include "GalleryOptions.h"
+#include "MessageBoxService.h"
 #include "Settings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString Owner = u"frmWebOptions"_s;
+
+} // namespace
 
 frmWebOptions::frmWebOptions(QWidget *parent) : QDialog(parent)
 {
@@ -42,12 +53,49 @@ frmWebOptions::frmWebOptions(QWidget *parent) : QDialog(parent)
         u"Large JPEGs are decoded at a reduced size that still holds at least twice the largest copy "
         u"or thumbnail made of them."_s);
 
+    fraPages = addGroup(u"fraPages"_s, u"Gallery pages"_s);
+    chkPages =
+        addOption(fraPages, u"chkPages"_s, u"Write gallery pages"_s, SettingKeys::WebPages,
+                  u"After its last image, Resize writes a web page into every folder of the destination tree "
+                  u"that holds images, directly or in its folders, with a thumbnail of each linking to the "
+                  u"picture, and one stylesheet beside the top page."_s);
+    auto *form = new QFormLayout;
+    qobject_cast<QVBoxLayout *>(fraPages->layout())->addLayout(form);
+    lblTitle = new QLabel(u"Title:"_s, fraPages);
+    lblTitle->setObjectName(u"lblTitle"_s);
+    txtTitle = addText(form, lblTitle, u"txtTitle"_s,
+                       u"The heading of the top page and the first link back up on every other page. "
+                       u"Left empty, the pages take the name of the image root's folder."_s);
+    lblPageName = new QLabel(u"Page name:"_s, fraPages);
+    lblPageName->setObjectName(u"lblPageName"_s);
+    txtPageName = addText(form, lblPageName, u"txtPageName"_s,
+                          u"The file name of the page in each folder, ending in .html or .htm. Choose a "
+                          u"name other than index.html when the server has a gallery script of its own "
+                          u"that answers for the folder."_s);
+    guarded(Owner, u"Form_Load"_s, [&] {
+        const GalleryOptions stored = GalleryOptions::fromSettings();
+        txtTitle->setText(stored.title);
+        txtPageName->setText(stored.pageName);
+    });
+    connect(chkPages, &QCheckBox::toggled, this, &frmWebOptions::chkPages_Click);
+    connect(txtTitle, &QLineEdit::editingFinished, this, &frmWebOptions::txtTitle_LostFocus);
+    connect(txtPageName, &QLineEdit::editingFinished, this, &frmWebOptions::txtPageName_LostFocus);
+    chkPages_Click();
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     cmdClose = buttons->button(QDialogButtonBox::Close);
     cmdClose->setObjectName(u"cmdClose"_s);
     cmdClose->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+frmWebOptions::~frmWebOptions()
+{
+    // A field losing the focus as its window goes finishes its editing: nothing is left to store
+    // it in by then.
+    txtTitle->disconnect(this);
+    txtPageName->disconnect(this);
 }
 
 QGroupBox *frmWebOptions::addGroup(const QString &name, const QString &title)
@@ -66,11 +114,75 @@ QCheckBox *frmWebOptions::addOption(QGroupBox *group, const QString &name, const
     box->setObjectName(name);
     box->setAccessibleDescription(description);
     box->setToolTip(description);
-    guarded(u"frmWebOptions"_s, u"Form_Load"_s, [&] { box->setChecked(ReadIniValue(key) == u"1"_s); });
+    guarded(Owner, u"Form_Load"_s, [&] { box->setChecked(ReadIniValue(key) == u"1"_s); });
     connect(box, &QCheckBox::toggled, this, [name, key](bool checked) {
-        guarded(u"frmWebOptions"_s, name + u"_Click"_s,
-                [&] { WriteIniValue(key, checked ? u"1"_s : u"0"_s); });
+        guarded(Owner, name + u"_Click"_s, [&] { WriteIniValue(key, checked ? u"1"_s : u"0"_s); });
     });
     group->layout()->addWidget(box);
     return box;
+}
+
+QLineEdit *frmWebOptions::addText(QFormLayout *form, QLabel *label, const QString &name,
+                                  const QString &description)
+{
+    auto *field = new QLineEdit(label->parentWidget());
+    field->setObjectName(name);
+    field->setAccessibleDescription(description);
+    field->setToolTip(description);
+    label->setBuddy(field);
+    form->addRow(label, field);
+    return field;
+}
+
+void frmWebOptions::setImageRoot(const QString &imageRoot)
+{
+    txtTitle->setPlaceholderText(GalleryOptions::defaultTitle(imageRoot));
+}
+
+void frmWebOptions::chkPages_Click()
+{
+    // As the thumbnail prefix follows the thumbnail size: the fields matter only with pages on.
+    for (QWidget *widget : {static_cast<QWidget *>(lblTitle), static_cast<QWidget *>(txtTitle),
+                            static_cast<QWidget *>(lblPageName), static_cast<QWidget *>(txtPageName)})
+        widget->setEnabled(chkPages->isChecked());
+}
+
+void frmWebOptions::txtTitle_LostFocus()
+{
+    guarded(Owner, u"txtTitle_LostFocus"_s, [&] {
+        // One line: a pasted line break cannot be stored, and a heading has none.
+        const QString title = txtTitle->text().simplified();
+        txtTitle->setText(title);
+        if (title != ReadIniValue(SettingKeys::WebTitle))
+            WriteIniValue(SettingKeys::WebTitle, title);
+    });
+}
+
+void frmWebOptions::txtPageName_LostFocus()
+{
+    guarded(Owner, u"txtPageName_LostFocus"_s, [&] {
+        const QString stored = GalleryOptions::fromSettings().pageName;
+        const QString name = txtPageName->text().trimmed();
+        if (name == stored) {
+            txtPageName->setText(name);
+            return;
+        }
+        if (!GalleryOptions::isPageName(name)) {
+            // Put back first: the box takes the focus, which finishes the editing once more.
+            txtPageName->setText(stored);
+            showMessage(this, u"A page name must end in .html or .htm and cannot hold a \"/\"!!"_s,
+                        u"Page name"_s, MessageBoxService::Icon::Critical);
+            return;
+        }
+        txtPageName->setText(name);
+        WriteIniValue(SettingKeys::WebPageName, name);
+    });
+}
+
+void frmWebOptions::done(int result)
+{
+    // Closing finishes an edit in hand: what the fields show as the dialog goes is what is kept.
+    txtTitle_LostFocus();
+    txtPageName_LostFocus();
+    QDialog::done(result);
 }

@@ -4,26 +4,49 @@
 
 struct SettingKey;
 class QCheckBox;
+class QFormLayout;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 
-// Web Options: how the copies and thumbnails are prepared for the web. Each choice is stored
-// in settings.ini the moment it changes, as the main window's are; the dialog only closes.
-// Groups of choices stack from the top, each below the last.
+// Web Options: how the copies and thumbnails are prepared for the web, and the gallery pages
+// written beside them. Each choice is stored in settings.ini the moment it changes, as the
+// main window's are; a text field's when its editing is finished (Enter, leaving the field, or
+// closing the dialog), so a page name is judged whole and never half-typed. The dialog only
+// closes. Groups of choices stack from the top, each below the last.
 class frmWebOptions : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit frmWebOptions(QWidget *parent = nullptr);
+    ~frmWebOptions() override;
+
+    // The image root whose folder name is the title when none is typed; shown as the title
+    // field's placeholder.
+    void setImageRoot(const QString &imageRoot);
 
     QGroupBox *fraCopies = nullptr;
     QCheckBox *chkStripPrivate = nullptr;
     QCheckBox *chkAutoOrient = nullptr;
     QCheckBox *chkSrgb = nullptr;
     QCheckBox *chkFastDecode = nullptr;
+    QGroupBox *fraPages = nullptr;
+    QCheckBox *chkPages = nullptr;
+    QLabel *lblTitle = nullptr;
+    QLineEdit *txtTitle = nullptr;
+    QLabel *lblPageName = nullptr;
+    QLineEdit *txtPageName = nullptr;
     QPushButton *cmdClose = nullptr;
+
+public slots:
+    void chkPages_Click();
+    void txtTitle_LostFocus();
+    // Refuses a name that is no page name with a message and puts the stored one back.
+    void txtPageName_LostFocus();
+    void done(int result) override;
 
 private:
     QGroupBox *addGroup(const QString &name, const QString &title);
@@ -31,6 +54,9 @@ private:
     // screen readers and in its tooltip.
     QCheckBox *addOption(QGroupBox *group, const QString &name, const QString &caption, const SettingKey &key,
                          const QString &description);
+    // A text field on a row of form, named by label (its buddy), described for screen readers
+    // and in its tooltip.
+    QLineEdit *addText(QFormLayout *form, QLabel *label, const QString &name, const QString &description);
 
     QVBoxLayout *m_groups = nullptr;
 };

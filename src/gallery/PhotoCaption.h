@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QIODevice;
+
+// The caption a photo carries in its own metadata: the EXIF ImageDescription, else the IPTC
+// caption/abstract, else the XMP dc:description. Read from JPEG (APP1 and APP13 segments) and
+// PNG files (eXIf, the XMP text chunk, and the raw profile text chunks ImageMagick and other
+// tools write); any other file has none. The bytes are anyone's: every length is checked
+// against what is there, decompressed text is capped, and a block that cannot be read gives
+// no caption rather than an error.
+class PhotoCaption
+{
+public:
+    // The longest caption a page shows, in characters.
+    static constexpr qsizetype MaxLength = 1000;
+
+    // From the start of an open, seekable device.
+    static QString read(QIODevice &file);
+    // Empty also when the file cannot be opened.
+    static QString ofFile(const QString &path);
+
+    // A caption as a page shows it: one line, controls and runs of blanks as one space, at most
+    // MaxLength characters.
+    static QString tidy(const QString &text);
+};

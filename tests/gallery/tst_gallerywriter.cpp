@@ -1,0 +1,361 @@
+#include "GalleryPlan.h"
+#include "GalleryWriter.h"
+#include "OutputLayout.h"
+#include "PhotoCaption.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zlib.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Debian's tools by their full paths: another exiftool or convert on PATH may be something else.
+const QString Exiftool = u"/usr/bin/exiftool"_s;
+const QString Python = u"/usr/bin/python3"_s;
+const QString CheckHtml5 = QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/check_html5.py");
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString captionOf(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return PhotoCaption::read(buffer);
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk;
+    const auto length = static_cast<quint32>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.append(char((length >> shift) & 0xFF));
+    return chunk + type + data + QByteArray(4, '\0');
+}
+
+QByteArray zlib(const QByteArray &data)
+{
+    // qCompress puts the length in front of zlib's stream.
+    return qCompress(data).mid(4);
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(QDir(root).relativeFilePath(it.next()));
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+// Gallery pages from real files: captions read from photos that exiftool tagged, sizes read from
+// the copies, pages written only when they change, and every page valid HTML5 for html5lib.
+class TestGalleryWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void captionComesFromExifThenIptcThenXmp_data();
+    void captionComesFromExifThenIptcThenXmp();
+    void hostileBytesGiveACaptionOrNoneAndNeverFault();
+    void captionIsOneBoundedLine();
+    void sizesAreReadFromTheWrittenFilesAsABrowserShowsThem();
+    void shownEntriesLeaveOutTickedImagesAndMissingCopies();
+    void pagesAreRewrittenOnlyWhenTheyChange();
+    void everyPageParsesAsHtml5();
+
+private:
+    QString image(const QString &path, int width, int height);
+    void tag(const QString &file, const QStringList &assignments);
+    QString taggedPhoto();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestGalleryWriter::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestGalleryWriter::image(const QString &relative, int width, int height)
+{
+    const QString path = m_dir->filePath(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    if (!picture.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestGalleryWriter::tag(const QString &file, const QStringList &assignments)
+{
+    QProcess exiftool;
+    exiftool.start(Exiftool,
+                   QStringList{u"-q"_s, u"-q"_s, u"-overwrite_original"_s} + assignments + QStringList{file});
+    if (!exiftool.waitForFinished(60000) || exiftool.exitCode() != 0)
+        qFatal("exiftool %s: %s", qPrintable(assignments.join(u' ')),
+               exiftool.readAllStandardError().constData());
+}
+
+QString TestGalleryWriter::taggedPhoto()
+{
+    const QString photo = image(u"tagged.jpg"_s, 64, 48);
+    tag(photo, {u"-ImageDescription=Exif text"_s, u"-IPTC:Caption-Abstract=Iptc text"_s,
+                u"-XMP-dc:Description=Xmp text"_s});
+    return photo;
+}
+
+void TestGalleryWriter::captionComesFromExifThenIptcThenXmp_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<QString>("caption");
+    const QString exif = u"-ImageDescription=Exif text"_s;
+    const QString iptc = u"-IPTC:Caption-Abstract=Iptc text"_s;
+    const QString xmp = u"-XMP-dc:Description=Xmp text"_s;
+    for (const QString &format : {u"jpg"_s, u"png"_s}) {
+        const QByteArray name = format.toLatin1();
+        QTest::newRow(name + " all three") << format << QStringList{xmp, iptc, exif} << u"Exif text"_s;
+        QTest::newRow(name + " iptc before xmp") << format << QStringList{xmp, iptc} << u"Iptc text"_s;
+        QTest::newRow(name + " xmp alone") << format << QStringList{xmp} << u"Xmp text"_s;
+        QTest::newRow(name + " none") << format << QStringList{u"-Artist=Ann"_s} << QString();
+    }
+    QTest::newRow("blank exif passes on")
+        << u"jpg"_s << QStringList{u"-ImageDescription=   "_s, xmp} << u"Xmp text"_s;
+    QTest::newRow("exif in utf-8") << u"jpg"_s << QStringList{u"-ImageDescription=Fjörd ☀"_s} << u"Fjörd ☀"_s;
+    QTest::newRow("iptc in latin-1") << u"jpg"_s << QStringList{u"-IPTC:Caption-Abstract=Café"_s}
+                                     << u"Café"_s;
+    QTest::newRow("iptc said to be utf-8")
+        << u"jpg"_s << QStringList{u"-IPTC:CodedCharacterSet=UTF8"_s, u"-IPTC:Caption-Abstract=Café ☀"_s}
+        << u"Café ☀"_s;
+}
+
+void TestGalleryWriter::captionComesFromExifThenIptcThenXmp()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, assignments);
+    QFETCH(QString, caption);
+    const QString photo = image(u"photo."_s + format, 64, 48);
+    tag(photo, assignments);
+    QCOMPARE(PhotoCaption::ofFile(photo), caption);
+}
+
+void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
+{
+    const QByteArray whole = contents(taggedPhoto());
+    QCOMPARE(captionOf(whole), u"Exif text"_s);
+    const QStringList possible{QString(), u"Exif text"_s, u"Iptc text"_s, u"Xmp text"_s};
+    // Cut anywhere: a block that is not whole is passed over for the next.
+    for (qsizetype cut = 0; cut < whole.size(); cut += 3)
+        QVERIFY2(possible.contains(captionOf(whole.left(cut))), qPrintable(QString::number(cut)));
+    // Any byte of the metadata changed: whatever is read is still one bounded line.
+    for (qsizetype at = 2; at < std::min<qsizetype>(whole.size(), 3000); ++at) {
+        for (const char value : {'\0', '\xFF', '\x7F'}) {
+            QByteArray bytes = whole;
+            bytes[at] = value;
+            const QString caption = captionOf(bytes);
+            QVERIFY(caption.size() <= PhotoCaption::MaxLength);
+            QVERIFY2(!caption.contains(u'\n') && !caption.contains(QChar(0)),
+                     qPrintable(QString::number(at)));
+        }
+    }
+
+    // A segment longer than the file, a chunk of 2 GB, a profile that says it is huge.
+    QCOMPARE(captionOf(QByteArray("\xFF\xD8\xFF\xE1\xFF\xFF"
+                                  "Exif\0\0MM",
+                                  16)),
+             QString());
+    const QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    QCOMPARE(captionOf(png + QByteArray("\x7F\xFF\xFF\xFFtEXt", 8)), QString());
+    QCOMPARE(captionOf(png +
+                       pngChunk("tEXt", QByteArray("Raw profile type exif\0\nexif\n999999999999\n4d4d", 44))),
+             QString());
+    // Text compressed a thousand times is cut at a bound, not inflated whole.
+    const QByteArray bomb =
+        pngChunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) + zlib(QByteArray(64 << 20, ' ')));
+    QCOMPARE(captionOf(png + bomb), QString());
+    // The same chunk holding a real packet is read.
+    const QByteArray packet =
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:description><rdf:Alt><rdf:li "
+        "xml:lang=\"x-default\">Packed</rdf:li></rdf:Alt></dc:description></rdf:Description>"
+        "</rdf:RDF></x:xmpmeta>";
+    QCOMPARE(
+        captionOf(png + pngChunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) + zlib(packet))),
+        u"Packed"_s);
+    QCOMPARE(captionOf(png + pngChunk("zTXt", QByteArray("Raw profile type xmp\0\0", 22) +
+                                                  zlib("\nxmp\n" + QByteArray::number(packet.size()) + "\n" +
+                                                       packet.toHex()))),
+             u"Packed"_s);
+    QCOMPARE(captionOf(QByteArray("GIF89a")), QString());
+    QCOMPARE(PhotoCaption::ofFile(m_dir->filePath(u"missing.jpg"_s)), QString());
+}
+
+void TestGalleryWriter::captionIsOneBoundedLine()
+{
+    QCOMPARE(PhotoCaption::tidy(u"  one\n\ttwo\u0085three\r\n "_s), u"one two three"_s);
+    QCOMPARE(PhotoCaption::tidy(QString(1500, u'a')).size(), PhotoCaption::MaxLength);
+    // A cut never leaves half of a character that takes two.
+    const QString emoji = QString(PhotoCaption::MaxLength - 1, u'a') + u"😀"_s;
+    QCOMPARE(PhotoCaption::tidy(emoji), QString(PhotoCaption::MaxLength - 1, u'a'));
+    // Nor a blank at the end: a caption read once reads the same again.
+    QCOMPARE(PhotoCaption::tidy(QString(PhotoCaption::MaxLength - 1, u'a') + u"  b"_s),
+             QString(PhotoCaption::MaxLength - 1, u'a'));
+}
+
+void TestGalleryWriter::sizesAreReadFromTheWrittenFilesAsABrowserShowsThem()
+{
+    const QString root = m_dir->filePath(u"photos"_s);
+    const QString destination = m_dir->filePath(u"web"_s);
+    const OutputLayout layout(root, destination, u"100x100"_s, u"tn_"_s);
+    const QString source = image(u"photos/phone.jpg"_s, 40, 30);
+    tag(source, {u"-ImageDescription=From the photo"_s});
+    // Stored 400 wide and 200 high and turned a quarter by its tag: a browser shows it standing.
+    const QString copy = image(u"web/phone.jpg"_s, 400, 200);
+    tag(copy, {u"-Orientation#=6"_s, u"-ImageDescription=From the copy"_s});
+    image(u"web/tn_phone.jpg"_s, 100, 50);
+    QCOMPARE(GalleryWriter::measure(source, layout),
+             (GalleryPicture{u"From the photo"_s, QSize(200, 400), u"tn_phone.jpg"_s, QSize(100, 50)}));
+
+    // A copy that is no picture, and no thumbnail: neither has a size.
+    const QString other = image(u"photos/other.png"_s, 10, 10);
+    QFile garbage(m_dir->filePath(u"web/other.png"_s));
+    QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("not a picture") > 0);
+    garbage.close();
+    QCOMPARE(GalleryWriter::measure(other, layout), (GalleryPicture{}));
+}
+
+void TestGalleryWriter::shownEntriesLeaveOutTickedImagesAndMissingCopies()
+{
+    const OutputLayout layout(m_dir->filePath(u"photos"_s), m_dir->filePath(u"web"_s), u"Disabled"_s,
+                              u"tn_"_s);
+    const QStringList entries{image(u"photos/a.png"_s, 4, 4), image(u"photos/b.png"_s, 4, 4),
+                              image(u"photos/c.png"_s, 4, 4), image(u"photos/d.png"_s, 4, 4)};
+    image(u"web/a.png"_s, 4, 4);
+    image(u"web/b.png"_s, 4, 4);
+    image(u"web/d.png"_s, 4, 4);
+    QCOMPARE(GalleryPlan::shownEntries(entries, {false, true, false, false}, layout),
+             (QStringList{entries[0], entries[3]}));
+}
+
+void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
+{
+    const QString root = m_dir->filePath(u"photos"_s);
+    const QString destination = m_dir->filePath(u"web"_s);
+    const OutputLayout layout(root, destination, u"100x100"_s, u"tn_"_s);
+    QStringList entries;
+    for (const QString &name : {u"top.jpg"_s, u"trip/one.jpg"_s, u"trip/two.jpg"_s}) {
+        entries.append(image(u"photos/"_s + name, 64, 48));
+        image(u"web/"_s + name, 32, 24);
+        image(u"web/"_s + OutputLayout::folderOf(name) + u"/tn_"_s + OutputLayout::fileName(name), 16, 12);
+    }
+    // A folder of the tree with no image gets nothing.
+    QVERIFY(QDir().mkpath(destination + u"/empty"_s));
+    const GalleryPlan plan(layout, u"index.html"_s, entries);
+
+    // Cancelled before it began: nothing is written.
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write([] { return true; }), 0);
+    QVERIFY(!QFile::exists(destination + u"/index.html"_s));
+
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 3);
+    const QStringList pages{u"index.html"_s, u"pexa-gallery.css"_s, u"trip/index.html"_s};
+    QCOMPARE(filesBelow(destination),
+             (QStringList{u"index.html"_s, u"pexa-gallery.css"_s, u"tn_top.jpg"_s, u"top.jpg"_s,
+                          u"trip/index.html"_s, u"trip/one.jpg"_s, u"trip/tn_one.jpg"_s, u"trip/tn_two.jpg"_s,
+                          u"trip/two.jpg"_s}));
+    QVERIFY(contents(destination + u"/trip/index.html"_s)
+                .contains("src=\"tn_one.jpg\" width=\"16\" height=\"12\""));
+
+    // Written again unchanged: the same bytes and the old times.
+    const QDateTime old(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    QHash<QString, QByteArray> before;
+    for (const QString &page : pages) {
+        QFile file(destination + u'/' + page);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(old, QFileDevice::FileModificationTime));
+        before.insert(page, file.readAll());
+    }
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 0);
+    for (const QString &page : pages) {
+        QCOMPARE(contents(destination + u'/' + page), before.value(page));
+        QCOMPARE(QFileInfo(destination + u'/' + page).lastModified().toUTC(), old);
+    }
+
+    // A new caption changes only the page that shows it.
+    tag(entries[1], {u"-ImageDescription=First day"_s});
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 1);
+    QVERIFY(contents(destination + u"/trip/index.html"_s).contains("alt=\"First day\""));
+    QCOMPARE(QFileInfo(destination + u"/index.html"_s).lastModified().toUTC(), old);
+    // A new title changes every page, not the stylesheet.
+    QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 2);
+    QCOMPARE(QFileInfo(destination + u"/pexa-gallery.css"_s).lastModified().toUTC(), old);
+    // A page made shorter or longer by hand is put right.
+    QFile top(destination + u"/index.html"_s);
+    QVERIFY(top.open(QIODevice::Append) && top.write("x") == 1);
+    top.close();
+    QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 1);
+    QVERIFY(!contents(destination + u"/index.html"_s).endsWith("x"));
+    // Every page went in under a temporary name that is gone.
+    QCOMPARE(filesBelow(destination).filter(u".part"_s), QStringList());
+}
+
+void TestGalleryWriter::everyPageParsesAsHtml5()
+{
+    // Hostile names and captions, with thumbnails and without.
+    const QString root = m_dir->filePath(u"photos"_s);
+    QStringList entries;
+    for (const QString &name : {u"a&b \"c\" <d>#1 é.jpg"_s, u"x&y <z>/100% c:d?.png"_s,
+                                u"x&y <z>/bell\u0007.jpg"_s, u"only/folders/here/deep.jpg"_s}) {
+        entries.append(image(u"photos/"_s + name, 64, 48));
+        image(u"web/"_s + name, 64, 48);
+        image(u"web/"_s + OutputLayout::folderOf(name) + u"/tn_"_s + OutputLayout::fileName(name), 16, 12);
+    }
+    tag(entries[0], {u"-ImageDescription=<script>alert(\"x\")</script> & more"_s});
+    tag(entries[3], {u"-XMP-dc:Description=Bell \u0007 and tab\t"_s});
+    QStringList pages;
+    for (const QString &thumbnails : {u"100x100"_s, u"Disabled"_s}) {
+        const OutputLayout layout(root, m_dir->filePath(u"web"_s), thumbnails, u"tn_"_s);
+        const GalleryPlan plan(layout, thumbnails == u"Disabled"_s ? u"plain.htm"_s : u"index.html"_s,
+                               entries);
+        GalleryWriter(plan, u"<Tom> & \"Jerry\""_s).write();
+        for (const QString &folder : plan.folders())
+            pages.append(layout.destinationRoot() + u'/' + plan.pagePath(folder));
+    }
+    QCOMPARE(pages.size(), 10);
+
+    QProcess check;
+    check.start(Python, QStringList{CheckHtml5} + pages);
+    QVERIFY(check.waitForFinished(60000));
+    QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput().constData());
+
+    // The check does fail on a page that is not valid.
+    QFile broken(m_dir->filePath(u"broken.html"_s));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("<!DOCTYPE html><title>t</title><p>a</b>") > 0);
+    broken.close();
+    check.start(Python, {CheckHtml5, broken.fileName()});
+    QVERIFY(check.waitForFinished(60000));
+    QCOMPARE(check.exitCode(), 1);
+}
+
+QTEST_MAIN(TestGalleryWriter)
+#include "tst_gallerywriter.moc"
