@@ -2,6 +2,8 @@
 
 #include "ErrorGuard.h"
 #include "FTPStatus.h"
+#include "GalleryOptions.h"
+#include "GalleryPlan.h"
 #include "MainControls.h"
 #include "RunControls.h"
 #include "RunState.h"
@@ -113,14 +115,12 @@ void UploadActions::runUploadBatch()
     m_ui.cmdExit->setText(u"Cancel"_s);
     m_ui.Label1->clear();
 
-    UploadInputs inputs{FtpSettings::read(),
-                        m_ui.txtImgRootPath->text(),
-                        m_ui.txtFDestin->text(),
-                        m_ui.txtTNPrefix->text(),
-                        m_ui.cmbTNSize->currentText(),
-                        {},
-                        {},
-                        {}};
+    UploadInputs inputs;
+    inputs.server = FtpSettings::read();
+    inputs.imageRoot = m_ui.txtImgRootPath->text();
+    inputs.destinationRoot = m_ui.txtFDestin->text();
+    inputs.thumbnailPrefix = m_ui.txtTNPrefix->text();
+    inputs.thumbnailSize = m_ui.cmbTNSize->currentText();
     for (int row = 0; row < m_ui.lstFolders->count(); ++row)
         inputs.folders.append(m_ui.lstFolders->item(row)->text());
     for (int row = 0; row < m_ui.List1->count(); ++row) {
@@ -128,6 +128,15 @@ void UploadActions::runUploadBatch()
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
     }
     inputs.wholeTree = m_run.ScanWholeTree;
+    if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
+        // The same plan the resize wrote the pages from.
+        const OutputLayout layout = inputs.layout();
+        const GalleryPlan plan(layout, gallery.pageName,
+                               GalleryPlan::shownEntries(inputs.entries, inputs.ticked, layout));
+        inputs.pageWaves = plan.waves();
+        inputs.pageName = plan.pageName();
+        inputs.pageFolders = plan.folders();
+    }
     UploadBatch batch(inputs, m_run, *this, [&] { return m_clientFactory(inputs.server); });
     UploadBatch::Outcome outcome = UploadBatch::Outcome::Refused;
     if (!guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] { outcome = batch.run(); })) {

@@ -19,15 +19,24 @@ RemovalPlan::RemovalPlan(const OutputLayout &layout, const QStringList &entries,
     }
 }
 
+void RemovalPlan::removePagesOutside(const QString &pageName, const QStringList &pageFolders)
+{
+    m_pageName = pageName;
+    m_pageFolders = QSet<QString>(pageFolders.cbegin(), pageFolders.cend());
+}
+
 QStringList RemovalPlan::candidates(const QString &folder, const QList<RemoteEntry> &listing) const
 {
     QStringList names;
     if (!m_folders.contains(folder))
         return names;
     const QSet<QString> kept = m_kept.value(folder);
+    const bool pageGone = !m_pageName.isEmpty() && !m_pageFolders.contains(folder);
     for (const RemoteEntry &entry : listing) {
-        if (!entry.folder && entry.kindKnown && OutputLayout::isImageName(entry.name) &&
-            !kept.contains(entry.name))
+        if (entry.folder || !entry.kindKnown)
+            continue;
+        if ((OutputLayout::isImageName(entry.name) && !kept.contains(entry.name)) ||
+            (pageGone && entry.name == m_pageName))
             names.append(entry.name);
     }
     names.sort();

@@ -10,13 +10,17 @@
 #include <QStringList>
 
 // Which remote files an upload may offer to remove: in the folders the upload mirrors, the
-// images (and their thumbnails) that no image of the scan maps to any more. Only image names
+// images (and their thumbnails) that no image of the scan maps to any more, and, with gallery
+// pages on, the page of a folder that no longer gets one. Only image names and that page name
 // are ever offered; folders, other files and other folders are never touched.
 class RemovalPlan
 {
 public:
     // entries: every image of the scan, ticked or not; folders: the scan's sub-folders.
     RemovalPlan(const OutputLayout &layout, const QStringList &entries, const QStringList &folders);
+
+    // A file of exactly this name is offered in the folders that are not among these.
+    void removePagesOutside(const QString &pageName, const QStringList &pageFolders);
 
     // The folders to look in, below the FTP root: "" for the root itself, then each folder of
     // the scan ("2008/June").
@@ -27,4 +31,6 @@ public:
 private:
     QStringList m_folders;
     QHash<QString, QSet<QString>> m_kept;
+    QString m_pageName;
+    QSet<QString> m_pageFolders;
 };

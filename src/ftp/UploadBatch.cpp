@@ -69,15 +69,16 @@ struct UploadBatch::Connection
     std::atomic<qint64> total{0};
 };
 
-// One step of the file phase, in the order of the list: entering a folder (and listing it), or
-// sending an entry's image and thumbnail. What a connection's thread writes here is read only
-// after the step has been collected.
+// One step of the file phase, in the order of the list: entering a folder (and listing it),
+// sending an entry's image and thumbnail, or sending one file of the gallery pages. What a connection's
+// thread writes here is read only after the step has been collected.
 struct UploadBatch::Step
 {
     enum class Kind
     {
         Folder,
         Entry,
+        Page,
     };
     Kind kind = Kind::Entry;
     // The folder below the FTP root, and as the lines name it.
@@ -89,6 +90,8 @@ struct UploadBatch::Step
     // Entry: the list's row, and the folder step it belongs to.
     int entry = -1;
     int folderStep = -1;
+    // Page: its group; it goes when every step before that group is done.
+    int wave = -1;
     QString localImage;
     QString localThumbnail;
     QString remoteImage;
@@ -473,6 +476,21 @@ void UploadBatch::planSteps()
         entry->folderStep = folderStep;
         m_steps.append(entry);
     }
+    // The pages come last, so that no page shows a picture that is not there yet.
+    for (int wave = 0; wave < m_inputs.pageWaves.size(); ++wave) {
+        for (const QString &file : m_inputs.pageWaves.at(wave)) {
+            auto page = std::make_shared<Step>();
+            page->kind = Step::Kind::Page;
+            page->wave = wave;
+            page->relativeFolder = OutputLayout::folderOf(file);
+            page->localImage = joined(m_inputs.destinationRoot, file);
+            page->remoteImage = remotePath(file);
+            if (m_steps.isEmpty() || m_steps.constLast()->kind != Step::Kind::Page)
+                page->preLines.append(u" - Working on gallery pages"_s);
+            m_steps.append(page);
+            ++m_toSend;
+        }
+    }
 }
 
 // Hands the next step to a connection that is free, in the list's order; the entries of a
@@ -484,6 +502,11 @@ bool UploadBatch::dispatchNext()
     const int index = m_pending.constFirst();
     const std::shared_ptr<Step> step = m_steps.at(index);
     if (step->kind == Step::Kind::Entry && step->folderStep >= 0 && !m_steps.at(step->folderStep)->done)
+        return false;
+    if (step->kind == Step::Kind::Page &&
+        !std::all_of(m_steps.cbegin(), m_steps.cend(), [&step](const auto &each) {
+            return each->done || (each->kind == Step::Kind::Page && each->wave >= step->wave);
+        }))
         return false;
     const auto idle = std::find_if(m_connections.cbegin(), m_connections.cend(), [](const auto &connection) {
         return connection->health != Health::Gone && connection->connected && connection->step < 0;
@@ -555,15 +578,20 @@ bool UploadBatch::dispatchNext()
     return true;
 }
 
-// Works out on this thread what an entry needs sent; an entry without its image is done here.
+// Works out on this thread what an entry (or a page, named already) needs sent; one without its
+// file is done here.
 void UploadBatch::prepareEntry(Step &step)
 {
-    const QString entry = m_inputs.entries.at(step.entry);
-    step.localImage = m_layout.copyPath(entry);
+    const QString entry = step.kind == Step::Kind::Entry ? m_inputs.entries.at(step.entry) : QString();
+    if (step.kind == Step::Kind::Entry) {
+        step.localImage = m_layout.copyPath(entry);
+        step.localThumbnail = m_layout.thumbnailPath(entry);
+        const QString folder = remotePath(step.relativeFolder);
+        const QString name = OutputLayout::fileName(step.localImage);
+        step.remoteImage = joined(folder, name);
+        step.remoteThumbnail = joined(folder, m_layout.thumbnailName(name));
+    }
     const QString name = OutputLayout::fileName(step.localImage);
-    const QString folder = remotePath(step.relativeFolder);
-    step.remoteImage = joined(folder, name);
-    step.remoteThumbnail = joined(folder, m_layout.thumbnailName(name));
     if (!FileSystem::FileExists(step.localImage)) {
         ++m_failedFiles;
         step.lines.append(u"ERROR: "_s + step.localImage + u" does not exist!!"_s);
@@ -571,7 +599,6 @@ void UploadBatch::prepareEntry(Step &step)
         m_progress->showFileCount(++m_done, m_toSend);
         return;
     }
-    step.localThumbnail = m_layout.thumbnailPath(entry);
     step.sendThumbnail = !step.localThumbnail.isEmpty() && FileSystem::FileExists(step.localThumbnail);
     const QFileInfo image(step.localImage);
     step.imageTime = image.lastModified().toUTC();
@@ -659,7 +686,9 @@ void UploadBatch::finishEntry(int index, int connection)
     if (!step.imageSent) {
         if (step.failure != Failure::Cancelled) {
             ++m_failedFiles;
-            step.lines.append(u"ERROR: Failed to upload image file "_s + step.localImage);
+            step.lines.append((step.kind == Step::Kind::Page ? u"ERROR: Failed to upload gallery file "_s
+                                                             : u"ERROR: Failed to upload image file "_s) +
+                              step.localImage);
         }
         judge(connection, step.failure);
     } else {
@@ -764,12 +793,11 @@ void UploadBatch::showInFlight()
     qint64 total = 0;
     int first = -1;
     for (const auto &connection : std::as_const(m_connections)) {
-        if (connection->step < 0 || m_steps.at(connection->step)->kind != Step::Kind::Entry)
+        if (connection->step < 0 || m_steps.at(connection->step)->kind == Step::Kind::Folder)
             continue;
         sent += connection->sent;
         total += connection->total;
-        const Step &step = *m_steps.at(connection->step);
-        if (step.kind == Step::Kind::Entry && (first < 0 || connection->step < first))
+        if (first < 0 || connection->step < first)
             first = connection->step;
     }
     if (first < 0)
@@ -783,8 +811,12 @@ void UploadBatch::giveUpOnServer()
 {
     int notSent = 0;
     for (const auto &step : std::as_const(m_steps)) {
-        if (step->kind != Step::Kind::Entry || step->done)
+        if (step->kind == Step::Kind::Folder || step->done)
             continue;
+        if (step->kind == Step::Kind::Page) {
+            notSent += FileSystem::FileExists(step->localImage) ? 1 : 0;
+            continue;
+        }
         const QString entry = m_inputs.entries.at(step->entry);
         notSent += FileSystem::FileExists(m_layout.copyPath(entry)) ? 1 : 0;
         const QString thumbnail = m_layout.thumbnailPath(entry);
@@ -803,7 +835,9 @@ void UploadBatch::offerRemovals()
         line(u" - The last scan did not cover the whole image root, so nothing was removed."_s);
         return;
     }
-    const RemovalPlan plan(m_layout, m_inputs.entries, m_inputs.folders);
+    RemovalPlan plan(m_layout, m_inputs.entries, m_inputs.folders);
+    if (!m_inputs.pageName.isEmpty())
+        plan.removePagesOutside(m_inputs.pageName, m_inputs.pageFolders);
     QStringList doomed;
     for (const QString &folder : plan.folders()) {
         if (yieldCancelled())

@@ -34,15 +34,22 @@ struct UploadInputs
     QList<bool> ticked;
     // The scan listed every image below the image root, so what it did not list is gone.
     bool wholeTree = false;
+    // Gallery pages, as paths below the destination root, in groups sent one after another
+    // once every image and thumbnail has arrived; none when pages are off.
+    QList<QStringList> pageWaves;
+    // With pages on: the page's name and the folders that have one (below the destination
+    // root), so that an old page in a folder that has none now can go with the removals.
+    QString pageName;
+    QStringList pageFolders;
 
     OutputLayout layout() const;
 };
 
 // The upload: finds or creates below the FTP root every folder of the last scan, then sends
 // every unticked image's counterpart and its thumbnail, writing each step into the progress
-// window. Runs to its end on the calling thread, with the main window's controls locked; the
-// connections wait on the server on threads of their own, so several files can be sent at once.
-// The lines keep the order of the list whatever order the files arrive in.
+// window, and after them the gallery pages. Runs to its end on the calling thread, with the main window's
+// controls locked; the connections wait on the server on threads of their own, so several files can be sent
+// at once. The lines keep the order of the list whatever order the files arrive in.
 class UploadBatch
 {
 public:

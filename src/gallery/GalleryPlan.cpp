@@ -73,6 +73,20 @@ QStringList GalleryPlan::files() const
     return files;
 }
 
+QList<QStringList> GalleryPlan::waves() const
+{
+    if (m_order.isEmpty())
+        return {};
+    int deepest = 0;
+    for (const QString &folder : m_order)
+        deepest = std::max(deepest, depth(folder));
+    QList<QStringList> waves(deepest + 2);
+    waves.first().append(stylesheetPath());
+    for (const QString &folder : m_order)
+        waves[deepest - depth(folder) + 1].append(pagePath(folder));
+    return waves;
+}
+
 QStringList GalleryPlan::subfolders(const QString &folder) const
 {
     return m_folders.value(folder).subfolders;

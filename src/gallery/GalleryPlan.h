@@ -21,7 +21,9 @@
 //   stylesheetPath() the one stylesheet beside the top page;
 //   files()          all of these in the order to send them: the stylesheet, then the pages,
 //                    deepest first and the top page last, so no page arrives before a page or
-//                    the stylesheet it links to.
+//                    the stylesheet it links to;
+//   waves()          the same files in groups that may go at once, each once the group before
+//                    it has arrived: the stylesheet, then the pages of each depth, deepest first.
 class GalleryPlan
 {
 public:
@@ -46,6 +48,7 @@ public:
     QString pagePath(const QString &folder) const;
     QString stylesheetPath() const { return StylesheetName; }
     QStringList files() const;
+    QList<QStringList> waves() const;
 
     // What the page of a folder lists: its sub-folders that get a page, by name (case does not
     // count first), and its own images in the scan's order.

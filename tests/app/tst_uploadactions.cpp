@@ -246,6 +246,7 @@ private slots:
     void severalConnectionsGoOnWhenOneIsKilled();
     void onlyChangedFilesGoTheSecondTime();
     void aPhotoDeletedFromTheImageRootLeavesTheServer();
+    void galleryPagesArriveLastAndAnOldPageGoes();
     void untrustedServersAreAskedAboutAndChangedOnesRefused();
     void hostKeyThatCannotBeKeptIsTrustedForThisRunOnly();
 
@@ -1164,6 +1165,49 @@ void tst_UploadActions::aPhotoDeletedFromTheImageRootLeavesTheServer()
              QStringList({u"Removed /2008/a b.jpg"_s, u"Removed /2008/tn_a b.jpg"_s,
                           u"Files Successfully copied."_s}));
     QCOMPARE(serverTree(QString()), expectedTree({u"a b.jpg"_s}));
+}
+
+// Pages on: every page and the stylesheet arrive after every image and thumbnail, the top page
+// last; a folder left without images loses its page with the removals, and nothing else.
+void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
+{
+    FtpTestServer &server = difficultServer({.throttle = 1000000, .logCommands = true});
+    WriteIniValue(u"settings.ini"_s, u"web"_s, u"pages"_s, u"1"_s);
+    choose(u"connections"_s, u"3"_s);
+    // The last image takes a while: the other connections are free long before it arrives.
+    writeFile(m_dest + u"/Été d'or/x.gif"_s, QByteArray(400000, 'x'));
+    // What the resize wrote beside the copies.
+    const QStringList pages{u"pexa-gallery.css"_s, u"2008/June/index.html"_s, u"2008/index.html"_s,
+                            u"Été d'or/index.html"_s, u"index.html"_s};
+    for (const QString &page : pages)
+        writeFile(m_dest + u'/' + page, "page " + page.toUtf8());
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QVERIFY(lines().contains(u" - Working on gallery pages"_s));
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
+    // A file arrives when it is renamed from its temporary name onto its own.
+    QStringList arrivals;
+    for (const QString &command : server.commands()) {
+        if (command.contains(u" RNTO "_s) || command.contains(u"rename"_s))
+            arrivals.append(command.section(u'/', -1).section(u' ', -1));
+    }
+    // Six images and their thumbnails, then the stylesheet, then the pages.
+    QCOMPARE(arrivals.size(), 12 + pages.size());
+    QCOMPARE(arrivals.mid(12), QStringList({u"pexa-gallery.css"_s, u"index.html"_s, u"index.html"_s,
+                                            u"index.html"_s, u"index.html"_s}));
+
+    writeFile(server.home(u"pexa"_s) + u"/Été d'or/notes.html"_s, "kept");
+    choose(u"remove_missing"_s, u"1"_s);
+    QStringList left = m_images;
+    left.removeAll(m_root + u"/Été d'or/x.gif"_s);
+    relist(left);
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    clickUpload();
+    QCOMPARE(m_boxes->take(), QStringList({u"Remove 3 files from the server?\n\n/Été d'or/index.html\n"
+                                           u"/Été d'or/tn_x.gif\n/Été d'or/x.gif"_s}));
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(treeOf(server.home(u"pexa"_s) + u"/Été d'or"_s).keys(), QStringList{u"notes.html"_s});
 }
 
 void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()

@@ -86,6 +86,7 @@ private slots:
     void onlyNewAndChangedFilesAreSent();
     void aFolderListedWithoutTimesIsSentWhole();
     void removalsStayWithinTheMirroredImages();
+    void galleryPagesGoLastAndAMissingOrRefusedOneFails();
     void aServerThatStopsAnsweringFailsTheRestAtOnce_data();
     void aServerThatStopsAnsweringFailsTheRestAtOnce();
 
@@ -331,6 +332,34 @@ void tst_UploadBatch::removalsStayWithinTheMirroredImages()
     QVERIFY(unasked.progress.lines.contains(
         u" - The last scan did not cover the whole image root, so nothing was removed."_s));
     QVERIFY(partial.files().contains(u"old.jpg"_s));
+}
+
+void tst_UploadBatch::galleryPagesGoLastAndAMissingOrRefusedOneFails()
+{
+    addImage(u"a.jpg"_s);
+    addImage(u"2008/b.jpg"_s);
+    m_inputs.server.connections = 2;
+    m_inputs.pageWaves = {{u"pexa-gallery.css"_s}, {u"2008/index.html"_s}, {u"index.html"_s}};
+    for (const QString &page : {u"pexa-gallery.css"_s, u"2008/index.html"_s}) {
+        QFile file(local(page));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("page");
+    }
+    FakeFtpServer server;
+    server.script(u"put"_s, u"pexa-gallery.css"_s, FakeFtpServer::Trouble::Refuse);
+    TestHost host(m_run);
+    QCOMPARE(upload(host, server), UploadBatch::Outcome::CompleteWithErrors);
+    QCOMPARE(host.progress.lines.mid(host.progress.lines.indexOf(u" - Working on /2008"_s) + 1),
+             QStringList({u" - Working on gallery pages"_s,
+                          u"ERROR: Failed to upload gallery file "_s + local(u"pexa-gallery.css"_s),
+                          u"ERROR: "_s + local(u"index.html"_s) + u" does not exist!!"_s,
+                          u"2 files failed to upload!!"_s}));
+    QCOMPARE(m_failed, 2);
+    QCOMPARE(server.files().value(u"2008/index.html"_s).bytes, QByteArray("page"));
+    const QStringList puts = server.log().filter(u"put "_s);
+    QCOMPARE(puts.size(), 6);
+    QVERIFY2(puts.at(4).endsWith(u"pexa-gallery.css"_s) && puts.at(5).endsWith(u"index.html"_s),
+             qPrintable(puts.join(u", "_s)));
 }
 
 void tst_UploadBatch::aServerThatStopsAnsweringFailsTheRestAtOnce_data()

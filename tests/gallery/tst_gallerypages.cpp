@@ -101,6 +101,13 @@ void TestGalleryPages::plannedFoldersAreThoseWithImagesBelow()
              (QStringList{u"pexa-gallery.css"_s, u"2009/Deep/Er/index.html"_s, u"2009/Deep/index.html"_s,
                           u"2009/index.html"_s, u"2008/June/index.html"_s, u"2008/july/index.html"_s,
                           u"2008/index.html"_s, u"index.html"_s}));
+    // In groups that may go at once: the stylesheet alone, then each depth, deepest first.
+    QCOMPARE(plan.waves(), (QList<QStringList>{{u"pexa-gallery.css"_s},
+                                               {u"2009/Deep/Er/index.html"_s},
+                                               {u"2008/july/index.html"_s, u"2008/June/index.html"_s,
+                                                u"2009/Deep/index.html"_s},
+                                               {u"2008/index.html"_s, u"2009/index.html"_s},
+                                               {u"index.html"_s}}));
 
     // Only an image deep down: every folder on the way gets a page, the root too.
     const GalleryPlan deep(m_layout, u"album.htm"_s, {u"/photos/a/b/c.jpg"_s});
@@ -111,6 +118,7 @@ void TestGalleryPages::plannedFoldersAreThoseWithImagesBelow()
     const GalleryPlan empty(m_layout, u"index.html"_s, {});
     QCOMPARE(empty.folders(), QStringList());
     QCOMPARE(empty.files(), QStringList());
+    QCOMPARE(empty.waves(), QList<QStringList>());
     QVERIFY(!empty.hasPage(u""_s));
 }
 
