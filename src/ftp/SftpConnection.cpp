@@ -15,7 +15,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -62,16 +61,6 @@ QString statusText(unsigned long status)
                                                     "Link loop"};
     const QString number = QString::number(status);
     return status < names.size() ? number + u' ' + QString::fromLatin1(names[status]) : number;
-}
-
-// The access and modification times of a setstat.
-LIBSSH2_SFTP_ATTRIBUTES timesOf(qint64 secondsSinceEpoch)
-{
-    LIBSSH2_SFTP_ATTRIBUTES attributes{};
-    attributes.flags = LIBSSH2_SFTP_ATTR_ACMODTIME;
-    attributes.atime = static_cast<unsigned long>(secondsSinceEpoch);
-    attributes.mtime = static_cast<unsigned long>(secondsSinceEpoch);
-    return attributes;
 }
 
 } // namespace
@@ -276,7 +265,7 @@ void SftpConnection::close()
     }
 }
 
-ssize_t SftpConnection::call(const Step &step)
+ssize_t SftpConnection::call(const std::function<ssize_t()> &step)
 {
     for (;;) {
         const ssize_t result = step();
@@ -291,49 +280,6 @@ ssize_t SftpConnection::call(const Step &step)
         if (!waitForSocket(events))
             return TimedOut;
     }
-}
-
-// libssh2 keeps a state of its own for each kind of request, so that several can wait for their
-// answers at once; but a packet still partly unsent holds the channel, and a request sent then
-// would be taken for the rest of it. A request's packet has gone out whole when the channel's send
-// window shrank during its call, as nothing else shrinks it; a request not seen so, or that left
-// other bytes waiting for the socket, is taken to its end before the next is sent.
-QList<SftpConnection::Answer> SftpConnection::callTogether(const QList<Request> &requests)
-{
-    LIBSSH2_CHANNEL *channel = libssh2_sftp_get_channel(m_sftp);
-    QList<Answer> answers(requests.size());
-    QList<bool> awaited(requests.size(), false);
-    for (qsizetype i = 0; i < requests.size(); ++i) {
-        const unsigned long window = libssh2_channel_window_write_ex(channel, nullptr);
-        ssize_t result = requests.at(i).step();
-        if (result == LIBSSH2_ERROR_EAGAIN) {
-            awaited[i] = libssh2_channel_window_write_ex(channel, nullptr) < window &&
-                         !(libssh2_session_block_directions(m_session) & LIBSSH2_SESSION_BLOCK_OUTBOUND);
-            if (awaited.at(i))
-                continue;
-            result = call(requests.at(i).step);
-        }
-        answers[i] = answerOf(result);
-        if (answers.at(i).fault != Fault::None && requests.at(i).gates) {
-            for (qsizetype unsent = i + 1; unsent < requests.size(); ++unsent)
-                answers[unsent] = answers.at(i);
-            break;
-        }
-    }
-    // Each answer is read as it is taken: libssh2 keeps only the last status.
-    for (qsizetype i = 0; i < requests.size(); ++i) {
-        if (awaited.at(i))
-            answers[i] = answerOf(call(requests.at(i).step));
-    }
-    return answers;
-}
-
-SftpConnection::Answer SftpConnection::answerOf(ssize_t result)
-{
-    if (result >= 0)
-        return {};
-    fail(result);
-    return {std::exchange(m_fault, Fault::None), std::exchange(m_faultText, {})};
 }
 
 // Until the socket is ready, the deadline passes or the engine stops the step; a stop cuts the
@@ -484,37 +430,6 @@ std::optional<QList<RemoteEntry>> SftpConnection::list(const QByteArray &path)
 
 bool SftpConnection::put(QFile &file, const QByteArray &path, bool &opened)
 {
-    LIBSSH2_SFTP_HANDLE *handle = write(file, path, opened);
-    return handle && closeHandle(handle);
-}
-
-SftpConnection::Placed SftpConnection::place(LIBSSH2_SFTP_HANDLE *handle, const QByteArray &temporary,
-                                             const QByteArray &target,
-                                             std::optional<qint64> secondsSinceEpoch)
-{
-    m_fault = Fault::None;
-    Placed placed;
-    // The server takes the requests on one file in the order they were sent, so the file is
-    // closed before it takes its time, and has its time before it is renamed. The time goes on
-    // it before the rename so that it is not lost when the server will not rename onto a file.
-    LIBSSH2_SFTP_ATTRIBUTES attributes = timesOf(secondsSinceEpoch.value_or(0));
-    QList<Request> requests{{[handle] { return libssh2_sftp_close_handle(handle); }}};
-    if (secondsSinceEpoch)
-        requests.append({settingTimes(temporary, attributes), false});
-    requests.append({renaming(temporary, target)});
-    const QList<Answer> answers = callTogether(requests);
-    placed.stored = answers.constFirst().fault == Fault::None;
-    placed.renamed = answers.constLast().fault == Fault::None;
-    if (secondsSinceEpoch)
-        placed.timeFault = answers.at(1).fault;
-    const Answer &failed = placed.stored ? answers.constLast() : answers.constFirst();
-    m_fault = failed.fault;
-    m_faultText = failed.text;
-    return placed;
-}
-
-LIBSSH2_SFTP_HANDLE *SftpConnection::write(QFile &file, const QByteArray &path, bool &opened)
-{
     m_fault = Fault::None;
     opened = false;
     LIBSSH2_SFTP_HANDLE *handle = nullptr;
@@ -526,10 +441,8 @@ LIBSSH2_SFTP_HANDLE *SftpConnection::write(QFile &file, const QByteArray &path, 
                                       LIBSSH2_SFTP_OPENFILE);
         return handle ? 0 : lastError();
     });
-    if (!handle) {
-        fail(made);
-        return nullptr;
-    }
+    if (!handle)
+        return fail(made);
     opened = true;
     // libssh2 takes the bytes it was given before, unacknowledged, to be at the start of the
     // next call's buffer: the buffer only grows at its end until they are.
@@ -549,14 +462,14 @@ LIBSSH2_SFTP_HANDLE *SftpConnection::write(QFile &file, const QByteArray &path, 
                     call([handle] { return libssh2_sftp_close_handle(handle); });
                     m_fault = Fault::LocalFile;
                     m_faultText = file.errorString();
-                    return nullptr;
+                    return false;
                 }
                 atEnd = true;
             }
             pending += more;
         }
         if (start == pending.size())
-            return handle;
+            break;
         const ssize_t written = call([&] {
             return libssh2_sftp_write(handle, pending.constData() + start,
                                       static_cast<size_t>(pending.size() - start));
@@ -564,28 +477,24 @@ LIBSSH2_SFTP_HANDLE *SftpConnection::write(QFile &file, const QByteArray &path, 
         if (written < 0) {
             fail(written);
             call([handle] { return libssh2_sftp_close_handle(handle); });
-            return nullptr;
+            return false;
         }
         start += written;
         sent += written;
         m_engine.setMoved(sent);
     }
+    return closeHandle(handle);
 }
 
 bool SftpConnection::rename(const QByteArray &from, const QByteArray &to)
 {
     m_fault = Fault::None;
-    const ssize_t renamed = call(renaming(from, to));
-    return renamed < 0 ? fail(renamed) : true;
-}
-
-// Plain SFTP rename, which does not replace an existing file: the layer above knows that.
-SftpConnection::Step SftpConnection::renaming(const QByteArray &from, const QByteArray &to)
-{
-    return [this, &from, &to] {
+    // Plain SFTP rename, which does not replace an existing file: the layer above knows that.
+    const ssize_t renamed = call([&] {
         return libssh2_sftp_rename_ex(m_sftp, from.constData(), static_cast<unsigned int>(from.size()),
                                       to.constData(), static_cast<unsigned int>(to.size()), 0);
-    };
+    });
+    return renamed < 0 ? fail(renamed) : true;
 }
 
 bool SftpConnection::remove(const QByteArray &path)
@@ -600,15 +509,13 @@ bool SftpConnection::remove(const QByteArray &path)
 bool SftpConnection::setTimes(const QByteArray &path, qint64 secondsSinceEpoch)
 {
     m_fault = Fault::None;
-    LIBSSH2_SFTP_ATTRIBUTES attributes = timesOf(secondsSinceEpoch);
-    const ssize_t set = call(settingTimes(path, attributes));
-    return set < 0 ? fail(set) : true;
-}
-
-SftpConnection::Step SftpConnection::settingTimes(const QByteArray &path, LIBSSH2_SFTP_ATTRIBUTES &attributes)
-{
-    return [this, &path, &attributes] {
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    attributes.flags = LIBSSH2_SFTP_ATTR_ACMODTIME;
+    attributes.atime = static_cast<unsigned long>(secondsSinceEpoch);
+    attributes.mtime = static_cast<unsigned long>(secondsSinceEpoch);
+    const ssize_t set = call([&] {
         return libssh2_sftp_stat_ex(m_sftp, path.constData(), static_cast<unsigned int>(path.size()),
                                     LIBSSH2_SFTP_SETSTAT, &attributes);
-    };
+    });
+    return set < 0 ? fail(set) : true;
 }

@@ -79,8 +79,7 @@ public:
     using Hook = std::function<void(const QString &operation, const QString &argument)>;
 
     HookedClient(const ConnectionOptions &options, Hook hook, bool *closed)
-        : m_real(TransferClients::make(options)), m_hook(std::move(hook)), m_closed(closed),
-          m_putsAs(options.security == TransferSecurity::Sftp)
+        : m_real(TransferClients::make(options)), m_hook(std::move(hook)), m_closed(closed)
     {}
     bool open() override
     {
@@ -115,15 +114,6 @@ public:
         return m_real->putFile(localPath, path, progress);
     }
     bool putMayHaveLeftPart() const override { return m_real->putMayHaveLeftPart(); }
-    // The SFTP client puts under the temporary name in one go: that is its put.
-    PutAs putFileAs(const QString &localPath, const QString &temporaryPath, const QString &path,
-                    const QDateTime &time, Failure &timeFailure, const Progress &progress) override
-    {
-        if (!m_putsAs)
-            return PutAs::NotOffered;
-        hook(u"putFile"_s, temporaryPath);
-        return m_real->putFileAs(localPath, temporaryPath, path, time, timeFailure, progress);
-    }
     bool rename(const QString &from, const QString &to) override { return m_real->rename(from, to); }
     bool removeFile(const QString &path) override
     {
@@ -169,7 +159,6 @@ private:
     std::unique_ptr<FtpClient> m_real;
     Hook m_hook;
     bool *m_closed;
-    bool m_putsAs;
 };
 
 // Does what the user does in the middle of a network step (a click, a close box), delivered by
