@@ -5,6 +5,7 @@
 #include "UploadHost.h"
 #include "UploadProgress.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -87,6 +88,7 @@ private slots:
     void aFolderListedWithoutTimesIsSentWhole();
     void removalsStayWithinTheMirroredImages();
     void galleryPagesGoLastAndAMissingOrRefusedOneFails();
+    void staleTemporariesGoWhenTheirFolderIsListed();
     void aServerThatStopsAnsweringFailsTheRestAtOnce_data();
     void aServerThatStopsAnsweringFailsTheRestAtOnce();
 
@@ -360,6 +362,22 @@ void tst_UploadBatch::galleryPagesGoLastAndAMissingOrRefusedOneFails()
     QCOMPARE(puts.size(), 6);
     QVERIFY2(puts.at(4).endsWith(u"pexa-gallery.css"_s) && puts.at(5).endsWith(u"index.html"_s),
              qPrintable(puts.join(u", "_s)));
+}
+
+// A part an earlier run of this program left, or a day-old one of another, would stand in the
+// way of a put on a server that refuses to overwrite; a fresh one of another program is its own.
+void tst_UploadBatch::staleTemporariesGoWhenTheirFolderIsListed()
+{
+    addImage(u"a.jpg"_s);
+    m_inputs.server.onlyChanged = true;
+    FakeFtpServer server;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    server.addFile(u".pexa-%1-7.part"_s.arg(QCoreApplication::applicationPid()), "ours", now);
+    server.addFile(u".pexa-1-1.part"_s, "old", now.addDays(-2));
+    server.addFile(u".pexa-1-2.part"_s, "fresh", now);
+    TestHost host(m_run);
+    QCOMPARE(upload(host, server), UploadBatch::Outcome::Complete);
+    QCOMPARE(server.files().keys(), QStringList({u".pexa-1-2.part"_s, u"a.jpg"_s, u"tn_a.jpg"_s}));
 }
 
 void tst_UploadBatch::aServerThatStopsAnsweringFailsTheRestAtOnce_data()
