@@ -152,7 +152,7 @@ bool refusable(const QString &section, const std::optional<QString> &key, const 
     if (key) {
         const QString k = key->trimmed();
         if (k.isEmpty() || k.contains(u'=') || hasLineBreak(k) || k.contains(QChar(0)) ||
-            k.startsWith(u'[') || k.startsWith(u';'))
+            k.startsWith(u'[') || k.startsWith(u';') || k.startsWith(QChar(0xFEFF)))
             return true;
     }
     return value && hasLineBreak(*value);

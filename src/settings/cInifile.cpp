@@ -179,10 +179,12 @@ bool validSectionName(const QString &name)
            !name.contains(QChar(0));
 }
 
+// Each line is read with a byte order mark at its start dropped, so no key can begin with one.
 bool validKeyName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(u'=') && !name.contains(u'\n') && !name.contains(u'\r') &&
-           !name.contains(QChar(0)) && !name.startsWith(u'[') && !name.startsWith(u';');
+           !name.contains(QChar(0)) && !name.startsWith(u'[') && !name.startsWith(u';') &&
+           !name.startsWith(QChar(0xFEFF));
 }
 
 std::optional<QString> readValue(const QString &path, const QString &section, const QString &key)
