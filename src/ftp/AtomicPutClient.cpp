@@ -89,21 +89,56 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listFolder(const QString &fol
 
 bool AtomicPutClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
 {
+    bool timed = false;
+    Failure timeFailure = Failure::None;
+    return put(localPath, path, QDateTime(), timed, timeFailure, progress);
+}
+
+bool AtomicPutClient::putFileWithTime(const QString &localPath, const QString &path, const QDateTime &time,
+                                      Failure &timeFailure, const Progress &progress)
+{
+    timeFailure = Failure::None;
+    bool timed = false;
+    if (!put(localPath, path, time, timed, timeFailure, progress)) {
+        // The time of a file not sent tells nothing of the server.
+        timeFailure = Failure::None;
+        return false;
+    }
+    if (!timed && !m_inner->setModified(path, time))
+        timeFailure = m_inner->lastFailure();
+    return true;
+}
+
+bool AtomicPutClient::put(const QString &localPath, const QString &path, const QDateTime &time, bool &timed,
+                          Failure &timeFailure, const Progress &progress)
+{
+    timed = false;
     if (m_renameRefused)
         return putStraight(localPath, path, progress);
     const QString temporary = joined(folderOf(path), temporaryName());
-    if (!m_inner->putFile(localPath, temporary, progress)) {
-        keepOutcome(false);
-        if (m_inner->putMayHaveLeftPart())
-            dropPart(temporary);
-        return false;
+    PutAs reached = m_inner->putFileAs(localPath, temporary, path, time, timeFailure, progress);
+    timed = reached != PutAs::NotOffered;
+    if (!timed) {
+        reached = !m_inner->putFile(localPath, temporary, progress) ? PutAs::NotStored
+                  : m_inner->rename(temporary, path)                ? PutAs::Renamed
+                                                                    : PutAs::NotRenamed;
     }
-    if (m_inner->rename(temporary, path)) {
+    if (reached == PutAs::Renamed) {
         keepOutcome(true);
         removeLeftovers();
         return true;
     }
     keepOutcome(false);
+    if (reached == PutAs::NotStored) {
+        if (m_inner->putMayHaveLeftPart())
+            dropPart(temporary);
+        return false;
+    }
+    if (reached == PutAs::RenamedInDoubt) {
+        // Bytes the server would not confirm are no picture to stand under the name.
+        m_inner->removeFile(path);
+        return false;
+    }
     if (m_failure != Failure::Refused) {
         // The bytes reached the server before the connection went.
         if (m_failure == Failure::Unreachable)
@@ -120,6 +155,8 @@ bool AtomicPutClient::putFile(const QString &localPath, const QString &path, con
     // This server does not rename: files go straight under their names from now on.
     m_inner->removeFile(temporary);
     m_renameRefused = true;
+    timed = false;
+    timeFailure = Failure::None;
     return putStraight(localPath, path, progress);
 }
 

@@ -9,7 +9,8 @@
 // beside the target, hidden from a web page's listing, and are renamed over the target once
 // whole, so that an interrupted put never leaves part of a file under its name. For servers
 // that will not rename onto an existing file the old one goes first; a server that will not
-// rename at all gets its files straight. Everything else is the inner client's.
+// rename at all gets its files straight. An inner client that can put under the temporary name
+// and rename in one go (putFileAs()) does so. Everything else is the inner client's.
 //
 // Temporary names never repeat within one run of the program, so a part left by a server that
 // died cannot be in the way of a later put. A part is removed only when a put began it: at
@@ -35,6 +36,11 @@ public:
     bool makeFolder(const QString &folder) override;
     std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
     bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
+    // putFile(), and the file takes the time as by setModified(): with the put where the inner
+    // client can, after it where not. True when the file is stored, timeFailure then telling why
+    // its time was not set (None when it was).
+    bool putFileWithTime(const QString &localPath, const QString &path, const QDateTime &time,
+                         Failure &timeFailure, const Progress &progress);
     bool putMayHaveLeftPart() const override { return false; }
     bool rename(const QString &from, const QString &to) override;
     bool removeFile(const QString &path) override;
@@ -46,6 +52,9 @@ public:
     void close() override { m_inner->close(); }
 
 private:
+    // timed tells whether the inner client was given the time with the put.
+    bool put(const QString &localPath, const QString &path, const QDateTime &time, bool &timed,
+             Failure &timeFailure, const Progress &progress);
     bool putStraight(const QString &localPath, const QString &path, const Progress &progress);
     void keepOutcome(bool succeeded);
     void dropPart(const QString &temporary);

@@ -13,7 +13,7 @@ ConnectionPool::~ConnectionPool()
         connection->thread.join();
 }
 
-int ConnectionPool::add(std::unique_ptr<FtpClient> client)
+int ConnectionPool::add(std::unique_ptr<AtomicPutClient> client)
 {
     auto connection = std::make_unique<Connection>();
     connection->client = std::move(client);

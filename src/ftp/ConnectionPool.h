@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FtpClient.h"
+#include "AtomicPutClient.h"
 
 #include <QList>
 #include <chrono>
@@ -12,14 +12,15 @@
 #include <mutex>
 #include <thread>
 
-// The connections of one upload, each working on a thread of its own so that several can wait
-// on the server at once. The calling thread hands a connection one step at a time, waits for
-// any step to end, and reads what the step left in its own variables after that. A step's
-// exception is handed back to the calling thread when the step is collected.
+// The connections of one upload, each putting under temporary names and working on a thread of
+// its own so that several can wait on the server at once. The calling thread hands a connection
+// one step at a time, waits for any step to end, and reads what the step left in its own
+// variables after that. A step's exception is handed back to the calling thread when the step is
+// collected.
 class ConnectionPool
 {
 public:
-    using Step = std::function<void(FtpClient &client)>;
+    using Step = std::function<void(AtomicPutClient &client)>;
 
     ConnectionPool() = default;
     // Waits for the steps in hand; cancel() first to have them end at once.
@@ -28,7 +29,7 @@ public:
     ConnectionPool &operator=(const ConnectionPool &) = delete;
 
     // Adds a connection and starts its thread; returns its number.
-    int add(std::unique_ptr<FtpClient> client);
+    int add(std::unique_ptr<AtomicPutClient> client);
     int size() const { return static_cast<int>(m_connections.size()); }
     bool busy(int connection);
 
@@ -49,7 +50,7 @@ public:
 private:
     struct Connection
     {
-        std::unique_ptr<FtpClient> client;
+        std::unique_ptr<AtomicPutClient> client;
         std::thread thread;
         Step step;
         bool busy = false;

@@ -39,6 +39,22 @@ public:
         LocalFile,
     };
 
+    // How far putFileAs() came.
+    enum class PutAs
+    {
+        // This client does not put so: nothing was sent.
+        NotOffered,
+        // Not whole under the temporary path, and nothing was renamed; putMayHaveLeftPart() tells
+        // whether a part may be there.
+        NotStored,
+        // Whole under the temporary path, and still there.
+        NotRenamed,
+        // Renamed over the path, but the server did not confirm it had stored the file whole: what
+        // the path holds is in doubt.
+        RenamedInDoubt,
+        Renamed,
+    };
+
     virtual ~FtpClient() = default;
 
     // Prepares a connection; false when the transfer library cannot serve.
@@ -64,6 +80,16 @@ public:
     virtual bool putFile(const QString &localPath, const QString &path, const Progress &progress) = 0;
     // After a failed put: whether the server may hold a part of the file (the store had begun).
     virtual bool putMayHaveLeftPart() const = 0;
+    // Stores a whole local file under temporaryPath and, once the server has taken every byte,
+    // gives it the time (when valid) and renames it over path, sending these without waiting for
+    // one answer before the next: a client whose protocol allows that offers it, to save waits.
+    // lastFailure() tells why it stopped short of Renamed; timeFailure why the time was not set.
+    virtual PutAs putFileAs(const QString & /*localPath*/, const QString & /*temporaryPath*/,
+                            const QString & /*path*/, const QDateTime & /*time*/, Failure & /*timeFailure*/,
+                            const Progress & /*progress*/)
+    {
+        return PutAs::NotOffered;
+    }
     // Renames a file; a server may refuse to rename onto an existing file.
     virtual bool rename(const QString &from, const QString &to) = 0;
     virtual bool removeFile(const QString &path) = 0;

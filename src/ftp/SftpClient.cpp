@@ -28,6 +28,15 @@ QByteArray sftpPath(const QString &path, bool mayBeLoginFolder)
     return pieces.join(u'/').toUtf8();
 }
 
+// SFTP carries times as unsigned 32-bit seconds: nothing for a time it cannot.
+std::optional<qint64> sftpSeconds(const QDateTime &time)
+{
+    const qint64 seconds = time.isValid() ? time.toSecsSinceEpoch() : -1;
+    if (seconds < 0 || seconds > std::numeric_limits<quint32>::max())
+        return std::nullopt;
+    return seconds;
+}
+
 FtpClient::Failure failureFor(TransferEngine::Stop stop, SftpConnection::Fault fault)
 {
     switch (stop) {
@@ -150,6 +159,64 @@ bool SftpClient::putFile(const QString &localPath, const QString &path, const Pr
     return stored;
 }
 
+FtpClient::PutAs SftpClient::putFileAs(const QString &localPath, const QString &temporaryPath,
+                                       const QString &path, const QDateTime &time, Failure &timeFailure,
+                                       const Progress &progress)
+{
+    m_putOpened = false;
+    timeFailure = Failure::None;
+    const QByteArray temporary = sftpPath(temporaryPath, false);
+    const QByteArray target = sftpPath(path, false);
+    if (!m_loggedIn || temporary.isEmpty() || target.isEmpty()) {
+        refuse();
+        return PutAs::NotStored;
+    }
+    std::optional<qint64> seconds;
+    if (time.isValid()) {
+        seconds = sftpSeconds(time);
+        if (!seconds)
+            timeFailure = Failure::Refused;
+    }
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_failure = Failure::LocalFile;
+        m_lastReply = file.errorString();
+        return PutAs::NotStored;
+    }
+    const qint64 size = file.size();
+    bool opened = false;
+    bool written = false;
+    SftpConnection::Placed placed;
+    // One step: the handle the writes leave open belongs to this session, which a later step may
+    // have replaced.
+    perform(
+        [&](SftpConnection &connection) {
+            LIBSSH2_SFTP_HANDLE *handle = connection.write(file, temporary, opened);
+            written = handle != nullptr;
+            if (!written)
+                return false;
+            // A Cancel that came during the writes keeps the file from its name, as it keeps a
+            // rename after a put from being sent; the handle goes with the session.
+            if (m_engine.stopped() != TransferEngine::Stop::None)
+                return false;
+            placed = connection.place(handle, temporary, target, seconds);
+            return placed.stored && placed.renamed;
+        },
+        TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
+    if (!written) {
+        m_putOpened = opened;
+        return PutAs::NotStored;
+    }
+    if (placed.stored && progress)
+        progress(size, size);
+    if (placed.timeFault != SftpConnection::Fault::None)
+        timeFailure = failureFor(TransferEngine::Stop::None, placed.timeFault);
+    m_putOpened = !placed.stored && !placed.renamed;
+    if (placed.renamed)
+        return placed.stored ? PutAs::Renamed : PutAs::RenamedInDoubt;
+    return placed.stored ? PutAs::NotRenamed : PutAs::NotStored;
+}
+
 bool SftpClient::rename(const QString &from, const QString &to)
 {
     const QByteArray source = sftpPath(from, false);
@@ -179,11 +246,10 @@ void SftpClient::tidyRemove(const QString &path)
 bool SftpClient::setModified(const QString &path, const QDateTime &time)
 {
     const QByteArray remote = sftpPath(path, false);
-    // SFTP carries times as unsigned 32-bit seconds.
-    const qint64 seconds = time.isValid() ? time.toSecsSinceEpoch() : -1;
-    if (!m_loggedIn || remote.isEmpty() || seconds < 0 || seconds > std::numeric_limits<quint32>::max())
+    const std::optional<qint64> seconds = sftpSeconds(time);
+    if (!m_loggedIn || remote.isEmpty() || !seconds)
         return refuse();
-    return perform([&](SftpConnection &connection) { return connection.setTimes(remote, seconds); });
+    return perform([&](SftpConnection &connection) { return connection.setTimes(remote, *seconds); });
 }
 
 void SftpClient::close()

@@ -34,6 +34,8 @@ public:
     std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
     bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
     bool putMayHaveLeftPart() const override { return m_putOpened; }
+    PutAs putFileAs(const QString &localPath, const QString &temporaryPath, const QString &path,
+                    const QDateTime &time, Failure &timeFailure, const Progress &progress) override;
     bool rename(const QString &from, const QString &to) override;
     bool removeFile(const QString &path) override;
     void tidyRemove(const QString &path) override;

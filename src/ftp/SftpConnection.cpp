@@ -15,6 +15,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -63,6 +64,16 @@ QString statusText(unsigned long status)
     return status < names.size() ? number + u' ' + QString::fromLatin1(names[status]) : number;
 }
 
+// The access and modification times of a setstat.
+LIBSSH2_SFTP_ATTRIBUTES timesOf(qint64 secondsSinceEpoch)
+{
+    LIBSSH2_SFTP_ATTRIBUTES attributes{};
+    attributes.flags = LIBSSH2_SFTP_ATTR_ACMODTIME;
+    attributes.atime = static_cast<unsigned long>(secondsSinceEpoch);
+    attributes.mtime = static_cast<unsigned long>(secondsSinceEpoch);
+    return attributes;
+}
+
 } // namespace
 
 // Once for the process, whichever thread comes first.
@@ -89,6 +100,34 @@ SftpConnection::~SftpConnection()
         call([this] { return libssh2_session_free(m_session); });
     if (m_socket >= 0)
         m_engine.closeSocket(m_socket);
+    for (void *block : m_blocks)
+        std::free(block);
+}
+
+void *SftpConnection::allocate(size_t count, void **abstract)
+{
+    void *block = std::malloc(count);
+    if (block)
+        static_cast<SftpConnection *>(*abstract)->m_blocks.insert(block);
+    return block;
+}
+
+void *SftpConnection::reallocate(void *block, size_t count, void **abstract)
+{
+    auto &blocks = static_cast<SftpConnection *>(*abstract)->m_blocks;
+    void *moved = std::realloc(block, count ? count : 1);
+    if (moved) {
+        blocks.erase(block);
+        blocks.insert(moved);
+    }
+    return moved;
+}
+
+// Also for what libssh2 was handed from outside, such as the answers to a login's prompts.
+void SftpConnection::release(void *block, void **abstract)
+{
+    static_cast<SftpConnection *>(*abstract)->m_blocks.erase(block);
+    std::free(block);
 }
 
 ssize_t SftpConnection::receive(libssh2_socket_t socket, void *buffer, size_t length, int flags,
@@ -110,7 +149,7 @@ void SftpConnection::answerPrompts(const char *, int, const char *, int, int pro
     const QByteArray &password = static_cast<SftpConnection *>(*abstract)->m_password;
     if (promptCount != 1)
         return;
-    // libssh2 frees the answer with free().
+    // libssh2 frees the answer through release(), with free().
     auto *text = static_cast<char *>(std::malloc(static_cast<size_t>(password.size()) + 1));
     if (!text)
         return;
@@ -127,7 +166,7 @@ bool SftpConnection::open(const QString &host, uint16_t port, const QString &use
     m_deadline.setRemainingTime(connectMs);
     if (!libraryReady())
         return lose(u"libssh2 cannot start"_s);
-    m_session = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
+    m_session = libssh2_session_init_ex(&allocate, &release, &reallocate, this);
     if (!m_session)
         return lose(u"libssh2 cannot make a session"_s);
     libssh2_session_set_blocking(m_session, 0);
@@ -265,7 +304,7 @@ void SftpConnection::close()
     }
 }
 
-ssize_t SftpConnection::call(const std::function<ssize_t()> &step)
+ssize_t SftpConnection::call(const Step &step)
 {
     for (;;) {
         const ssize_t result = step();
@@ -280,6 +319,49 @@ ssize_t SftpConnection::call(const std::function<ssize_t()> &step)
         if (!waitForSocket(events))
             return TimedOut;
     }
+}
+
+// libssh2 keeps a state of its own for each kind of request, so that several can wait for their
+// answers at once; but a packet still partly unsent holds the channel, and a request sent then
+// would be taken for the rest of it. A request's packet has gone out whole when the channel's send
+// window shrank during its call, as nothing else shrinks it; a request not seen so, or that left
+// other bytes waiting for the socket, is taken to its end before the next is sent.
+QList<SftpConnection::Answer> SftpConnection::callTogether(const QList<Request> &requests)
+{
+    LIBSSH2_CHANNEL *channel = libssh2_sftp_get_channel(m_sftp);
+    QList<Answer> answers(requests.size());
+    QList<bool> awaited(requests.size(), false);
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        const unsigned long window = libssh2_channel_window_write_ex(channel, nullptr);
+        ssize_t result = requests.at(i).step();
+        if (result == LIBSSH2_ERROR_EAGAIN) {
+            awaited[i] = libssh2_channel_window_write_ex(channel, nullptr) < window &&
+                         !(libssh2_session_block_directions(m_session) & LIBSSH2_SESSION_BLOCK_OUTBOUND);
+            if (awaited.at(i))
+                continue;
+            result = call(requests.at(i).step);
+        }
+        answers[i] = answerOf(result);
+        if (answers.at(i).fault != Fault::None && requests.at(i).gates) {
+            for (qsizetype unsent = i + 1; unsent < requests.size(); ++unsent)
+                answers[unsent] = answers.at(i);
+            break;
+        }
+    }
+    // Each answer is read as it is taken: libssh2 keeps only the last status.
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        if (awaited.at(i))
+            answers[i] = answerOf(call(requests.at(i).step));
+    }
+    return answers;
+}
+
+SftpConnection::Answer SftpConnection::answerOf(ssize_t result)
+{
+    if (result >= 0)
+        return {};
+    fail(result);
+    return {std::exchange(m_fault, Fault::None), std::exchange(m_faultText, {})};
 }
 
 // Until the socket is ready, the deadline passes or the engine stops the step; a stop cuts the
@@ -430,6 +512,37 @@ std::optional<QList<RemoteEntry>> SftpConnection::list(const QByteArray &path)
 
 bool SftpConnection::put(QFile &file, const QByteArray &path, bool &opened)
 {
+    LIBSSH2_SFTP_HANDLE *handle = write(file, path, opened);
+    return handle && closeHandle(handle);
+}
+
+SftpConnection::Placed SftpConnection::place(LIBSSH2_SFTP_HANDLE *handle, const QByteArray &temporary,
+                                             const QByteArray &target,
+                                             std::optional<qint64> secondsSinceEpoch)
+{
+    m_fault = Fault::None;
+    Placed placed;
+    // The server takes the requests on one file in the order they were sent, so the file is
+    // closed before it takes its time, and has its time before it is renamed. The time goes on
+    // it before the rename so that it is not lost when the server will not rename onto a file.
+    LIBSSH2_SFTP_ATTRIBUTES attributes = timesOf(secondsSinceEpoch.value_or(0));
+    QList<Request> requests{{[handle] { return libssh2_sftp_close_handle(handle); }}};
+    if (secondsSinceEpoch)
+        requests.append({settingTimes(temporary, attributes), false});
+    requests.append({renaming(temporary, target)});
+    const QList<Answer> answers = callTogether(requests);
+    placed.stored = answers.constFirst().fault == Fault::None;
+    placed.renamed = answers.constLast().fault == Fault::None;
+    if (secondsSinceEpoch)
+        placed.timeFault = answers.at(1).fault;
+    const Answer &failed = placed.stored ? answers.constLast() : answers.constFirst();
+    m_fault = failed.fault;
+    m_faultText = failed.text;
+    return placed;
+}
+
+LIBSSH2_SFTP_HANDLE *SftpConnection::write(QFile &file, const QByteArray &path, bool &opened)
+{
     m_fault = Fault::None;
     opened = false;
     LIBSSH2_SFTP_HANDLE *handle = nullptr;
@@ -441,8 +554,10 @@ bool SftpConnection::put(QFile &file, const QByteArray &path, bool &opened)
                                       LIBSSH2_SFTP_OPENFILE);
         return handle ? 0 : lastError();
     });
-    if (!handle)
-        return fail(made);
+    if (!handle) {
+        fail(made);
+        return nullptr;
+    }
     opened = true;
     // libssh2 takes the bytes it was given before, unacknowledged, to be at the start of the
     // next call's buffer: the buffer only grows at its end until they are.
@@ -462,14 +577,14 @@ bool SftpConnection::put(QFile &file, const QByteArray &path, bool &opened)
                     call([handle] { return libssh2_sftp_close_handle(handle); });
                     m_fault = Fault::LocalFile;
                     m_faultText = file.errorString();
-                    return false;
+                    return nullptr;
                 }
                 atEnd = true;
             }
             pending += more;
         }
         if (start == pending.size())
-            break;
+            return handle;
         const ssize_t written = call([&] {
             return libssh2_sftp_write(handle, pending.constData() + start,
                                       static_cast<size_t>(pending.size() - start));
@@ -477,24 +592,28 @@ bool SftpConnection::put(QFile &file, const QByteArray &path, bool &opened)
         if (written < 0) {
             fail(written);
             call([handle] { return libssh2_sftp_close_handle(handle); });
-            return false;
+            return nullptr;
         }
         start += written;
         sent += written;
         m_engine.setMoved(sent);
     }
-    return closeHandle(handle);
 }
 
 bool SftpConnection::rename(const QByteArray &from, const QByteArray &to)
 {
     m_fault = Fault::None;
-    // Plain SFTP rename, which does not replace an existing file: the layer above knows that.
-    const ssize_t renamed = call([&] {
+    const ssize_t renamed = call(renaming(from, to));
+    return renamed < 0 ? fail(renamed) : true;
+}
+
+// Plain SFTP rename, which does not replace an existing file: the layer above knows that.
+SftpConnection::Step SftpConnection::renaming(const QByteArray &from, const QByteArray &to)
+{
+    return [this, &from, &to] {
         return libssh2_sftp_rename_ex(m_sftp, from.constData(), static_cast<unsigned int>(from.size()),
                                       to.constData(), static_cast<unsigned int>(to.size()), 0);
-    });
-    return renamed < 0 ? fail(renamed) : true;
+    };
 }
 
 bool SftpConnection::remove(const QByteArray &path)
@@ -509,13 +628,15 @@ bool SftpConnection::remove(const QByteArray &path)
 bool SftpConnection::setTimes(const QByteArray &path, qint64 secondsSinceEpoch)
 {
     m_fault = Fault::None;
-    LIBSSH2_SFTP_ATTRIBUTES attributes{};
-    attributes.flags = LIBSSH2_SFTP_ATTR_ACMODTIME;
-    attributes.atime = static_cast<unsigned long>(secondsSinceEpoch);
-    attributes.mtime = static_cast<unsigned long>(secondsSinceEpoch);
-    const ssize_t set = call([&] {
+    LIBSSH2_SFTP_ATTRIBUTES attributes = timesOf(secondsSinceEpoch);
+    const ssize_t set = call(settingTimes(path, attributes));
+    return set < 0 ? fail(set) : true;
+}
+
+SftpConnection::Step SftpConnection::settingTimes(const QByteArray &path, LIBSSH2_SFTP_ATTRIBUTES &attributes)
+{
+    return [this, &path, &attributes] {
         return libssh2_sftp_stat_ex(m_sftp, path.constData(), static_cast<unsigned int>(path.size()),
                                     LIBSSH2_SFTP_SETSTAT, &attributes);
-    });
-    return set < 0 ? fail(set) : true;
+    };
 }

@@ -11,6 +11,7 @@
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 #include <optional>
+#include <unordered_set>
 
 class QFile;
 class SshHostKeyCheck;
@@ -40,6 +41,16 @@ public:
         Silent,
     };
 
+    // What place() got done.
+    struct Placed
+    {
+        // Closed whole under the temporary path.
+        bool stored = false;
+        bool renamed = false;
+        // Why the times were not set: None when they were, or none were asked for.
+        Fault timeFault = Fault::None;
+    };
+
     SftpConnection(TransferEngine &engine, SshHostKeyCheck &hostKeys);
     SftpConnection(const SftpConnection &) = delete;
     SftpConnection &operator=(const SftpConnection &) = delete;
@@ -62,6 +73,14 @@ public:
     // Writes the file from its start to its end, reporting the bytes the server took to the
     // engine; opened tells whether the remote file was opened for writing.
     bool put(QFile &file, const QByteArray &path, bool &opened);
+    // Opens the remote file and writes the whole local file to it: the handle once every write is
+    // acknowledged, or null (the file closed again) when something failed.
+    LIBSSH2_SFTP_HANDLE *write(QFile &file, const QByteArray &path, bool &opened);
+    // Closes a handle that write() gave for temporary, sets the file's times (when given) and
+    // renames it over target, without waiting for one answer before sending the next. The fault
+    // is that of the closing or the rename, the first that failed.
+    Placed place(LIBSSH2_SFTP_HANDLE *handle, const QByteArray &temporary, const QByteArray &target,
+                 std::optional<qint64> secondsSinceEpoch);
     bool rename(const QByteArray &from, const QByteArray &to);
     bool remove(const QByteArray &path);
     bool setTimes(const QByteArray &path, qint64 secondsSinceEpoch);
@@ -71,6 +90,24 @@ public:
     QString faultText() const { return m_faultText; }
 
 private:
+    using Step = std::function<ssize_t()>;
+    // One of the requests sent together.
+    struct Request
+    {
+        Step step;
+        // Failed before the next went out: the requests after it are not sent.
+        bool gates = true;
+    };
+    // What a request ended with.
+    struct Answer
+    {
+        Fault fault = Fault::None;
+        QString text;
+    };
+
+    static void *allocate(size_t count, void **abstract);
+    static void *reallocate(void *block, size_t count, void **abstract);
+    static void release(void *block, void **abstract);
     static ssize_t receive(libssh2_socket_t socket, void *buffer, size_t length, int flags, void **abstract);
     static void answerPrompts(const char *name, int nameLength, const char *instruction,
                               int instructionLength, int promptCount,
@@ -80,13 +117,18 @@ private:
     bool connectSocket(const QString &host, uint16_t port);
     bool logIn(const QByteArray &user);
     // Calls a step of libssh2 again, after waiting for the socket, until it no longer would block.
-    ssize_t call(const std::function<ssize_t()> &step);
+    ssize_t call(const Step &step);
+    // Sends each request once the one before it has gone out, then takes their answers in turn.
+    QList<Answer> callTogether(const QList<Request> &requests);
+    Answer answerOf(ssize_t result);
     bool waitForSocket(short events);
     // The error of a call that gave no result.
     ssize_t lastError() const;
     bool fail(ssize_t code);
     bool lose(const QString &why);
     bool closeHandle(LIBSSH2_SFTP_HANDLE *handle);
+    Step renaming(const QByteArray &from, const QByteArray &to);
+    Step settingTimes(const QByteArray &path, LIBSSH2_SFTP_ATTRIBUTES &attributes);
 
     TransferEngine &m_engine;
     SshHostKeyCheck &m_hostKeys;
@@ -97,6 +139,9 @@ private:
     QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
     // Freeing libssh2's objects goes on after a stop, until they are freed.
     bool m_tearingDown = false;
+    // What libssh2 holds for this session. Ending the session does not free a file handle whose
+    // closing was never answered (a put stopped after its writes); what is left then goes too.
+    std::unordered_set<void *> m_blocks;
     Fault m_fault = Fault::None;
     QString m_faultText;
 };

@@ -543,36 +543,36 @@ bool UploadBatch::dispatchNext()
     connection->sent = 0;
     connection->total = 0;
     const bool setTimes = m_inputs.server.onlyChanged;
-    m_pool->start(connection->index, [step, connection, setTimes, this](FtpClient &client) {
+    m_pool->start(connection->index, [step, connection, setTimes, this](AtomicPutClient &client) {
         const auto progress = [&connection](qint64 sent, qint64 total) {
             connection->sent = sent;
             connection->total = total;
         };
-        // After a put, the server's copy takes the local time, so later runs compare exactly.
-        const auto stamp = [&](const QString &path, const QDateTime &time) {
-            if (!setTimes || m_timesRefused || client.setModified(path, time))
-                return;
-            if (client.lastFailure() == FtpClient::Failure::Refused)
+        // The server's copy takes the local time, so later runs compare exactly.
+        const auto put = [&](const QString &local, const QString &remote, const QDateTime &time) {
+            if (!setTimes || m_timesRefused)
+                return client.putFile(local, remote, progress);
+            FtpClient::Failure timeFailure = FtpClient::Failure::None;
+            const bool stored = client.putFileWithTime(local, remote, time, timeFailure, progress);
+            if (timeFailure == FtpClient::Failure::Refused)
                 m_timesRefused = true;
-            else
-                step->timeFailure = client.lastFailure();
+            else if (timeFailure != FtpClient::Failure::None)
+                step->timeFailure = timeFailure;
+            return stored;
         };
         if (step->sendImage) {
-            step->imageSent = client.putFile(step->localImage, step->remoteImage, progress);
+            step->imageSent = put(step->localImage, step->remoteImage, step->imageTime);
             step->failure = client.lastFailure();
             if (!step->imageSent)
                 return;
-            stamp(step->remoteImage, step->imageTime);
         } else {
             step->imageSent = true;
         }
         if (step->sendThumbnail) {
             connection->sent = 0;
             connection->total = 0;
-            step->thumbnailSent = client.putFile(step->localThumbnail, step->remoteThumbnail, progress);
+            step->thumbnailSent = put(step->localThumbnail, step->remoteThumbnail, step->thumbnailTime);
             step->thumbnailFailure = client.lastFailure();
-            if (step->thumbnailSent)
-                stamp(step->remoteThumbnail, step->thumbnailTime);
         }
     });
     return true;

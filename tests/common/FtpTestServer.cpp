@@ -98,6 +98,10 @@ bool FtpTestServer::start(const QList<User> &users)
         if (!value.isEmpty())
             arguments << option << value;
     }
+    if (sftp && !o.refusedWritesPrefix.isEmpty())
+        arguments << u"--refuse-writes"_s << o.refusedWritesPrefix;
+    if (sftp && !o.refusedClosePrefix.isEmpty())
+        arguments << u"--refuse-close"_s << o.refusedClosePrefix;
     if (o.replyDelay > 0)
         arguments << u"--delay"_s << QString::number(o.replyDelay);
     if (o.throttle > 0)

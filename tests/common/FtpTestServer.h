@@ -46,6 +46,10 @@ public:
         QString dropName = {};
         // Uploads, renames onto and removals of a name starting with this are refused.
         QString refusedPrefix = {};
+        // SFTP: every write but the first to a file whose name starts with this is refused.
+        QString refusedWritesPrefix = {};
+        // SFTP: the closing of a file written whose name starts with this fails; its bytes stay.
+        QString refusedClosePrefix = {};
         // Seconds held back before the reply to a folder's creation and an upload's closing one.
         double replyDelay = 0;
         // Upload bytes read a second; 0 for no limit.

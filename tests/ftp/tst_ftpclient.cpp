@@ -65,6 +65,14 @@ QStringList verbsAndArguments(const QStringList &commands)
     return result;
 }
 
+// The same with a put's temporary name, which differs from run to run, as PART.
+QStringList withPart(const QStringList &commands)
+{
+    QStringList result = verbsAndArguments(commands);
+    result.replaceInStrings(QRegularExpression(u"\\.pexa-\\d+-\\d+\\.part"_s), u"PART"_s);
+    return result;
+}
+
 } // namespace
 
 // Every case runs over plain FTP, FTPS and SFTP.
@@ -88,6 +96,11 @@ private slots:
     void cancelEndsTheOperationInHand();
     void interruptedPutsLeaveTheOldFileWhole();
     void serversThatWillNotRenameStillGetWholeFiles();
+    void aWriteRefusedIsNeverFollowedByTheRename();
+    void aRenameRefusedOntoAFileStillReplacesItWithItsTime();
+    void aFileWhoseClosingFailedDoesNotStayUnderTheName();
+    void theEndOfAPutIsOneWait();
+    void aCancelWhileTheEndOfAPutIsAwaitedLeavesAWholeFile();
     void oneLoginServesAllAndADroppedConnectionReconnects();
     void listingsGiveNamesSizesAndTimesWithOrWithoutMlsd();
     void renameAndRemoveKeepTheServersReply();
@@ -401,6 +414,128 @@ void tst_FtpClient::serversThatWillNotRenameStillGetWholeFiles()
     }
 }
 
+// Over SFTP the closing, the time and the rename follow the last write without waiting: never
+// after a write the server refused. The old file stays whole, and the part goes.
+void tst_FtpClient::aWriteRefusedIsNeverFollowedByTheRename()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("the put in one go is SFTP's");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.refusedWritesPrefix = u".pexa-"_s, .logCommands = true}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString remote = server.home(u"pexa"_s) + u"/a.jpg"_s;
+    QVERIFY(writeFile(remote, "the old photo"));
+    const QString local = m_local.filePath(u"half.jpg"_s);
+    QVERIFY(writeFile(local, QByteArray(200 * 1024, 'h')));
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    FtpClient::Failure timeFailure = FtpClient::Failure::None;
+    const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+    QVERIFY(!client.putFileWithTime(local, u"a.jpg"_s, july, timeFailure, {}));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(fileBytes(remote), QByteArray("the old photo"));
+    QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
+    QCOMPARE(verbsAndArguments(server.commands()).filter(QRegularExpression(u"^(rename|setstat) "_s)),
+             QStringList());
+}
+
+// As OpenSSH's server, the test server will not rename onto a file: the old one is removed and
+// the rename sent again. The time, set before the first rename, stays with the file.
+void tst_FtpClient::aRenameRefusedOntoAFileStillReplacesItWithItsTime()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("the put in one go is SFTP's");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.logCommands = true}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString remote = server.home(u"pexa"_s) + u"/b.jpg"_s;
+    QVERIFY(writeFile(remote, "the old photo"));
+    const QString local = m_local.filePath(u"b.jpg"_s);
+    QVERIFY(writeFile(local, "the new photo"));
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    FtpClient::Failure timeFailure = FtpClient::Failure::Refused;
+    const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+    QVERIFY(client.putFileWithTime(local, u"b.jpg"_s, july, timeFailure, {}));
+    QCOMPARE(timeFailure, FtpClient::Failure::None);
+    QCOMPARE(fileBytes(remote), QByteArray("the new photo"));
+    QCOMPARE(QFileInfo(remote).lastModified().toUTC(), july);
+    QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList({u"b.jpg"_s}));
+    QCOMPARE(withPart(server.commands()),
+             QStringList({u"open PART"_s, u"write"_s, u"close"_s, u"setstat PART"_s, u"rename PART b.jpg"_s,
+                          u"remove b.jpg"_s, u"rename PART b.jpg"_s}));
+}
+
+// The rename goes out before the server has answered the closing: when that answer is a failure,
+// the file the rename put under the name is in doubt, and does not stay there.
+void tst_FtpClient::aFileWhoseClosingFailedDoesNotStayUnderTheName()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("the put in one go is SFTP's");
+    FtpTestServer server;
+    // Held answers, so that the closing's cannot come before the rename has gone.
+    server.setOptions(
+        m_protocol.serverOptions({.refusedClosePrefix = u".pexa-"_s, .latencyMs = 100, .logCommands = true}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString local = m_local.filePath(u"c.jpg"_s);
+    QVERIFY(writeFile(local, "in doubt"));
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!client.putFile(local, u"c.jpg"_s, {}));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client.lastReply(), u"4 Failure"_s);
+    QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList());
+    QCOMPARE(withPart(server.commands()), QStringList({u"open PART"_s, u"write"_s, u"close"_s,
+                                                       u"rename PART c.jpg"_s, u"remove c.jpg"_s}));
+}
+
+// A put with its time waits for the open, for the writes, and once for the closing, the time and
+// the rename together: three round trips where one request after another takes five.
+void tst_FtpClient::theEndOfAPutIsOneWait()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("the put in one go is SFTP's");
+    constexpr int latencyMs = 500;
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.latencyMs = latencyMs}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString local = m_local.filePath(u"d.jpg"_s);
+    QVERIFY(writeFile(local, "timed"));
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    FtpClient::Failure timeFailure = FtpClient::Failure::Refused;
+    const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(client.putFileWithTime(local, u"d.jpg"_s, july, timeFailure, {}));
+    QVERIFY2(timer.elapsed() >= 3 * latencyMs && timer.elapsed() < 4 * latencyMs,
+             qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(timeFailure, FtpClient::Failure::None);
+    QCOMPARE(QFileInfo(server.home(u"pexa"_s) + u"/d.jpg"_s).lastModified().toUTC(), july);
+}
+
+// Cancel after the last write, while the closing and the rename wait for their answers: the put
+// fails as cancelled, and the name holds a whole file, the old or the new.
+void tst_FtpClient::aCancelWhileTheEndOfAPutIsAwaitedLeavesAWholeFile()
+{
+    if (m_protocol.security() != TransferSecurity::Sftp)
+        QSKIP("the put in one go is SFTP's");
+    FtpTestServer server;
+    server.setOptions(m_protocol.serverOptions({.latencyMs = 100}));
+    QVERIFY2(server.start({{u"pexa"_s, u"p"_s}}), qPrintable(server.errorText()));
+    const QString remote = server.home(u"pexa"_s) + u"/e.jpg"_s;
+    QVERIFY(writeFile(remote, "the old photo"));
+    const QString local = m_local.filePath(u"e.jpg"_s);
+    QVERIFY(writeFile(local, "the new photo"));
+    bool cancel = false;
+    AtomicPutClient client(m_protocol.makeClient(options(), {}, [&] { return cancel; }));
+    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(!client.putFile(local, u"e.jpg"_s, [&](qint64 sent, qint64 total) { cancel = sent == total; }));
+    QCOMPARE(client.lastFailure(), FtpClient::Failure::Cancelled);
+    const QByteArray held = fileBytes(remote);
+    QVERIFY2(held == "the old photo" || held == "the new photo", held.constData());
+}
+
 void tst_FtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
 {
     const QString local = m_local.filePath(u"l.jpg"_s);
@@ -562,10 +697,8 @@ void tst_FtpClient::filesOfOneFolderCostFourCommandsAndAFolderChangeOne()
 
     qsizetype before = server.commands().size();
     const auto sentSince = [&] {
-        QStringList sent = verbsAndArguments(server.commands().mid(before));
+        const QStringList sent = withPart(server.commands().mid(before));
         before += sent.size();
-        // The temporary name differs from run to run.
-        sent.replaceInStrings(QRegularExpression(u"\\.pexa-\\d+-\\d+\\.part"_s), u"PART"_s);
         return sent;
     };
     QVERIFY(client.putFile(local, u"www/a/2.jpg"_s, {}));

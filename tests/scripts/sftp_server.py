@@ -18,6 +18,10 @@ whose name ends in NAME; the session hangs there.
 --drop NAME closes the connection on a request whose path ends in NAME.
 --refuse PREFIX refuses opening for writing, renaming onto and removing a file whose name starts
 with PREFIX.
+--refuse-writes PREFIX refuses every write but the first to a file whose name starts with PREFIX,
+as a disk that fills up in the middle of a file.
+--refuse-close PREFIX answers the closing of a file written whose name starts with PREFIX with a
+failure; its bytes stay.
 --delay SECONDS holds back the reply to mkdir and to the close of a file opened for writing.
 --throttle BYTES takes writes at about this many bytes a second.
 --log FILE appends "password" to FILE on every password the client sends, and "login NAME" on
@@ -329,17 +333,24 @@ class LoggingSftpServer(paramiko.SFTPServer):
 class Handle(paramiko.SFTPHandle):
     """An open file: unbuffered, so that a full disk shows in the write that meets it."""
 
-    def __init__(self, sftp, fd, flags):
+    def __init__(self, sftp, fd, flags, name):
         super().__init__(flags)
         self.sftp = sftp
         self.fd = fd
         self.writing = bool(flags & WRITE_FLAGS)
+        self.name = name
+        self.writes = 0
+
+    def named(self, prefix):
+        return bool(prefix) and self.name.startswith(prefix)
 
     def close(self):
         if self.fd < 0:
             return
         os.close(self.fd)
         self.fd = -1
+        if self.writing and self.named(self.sftp.options.args.refuse_close):
+            raise OSError(errno.EIO, "refused")
         # Not when the session ends with the file still open.
         if self.writing and self.sftp.options.args.delay and self.sftp.server.transport.is_active():
             time.sleep(self.sftp.options.args.delay)
@@ -350,6 +361,9 @@ class Handle(paramiko.SFTPHandle):
 
     @answers
     def write(self, offset, data):
+        self.writes += 1
+        if self.writes > 1 and self.named(self.sftp.options.args.refuse_writes):
+            return SFTP_FAILURE
         written = 0
         while written < len(data):
             written += os.pwrite(self.fd, data[written:], offset + written)
@@ -456,7 +470,7 @@ class Sftp(paramiko.SFTPServerInterface):
             letters += "r"
         real = self.resolve(path, letters)
         mode = attr.st_mode & 0o7777 if attr._flags & attr.FLAG_PERMISSIONS else 0o666
-        return Handle(self, os.open(real, flags, mode), flags)
+        return Handle(self, os.open(real, flags, mode), flags, os.path.basename(self.virtual(path)))
 
     @answers
     def list_folder(self, path):
@@ -571,6 +585,8 @@ def main():
     parser.add_argument("--stall", default="")
     parser.add_argument("--drop", default="")
     parser.add_argument("--refuse", default="")
+    parser.add_argument("--refuse-writes", default="")
+    parser.add_argument("--refuse-close", default="")
     parser.add_argument("--delay", type=float, default=0.0)
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--log", default="")
