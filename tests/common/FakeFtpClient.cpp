@@ -140,23 +140,26 @@ bool FakeFtpClient::putFile(const QString &localPath, const QString &path, const
         return false;
     {
         std::unique_lock lock(m_server.m_mutex);
-        if (!m_server.m_folders.contains(parentOf(path)))
+        if (!m_server.m_folders.contains(parentOf(path)) ||
+            (!m_server.m_replacesFiles && m_server.m_files.contains(path)))
             return fail(Failure::Refused);
         m_server.m_holding.insert(name);
         m_server.m_changed.notify_all();
         while (m_server.m_held.contains(name) && !m_cancelled)
             m_server.m_changed.wait_for(lock, std::chrono::milliseconds(5));
         m_server.m_holding.remove(name);
-        if (m_generation != m_server.m_generation) {
+        const bool vanished = m_generation != m_server.m_generation;
+        if (vanished || m_cancelled) {
+            m_partLeft = true;
+            m_server.m_files.insert(path, {bytes.left(bytes.size() / 2), QDateTime::currentDateTimeUtc()});
+        }
+        if (vanished) {
             lock.unlock();
             loseConnection();
             return fail(Failure::ConnectionLost);
         }
-        if (m_cancelled) {
-            m_partLeft = true;
-            m_server.m_files.insert(path, {bytes.left(bytes.size() / 2), QDateTime::currentDateTimeUtc()});
+        if (m_cancelled)
             return fail(Failure::Cancelled);
-        }
         m_server.m_files.insert(path, {bytes, QDateTime::currentDateTimeUtc()});
     }
     if (progress)

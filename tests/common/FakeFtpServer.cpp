@@ -55,6 +55,12 @@ void FakeFtpServer::setReachable(bool reachable)
     m_reachable = reachable;
 }
 
+void FakeFtpServer::setReplacesFiles(bool replaces)
+{
+    const std::lock_guard lock(m_mutex);
+    m_replacesFiles = replaces;
+}
+
 void FakeFtpServer::vanish()
 {
     {

@@ -49,8 +49,10 @@ public:
     void setConnectionLimit(int limit);
     // Every login from now on is refused.
     void setReachable(bool reachable);
+    // A put onto a file that is there is refused, as by servers that do not overwrite.
+    void setReplacesFiles(bool replaces);
     // The server goes away: logins are refused, and every connection is gone; a put in flight
-    // ends there.
+    // ends there, leaving the part it had.
     void vanish();
     // Puts of a local file of this name wait until released (or their client is cancelled).
     void hold(const QString &name);
@@ -83,6 +85,7 @@ private:
     bool m_listsSizesAndTimes = true;
     int m_limit = 0;
     bool m_reachable = true;
+    bool m_replacesFiles = true;
     int m_connected = 0;
     int m_mostConnected = 0;
     int m_logins = 0;

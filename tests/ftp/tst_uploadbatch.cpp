@@ -89,6 +89,7 @@ private slots:
     void removalsStayWithinTheMirroredImages();
     void galleryPagesGoLastAndAMissingOrRefusedOneFails();
     void staleTemporariesGoWhenTheirFolderIsListed();
+    void aPartLeftByAnEarlierRunIsNotInTheWayOfTheNext();
     void aServerThatStopsAnsweringFailsTheRestAtOnce_data();
     void aServerThatStopsAnsweringFailsTheRestAtOnce();
 
@@ -378,6 +379,33 @@ void tst_UploadBatch::staleTemporariesGoWhenTheirFolderIsListed()
     TestHost host(m_run);
     QCOMPARE(upload(host, server), UploadBatch::Outcome::Complete);
     QCOMPARE(server.files().keys(), QStringList({u".pexa-1-2.part"_s, u"a.jpg"_s, u"tn_a.jpg"_s}));
+}
+
+// The server dies during a put and keeps its part, which nothing could remove; the next run of
+// the same program session puts under another temporary name, so a server that will not
+// overwrite a file takes it.
+void tst_UploadBatch::aPartLeftByAnEarlierRunIsNotInTheWayOfTheNext()
+{
+    addImage(u"a.jpg"_s);
+    FakeFtpServer server;
+    server.setReplacesFiles(false);
+    server.hold(u"a.jpg"_s);
+    TestHost host(m_run);
+    host.onYield = [&server] {
+        if (server.log().contains(u"put a.jpg"_s)) {
+            server.vanish();
+            server.release(u"a.jpg"_s);
+        }
+    };
+    QCOMPARE(upload(host, server), UploadBatch::Outcome::CompleteWithErrors);
+    const QStringList parts = server.files().keys().filter(u".part"_s);
+    QCOMPARE(parts.size(), 1);
+
+    server.setReachable(true);
+    TestHost again(m_run);
+    QCOMPARE(upload(again, server), UploadBatch::Outcome::Complete);
+    QCOMPARE(server.files().value(u"a.jpg"_s).bytes, QByteArray("photo"));
+    QCOMPARE(server.files().keys().filter(u".part"_s), parts);
 }
 
 void tst_UploadBatch::aServerThatStopsAnsweringFailsTheRestAtOnce_data()
