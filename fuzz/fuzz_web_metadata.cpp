@@ -66,7 +66,7 @@ void jpeg(QByteArrayView bytes)
     FUZZ_CHECK(orientation >= 0 && orientation <= 8);
 }
 
-// A JPEG's or PNG's caption, whatever the file holds, is one tidy line of valid text.
+// A JPEG's or PNG's caption, whatever the file holds, is one clean line of valid text.
 void caption(QByteArrayView bytes)
 {
     QBuffer file;
@@ -74,7 +74,7 @@ void caption(QByteArrayView bytes)
     file.open(QIODevice::ReadOnly);
     const QString text = PhotoCaption::read(file);
     FUZZ_CHECK(text.size() <= PhotoCaption::MaxLength);
-    FUZZ_CHECK_DETAIL(PhotoCaption::tidy(text) == text, codes(text));
+    FUZZ_CHECK_DETAIL(PhotoCaption::oneLine(text) == text, codes(text));
     FUZZ_CHECK_DETAIL(QString::fromUtf8(text.toUtf8()) == text, codes(text));
 }
 

@@ -582,8 +582,8 @@ bool UploadBatch::dispatchNext()
 // file is done here.
 void UploadBatch::prepareEntry(Step &step)
 {
-    const QString entry = step.kind == Step::Kind::Entry ? m_inputs.entries.at(step.entry) : QString();
     if (step.kind == Step::Kind::Entry) {
+        const QString entry = m_inputs.entries.at(step.entry);
         step.localImage = m_layout.copyPath(entry);
         step.localThumbnail = m_layout.thumbnailPath(entry);
         const QString folder = remotePath(step.relativeFolder);

@@ -246,21 +246,21 @@ QString PhotoCaption::read(QIODevice &file)
 
     if (!blocks.exif.isEmpty()) {
         if (const std::optional<ExifBlock::Fields> exif = ExifBlock::read(blocks.exif)) {
-            const QString caption = tidy(decoded(exif->description));
+            const QString caption = oneLine(decoded(exif->description));
             if (!caption.isEmpty())
                 return caption;
         }
     }
     if (!blocks.iptc.isEmpty()) {
         if (const std::optional<IptcBlock::Fields> iptc = IptcBlock::read(blocks.iptc)) {
-            const QString caption = tidy(iptcCaption(*iptc));
+            const QString caption = oneLine(iptcCaption(*iptc));
             if (!caption.isEmpty())
                 return caption;
         }
     }
     if (!blocks.xmp.isEmpty()) {
         if (const std::optional<XmpPacket::Fields> xmp = XmpPacket::read(blocks.xmp))
-            return tidy(xmp->description);
+            return oneLine(xmp->description);
     }
     return {};
 }
@@ -273,7 +273,7 @@ QString PhotoCaption::ofFile(const QString &path)
     return read(file);
 }
 
-QString PhotoCaption::tidy(const QString &text)
+QString PhotoCaption::oneLine(const QString &text)
 {
     QString line = text;
     for (QChar &c : line) {

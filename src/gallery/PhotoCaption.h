@@ -23,5 +23,5 @@ public:
 
     // A caption as a page shows it: one line, controls and runs of blanks as one space, at most
     // MaxLength characters.
-    static QString tidy(const QString &text);
+    static QString oneLine(const QString &text);
 };

@@ -264,6 +264,7 @@ private slots:
 private:
     void buildTree(const QStringList &images);
     void relist(const QStringList &images);
+    void uploadRemovingMissing(const QString &deleted);
     void choose(const QString &key, const QString &value);
     void replaceTree(const QStringList &images, const QStringList &folders);
     void makeForm(const QStringList &ticked = {});
@@ -371,6 +372,17 @@ void tst_UploadActions::relist(const QStringList &images)
     m_form->runState().ImagesFound = images.size();
     m_form->runState().ScanWholeTree = true;
     m_form->txtFDestin_Change();
+}
+
+// A new scan no longer finds the image; Upload with removals on, and Yes to the question.
+void tst_UploadActions::uploadRemovingMissing(const QString &deleted)
+{
+    choose(u"remove_missing"_s, u"1"_s);
+    QStringList left = m_images;
+    left.removeAll(m_root + u'/' + deleted);
+    relist(left);
+    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    clickUpload();
 }
 
 void tst_UploadActions::choose(const QString &key, const QString &value)
@@ -1168,12 +1180,7 @@ void tst_UploadActions::aPhotoDeletedFromTheImageRootLeavesTheServer()
     clickUpload();
     QCOMPARE(serverTree(QString()), expectedTree({}));
 
-    choose(u"remove_missing"_s, u"1"_s);
-    QStringList left = m_images;
-    left.removeAll(m_root + u"/2008/a b.jpg"_s);
-    relist(left);
-    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
-    clickUpload();
+    uploadRemovingMissing(u"2008/a b.jpg"_s);
     QCOMPARE(m_boxes->take(),
              QStringList({u"Remove 2 files from the server?\n\n/2008/a b.jpg\n/2008/tn_a b.jpg"_s}));
     QCOMPARE(m_boxes->shown().constLast().buttons, MessageBoxService::Buttons::YesNoDefaultNo);
@@ -1214,12 +1221,7 @@ void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
                                             u"index.html"_s, u"index.html"_s}));
 
     writeFile(server.home(u"pexa"_s) + u"/Été d'or/notes.html"_s, "kept");
-    choose(u"remove_missing"_s, u"1"_s);
-    QStringList left = m_images;
-    left.removeAll(m_root + u"/Été d'or/x.gif"_s);
-    relist(left);
-    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
-    clickUpload();
+    uploadRemovingMissing(u"Été d'or/x.gif"_s);
     QCOMPARE(m_boxes->take(), QStringList({u"Remove 3 files from the server?\n\n/Été d'or/index.html\n"
                                            u"/Été d'or/tn_x.gif\n/Été d'or/x.gif"_s}));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);

@@ -190,7 +190,7 @@ void FakeFtpClient::tidyRemove(const QString &path)
 {
     if (!m_loggedIn)
         return;
-    m_server.record(u"tidy "_s + path);
+    m_server.record(u"cleanup "_s + path);
     const std::lock_guard lock(m_server.m_mutex);
     m_server.m_files.remove(path);
 }

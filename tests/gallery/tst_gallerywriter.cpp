@@ -214,13 +214,13 @@ void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
 
 void TestGalleryWriter::captionIsOneBoundedLine()
 {
-    QCOMPARE(PhotoCaption::tidy(u"  one\n\ttwo\u0085three\r\n "_s), u"one two three"_s);
-    QCOMPARE(PhotoCaption::tidy(QString(1500, u'a')).size(), PhotoCaption::MaxLength);
+    QCOMPARE(PhotoCaption::oneLine(u"  one\n\ttwo\u0085three\r\n "_s), u"one two three"_s);
+    QCOMPARE(PhotoCaption::oneLine(QString(1500, u'a')).size(), PhotoCaption::MaxLength);
     // A cut never leaves half of a character that takes two.
     const QString emoji = QString(PhotoCaption::MaxLength - 1, u'a') + u"😀"_s;
-    QCOMPARE(PhotoCaption::tidy(emoji), QString(PhotoCaption::MaxLength - 1, u'a'));
+    QCOMPARE(PhotoCaption::oneLine(emoji), QString(PhotoCaption::MaxLength - 1, u'a'));
     // Nor a blank at the end: a caption read once reads the same again.
-    QCOMPARE(PhotoCaption::tidy(QString(PhotoCaption::MaxLength - 1, u'a') + u"  b"_s),
+    QCOMPARE(PhotoCaption::oneLine(QString(PhotoCaption::MaxLength - 1, u'a') + u"  b"_s),
              QString(PhotoCaption::MaxLength - 1, u'a'));
 }
 
