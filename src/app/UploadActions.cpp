@@ -128,6 +128,7 @@ void UploadActions::runUploadBatch()
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
     }
     inputs.wholeTree = m_run.ScanWholeTree;
+    inputs.memory = m_publishMemory;
     if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
         // The same plan the resize wrote the pages from.
         const OutputLayout layout = inputs.layout();

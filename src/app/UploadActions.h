@@ -3,6 +3,7 @@
 #include "FTPStatus.h"
 #include "FtpClient.h"
 #include "FtpSettings.h"
+#include "PublishMemory.h"
 #include "UploadHost.h"
 
 #include <QObject>
@@ -58,6 +59,8 @@ private:
     MainControls &m_ui;
     RunState &m_run;
     QPointer<FTPStatus> m_status;
+    // What the runs of this session learnt of the servers they went to.
+    std::shared_ptr<PublishMemory> m_publishMemory = std::make_shared<PublishMemory>();
     ClientFactory m_clientFactory;
     std::function<bool()> m_resizeBatch;
     // The main window's close box was pressed during a run of ours: it closes when the run

@@ -1,8 +1,10 @@
 #include "AtomicPutClient.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <atomic>
 
 using namespace Qt::Literals::StringLiterals;
@@ -26,7 +28,9 @@ QString joined(const QString &folder, const QString &name)
 
 } // namespace
 
-AtomicPutClient::AtomicPutClient(std::unique_ptr<FtpClient> inner) : m_inner(std::move(inner)) {}
+AtomicPutClient::AtomicPutClient(std::unique_ptr<FtpClient> inner, std::shared_ptr<PartLedger> parts)
+    : m_inner(std::move(inner)), m_parts(parts ? std::move(parts) : std::make_shared<PartLedger>())
+{}
 
 QString AtomicPutClient::temporaryName()
 {
@@ -71,6 +75,43 @@ bool AtomicPutClient::makeFolder(const QString &folder)
 
 std::optional<QList<RemoteEntry>> AtomicPutClient::listFolder(const QString &folder)
 {
+    return listing(folder, {}, nullptr);
+}
+
+std::optional<QList<RemoteEntry>> AtomicPutClient::listFolderReadingClock(const QString &folder,
+                                                                          std::optional<ServerClock> &clock)
+{
+    clock.reset();
+    QTemporaryFile empty(QDir::tempPath() + u"/pexa-clock-XXXXXX"_s);
+    if (!empty.open())
+        return listFolder(folder);
+    empty.close();
+    const QString name = temporaryName();
+    const QString probe = joined(folder, name);
+    if (!m_inner->putFile(empty.fileName(), probe, {})) {
+        keepOutcome(false);
+        if (m_inner->putMayHaveLeftPart())
+            dropPart(probe);
+        return m_failure == Failure::Refused ? listFolder(folder) : std::nullopt;
+    }
+    const QDateTime sentAt = QDateTime::currentDateTimeUtc();
+    // Far enough from now that a server which keeps the time of arrival shows it.
+    const QDateTime setTo = QDateTime::fromSecsSinceEpoch(sentAt.toSecsSinceEpoch(), Qt::UTC).addDays(-2);
+    const bool timeSet = m_inner->setModified(probe, setTo);
+    RemoteEntry probed{name};
+    std::optional<QList<RemoteEntry>> entries = listing(folder, name, &probed);
+    if (!entries)
+        dropPart(probe);
+    else
+        clock = ServerClock::learn(probed.modified, setTo, timeSet, sentAt);
+    return entries;
+}
+
+// Lists a folder, removing the parts no put is writing any more; the entry of the probe, which
+// goes too, is given back.
+std::optional<QList<RemoteEntry>> AtomicPutClient::listing(const QString &folder, const QString &probe,
+                                                           RemoteEntry *probed)
+{
     std::optional<QList<RemoteEntry>> entries = m_inner->listFolder(folder);
     keepOutcome(entries.has_value());
     if (!entries)
@@ -81,6 +122,8 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listFolder(const QString &fol
             ++it;
             continue;
         }
+        if (probed && it->name == probe)
+            *probed = *it;
         m_inner->removeFile(joined(folder, it->name));
         it = entries->erase(it);
     }
@@ -125,7 +168,7 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
     }
     if (reached == PutAs::Renamed) {
         keepOutcome(true);
-        removeLeftovers();
+        removeLeftParts();
         return true;
     }
     keepOutcome(false);
@@ -149,7 +192,7 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
     // Some servers will not rename onto an existing file: the old one goes first.
     if (m_inner->removeFile(path) && m_inner->rename(temporary, path)) {
         keepOutcome(true);
-        removeLeftovers();
+        removeLeftParts();
         return true;
     }
     // This server does not rename: files go straight under their names from now on.
@@ -206,7 +249,7 @@ void AtomicPutClient::dropPart(const QString &temporary)
     case Failure::Stalled:
     case Failure::ConnectionLost:
     case Failure::Unreachable:
-        m_leftovers.append(temporary);
+        m_parts->add(temporary);
         break;
     case Failure::None:
     case Failure::Refused:
@@ -216,9 +259,15 @@ void AtomicPutClient::dropPart(const QString &temporary)
     }
 }
 
-void AtomicPutClient::removeLeftovers()
+// A part the server will not remove is gone already, or not ours to remove; one it cannot be
+// asked about now waits for the next time.
+void AtomicPutClient::removeLeftParts()
 {
-    const QStringList leftovers = std::exchange(m_leftovers, {});
-    for (const QString &path : leftovers)
-        m_inner->removeFile(path);
+    const QStringList parts = m_parts->take();
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (m_inner->removeFile(parts.at(i)) || m_inner->lastFailure() == Failure::Refused)
+            continue;
+        for (; i < parts.size(); ++i)
+            m_parts->add(parts.at(i));
+    }
 }

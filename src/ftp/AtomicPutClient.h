@@ -1,6 +1,8 @@
 #pragma once
 
 #include "FtpClient.h"
+#include "PartLedger.h"
+#include "ServerClock.h"
 
 #include <QStringList>
 #include <memory>
@@ -14,12 +16,15 @@
 //
 // Temporary names never repeat within one run of the program, so a part left by a server that
 // died cannot be in the way of a later put. A part is removed only when a put began it: at
-// once while the server answers, or after the next put that succeeds when the connection was
-// lost. Listing a folder removes the parts this program left there before.
+// once while the server answers; when the connection was lost, it goes into the ledger, shared
+// by the connections to the server, and the next put that succeeds on any of them (or
+// removeLeftParts()) removes it. Listing a folder removes the parts this program left there
+// before.
 class AtomicPutClient : public FtpClient
 {
 public:
-    explicit AtomicPutClient(std::unique_ptr<FtpClient> inner);
+    // Without a ledger, the client keeps one of its own.
+    explicit AtomicPutClient(std::unique_ptr<FtpClient> inner, std::shared_ptr<PartLedger> parts = {});
 
     // ".pexa-<process>-<n>.part", with n never repeating in this process.
     static QString temporaryName();
@@ -35,6 +40,10 @@ public:
     bool folderExists(const QString &folder) override;
     bool makeFolder(const QString &folder) override;
     std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
+    // listFolder(), after sending an empty file there and giving it a time, to learn from the
+    // listing how the server tells times; clock stays empty when the listing did not tell.
+    std::optional<QList<RemoteEntry>> listFolderReadingClock(const QString &folder,
+                                                             std::optional<ServerClock> &clock);
     bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
     // putFile(), and the file takes the time as by setModified(): with the put where the inner
     // client can, after it where not. True when the file is stored, timeFailure then telling why
@@ -50,6 +59,8 @@ public:
     QString lastReply() const override { return m_reply; }
     void cancel() override { m_inner->cancel(); }
     void close() override { m_inner->close(); }
+    // Removes the parts in the ledger, as far as the server answers.
+    void removeLeftParts();
 
 private:
     // timed tells whether the inner client was given the time with the put.
@@ -58,7 +69,8 @@ private:
     bool putStraight(const QString &localPath, const QString &path, const Progress &progress);
     void keepOutcome(bool succeeded);
     void dropPart(const QString &temporary);
-    void removeLeftovers();
+    std::optional<QList<RemoteEntry>> listing(const QString &folder, const QString &probe,
+                                              RemoteEntry *probed);
 
     std::unique_ptr<FtpClient> m_inner;
     Failure m_failure = Failure::None;
@@ -66,5 +78,5 @@ private:
     // The server would not rename: files then go straight under their names.
     bool m_renameRefused = false;
     // Parts of failed puts that the server could not be asked to remove yet.
-    QStringList m_leftovers;
+    std::shared_ptr<PartLedger> m_parts;
 };

@@ -296,7 +296,8 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     m_identity = {};
     m_root.reset();
     m_mlsdMissing = m_sizeMissing = m_mdtmMissing = false;
-    m_mfmtRefusal.clear();
+    m_timeCommand = TimeCommand::Mfmt;
+    m_timeRefusal.clear();
     if (port == 0)
         port = TransferSecurityText::defaultPort(m_options.security);
     const QString hostPart = host.contains(u':') ? u'[' + host + u']' : host;
@@ -523,22 +524,48 @@ void CurlFtpClient::tidyRemove(const QString &path)
     commands(folderOf(path), {"DELE " + nameOf(path).toUtf8()}, TransferEngine::Budget::Tidying);
 }
 
+// MFMT where the server knows it; else the two other forms servers take: MDTM with a time
+// before the name (vsftpd), and SITE UTIME with the times in UTC (proftpd's mod_site_misc). The
+// first that works serves the rest of the connection; a server that takes none is not asked
+// again.
 bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
 {
     if (!m_connected || !safePath(path) || piecesOf(path).isEmpty() || !time.isValid())
         return refuse();
-    // A server that does not know the command is not asked again on this connection.
-    if (!m_mfmtRefusal.isEmpty()) {
-        m_failure = Failure::Refused;
-        m_lastReply = m_mfmtRefusal;
-        return false;
+    const QByteArray stamp = FtpListing::timeText(time);
+    const QByteArray name = nameOf(path).toUtf8();
+    while (m_timeCommand != TimeCommand::None) {
+        QByteArray command;
+        switch (m_timeCommand) {
+        case TimeCommand::Mfmt:
+            command = "MFMT " + stamp + ' ' + name;
+            break;
+        case TimeCommand::MdtmWithTime:
+            command = "MDTM " + stamp + ' ' + name;
+            break;
+        case TimeCommand::SiteUtime:
+            command = "SITE UTIME " + name + ' ' + stamp + ' ' + stamp + ' ' + stamp + " UTC";
+            break;
+        case TimeCommand::None:
+            break;
+        }
+        const bool done = commands(folderOf(path), {command});
+        const Replies::Answer *answer = m_replies->answerTo(command);
+        // MDTM with one argument reads a time: only the reply of the setting form tells it set one.
+        if (done && (m_timeCommand != TimeCommand::MdtmWithTime || (answer && answer->code == 213)))
+            return true;
+        if (m_failure != Failure::Refused && m_failure != Failure::None)
+            return false;
+        // A file MFMT refuses is refused; the other forms may mean nothing to the server.
+        if (m_timeCommand == TimeCommand::Mfmt && !(answer && answer->unknownCommand())) {
+            m_failure = Failure::Refused;
+            return false;
+        }
+        m_timeCommand = static_cast<TimeCommand>(static_cast<int>(m_timeCommand) + 1);
+        m_timeRefusal = m_lastReply;
     }
-    const QByteArray command = "MFMT " + FtpListing::timeText(time) + ' ' + nameOf(path).toUtf8();
-    if (commands(folderOf(path), {command}))
-        return true;
-    const Replies::Answer *answer = m_replies->answerTo(command);
-    if (answer && answer->unknownCommand())
-        m_mfmtRefusal = m_lastReply;
+    m_failure = Failure::Refused;
+    m_lastReply = m_timeRefusal;
     return false;
 }
 

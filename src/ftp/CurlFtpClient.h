@@ -89,8 +89,17 @@ private:
     bool m_mlsdMissing = false;
     bool m_sizeMissing = false;
     bool m_mdtmMissing = false;
-    // The server's answer to MFMT, when it does not know the command.
-    QString m_mfmtRefusal;
+    // The commands that set a file's time, in the order they are tried.
+    enum class TimeCommand
+    {
+        Mfmt,
+        MdtmWithTime,
+        SiteUtime,
+        None,
+    };
+    TimeCommand m_timeCommand = TimeCommand::Mfmt;
+    // The server's answer to the last of them it did not take.
+    QString m_timeRefusal;
     Failure m_failure = Failure::None;
     // libcurl's code for the last step.
     int m_lastCode = 0;

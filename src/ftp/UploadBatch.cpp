@@ -87,9 +87,12 @@ struct UploadBatch::Step
     // Folder: whether it is to be entered first, and listed.
     bool check = true;
     bool list = false;
-    // Entry: the list's row, and the folder step it belongs to.
+    // Folder: whether the listing also learns how the server tells times.
+    bool readClock = false;
+    // Entry: the list's row, the folder step it belongs to, and the step that lists its folder.
     int entry = -1;
     int folderStep = -1;
+    int listingStep = -1;
     // Page: its group; it goes when every step before that group is done.
     int wave = -1;
     QString localImage;
@@ -112,6 +115,7 @@ struct UploadBatch::Step
     bool exists = false;
     FtpClient::Failure failure = FtpClient::Failure::None;
     std::optional<QList<RemoteEntry>> listed;
+    std::optional<ServerClock> clock;
     bool imageSent = false;
     bool thumbnailSent = false;
     FtpClient::Failure thumbnailFailure = FtpClient::Failure::None;
@@ -162,9 +166,12 @@ void UploadBatch::abandon()
 UploadBatch::Outcome UploadBatch::transfer()
 {
     const FtpSettings &settings = m_inputs.server;
+    m_memory = m_inputs.memory ? m_inputs.memory : std::make_shared<PublishMemory>();
+    m_parts = m_memory->parts(settings);
+    m_clock = m_memory->clock(settings);
     m_pool = std::make_unique<ConnectionPool>();
     auto first = std::make_shared<Connection>();
-    first->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient()));
+    first->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient(), m_parts));
     m_connections.append(first);
     bool opened = false;
     m_pool->run(
@@ -256,7 +263,7 @@ void UploadBatch::connectOthers(uint16_t port)
     const ServerIdentity trusted = m_trusted;
     for (int i = 1; i < settings.connections; ++i) {
         auto connection = std::make_shared<Connection>();
-        connection->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient()));
+        connection->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient(), m_parts));
         m_connections.append(connection);
         m_pool->start(connection->index, [settings, port, trusted, connection](FtpClient &client) {
             const auto login = [&] {
@@ -346,7 +353,7 @@ bool UploadBatch::folderPhase()
 }
 
 // Runs an operation on the first connection still there, waiting for it with the window alive.
-bool UploadBatch::call(const std::function<bool(FtpClient &)> &operation)
+bool UploadBatch::call(const std::function<bool(AtomicPutClient &)> &operation)
 {
     const auto alive = std::find_if(m_connections.cbegin(), m_connections.cend(), [](const auto &connection) {
         return connection->health != Health::Gone;
@@ -354,7 +361,7 @@ bool UploadBatch::call(const std::function<bool(FtpClient &)> &operation)
     if (alive == m_connections.cend())
         return false;
     bool result = false;
-    m_pool->run((*alive)->index, [&](FtpClient &client) { result = operation(client); },
+    m_pool->run((*alive)->index, [&](AtomicPutClient &client) { result = operation(client); },
                 [this] { yieldCancelled(); });
     return result;
 }
@@ -362,6 +369,7 @@ bool UploadBatch::call(const std::function<bool(FtpClient &)> &operation)
 UploadBatch::Outcome UploadBatch::filePhase()
 {
     waitForConnections();
+    removeLeftParts();
     planSteps();
     m_progress->showFileCount(0, m_toSend);
     for (int i = 0; i < m_steps.size(); ++i)
@@ -396,6 +404,8 @@ UploadBatch::Outcome UploadBatch::filePhase()
     }
     if (m_serverGone)
         giveUpOnServer();
+    else
+        removeLeftParts();
     if (m_skippedFiles > 0)
         line(m_skippedFiles == 1 ? u"1 file already on the server was not sent."_s
                                  : u"%1 files already on the server were not sent."_s.arg(m_skippedFiles));
@@ -451,6 +461,9 @@ void UploadBatch::planSteps()
     const bool onlyChanged = m_inputs.server.onlyChanged;
     QString current;
     int folderStep = -1;
+    // The scan lists a folder's sub-folders among its images, so a folder may come back after
+    // them: it is listed once, by its first step.
+    QHash<QString, int> listingSteps;
     for (int i = 0; i < m_inputs.entries.size(); ++i) {
         if (m_inputs.ticked.at(i))
             continue;
@@ -463,7 +476,15 @@ void UploadBatch::planSteps()
             folder->relativeFolder = relativeFolder;
             folder->folderLine = remoteFolder;
             folder->check = remoteFolder != current;
-            folder->list = onlyChanged && !m_listings.contains(relativeFolder);
+            folder->list = onlyChanged && !listingSteps.contains(relativeFolder);
+            if (folder->list) {
+                listingSteps.insert(relativeFolder, static_cast<int>(m_steps.size()));
+                // The first listing learns how the server tells times, unless an earlier run did.
+                if (!m_clock && m_clockStep < 0) {
+                    folder->readClock = true;
+                    m_clockStep = static_cast<int>(m_steps.size());
+                }
+            }
             if (folder->check)
                 folder->preLines.append(u" - Working on "_s + remoteFolder);
             current = remoteFolder;
@@ -474,6 +495,7 @@ void UploadBatch::planSteps()
         entry->entry = i;
         entry->relativeFolder = relativeFolder;
         entry->folderStep = folderStep;
+        entry->listingStep = listingSteps.value(relativeFolder, -1);
         m_steps.append(entry);
     }
     // The pages come last, so that no page shows a picture that is not there yet.
@@ -501,7 +523,9 @@ bool UploadBatch::dispatchNext()
         return false;
     const int index = m_pending.constFirst();
     const std::shared_ptr<Step> step = m_steps.at(index);
-    if (step->kind == Step::Kind::Entry && step->folderStep >= 0 && !m_steps.at(step->folderStep)->done)
+    const auto waitsFor = [this](int before) { return before >= 0 && !m_steps.at(before)->done; };
+    if (step->kind == Step::Kind::Entry &&
+        (waitsFor(step->folderStep) || waitsFor(step->listingStep) || waitsFor(m_clockStep)))
         return false;
     if (step->kind == Step::Kind::Page &&
         !std::all_of(m_steps.cbegin(), m_steps.cend(), [&step](const auto &each) {
@@ -521,9 +545,10 @@ bool UploadBatch::dispatchNext()
         const QString path = remotePath(step->relativeFolder);
         connection->step = index;
         // A folder that lists is there; only one that does not is looked at again.
-        m_pool->start(connection->index, [step, path](FtpClient &client) {
+        m_pool->start(connection->index, [step, path](AtomicPutClient &client) {
             if (step->list) {
-                step->listed = client.listFolder(path);
+                step->listed = step->readClock ? client.listFolderReadingClock(path, step->clock)
+                                               : client.listFolder(path);
                 step->failure = client.lastFailure();
                 step->exists = step->listed.has_value();
                 if (step->exists || step->failure != FtpClient::Failure::Refused)
@@ -608,14 +633,14 @@ void UploadBatch::prepareEntry(Step &step)
     if (!m_inputs.server.onlyChanged)
         return;
     const std::optional<RemoteListing> remote = m_listings.value(step.relativeFolder);
-    if (!remote || !remote->tellsSizesAndTimes())
+    if (!remote || !remote->tellsSizesAndTimes() || m_clockUntrusted)
         return;
-    if (remote->holds(name, image.size(), step.imageTime)) {
+    if (remote->holds(name, image.size(), asListed(step.imageTime))) {
         step.sendImage = false;
         ++m_skippedFiles;
     }
     if (step.sendThumbnail &&
-        remote->holds(m_layout.thumbnailName(name), thumbnail.size(), step.thumbnailTime)) {
+        remote->holds(m_layout.thumbnailName(name), thumbnail.size(), asListed(step.thumbnailTime))) {
         step.sendThumbnail = false;
         ++m_skippedFiles;
     }
@@ -663,9 +688,20 @@ void UploadBatch::finishFolder(int index, int connection)
         m_listings.insert(step.relativeFolder, step.listed
                                                    ? std::optional<RemoteListing>(RemoteListing(*step.listed))
                                                    : std::nullopt);
-        if (!step.listed || !RemoteListing(*step.listed).tellsSizesAndTimes())
+        const bool comparable = step.listed && RemoteListing(*step.listed).tellsSizesAndTimes();
+        if (!comparable)
             step.lines.append(u" - The server gives no sizes or times in "_s +
                               folderLabel(step.relativeFolder) + u"; every file there is sent."_s);
+        if (step.readClock && step.clock) {
+            m_clock = step.clock;
+            m_memory->setClock(m_inputs.server, *m_clock);
+            // Times it will not take need not be offered again.
+            m_timesRefused = m_timesRefused || !m_clock->keepsTimesGiven();
+        } else if (step.readClock && comparable) {
+            m_clockUntrusted = true;
+            step.lines.append(
+                u" - The server's times cannot be compared with this computer's; every file is sent."_s);
+        }
     }
     step.done = true;
 }
@@ -755,8 +791,11 @@ void UploadBatch::insertStep(int at, const std::shared_ptr<Step> &step)
     const auto shift = [at](int &index) { index += index >= at ? 1 : 0; };
     for (int &pending : m_pending)
         shift(pending);
-    for (const auto &each : std::as_const(m_steps))
+    for (const auto &each : std::as_const(m_steps)) {
         shift(each->folderStep);
+        shift(each->listingStep);
+    }
+    shift(m_clockStep);
     for (const auto &connection : std::as_const(m_connections))
         shift(connection->step);
 }
@@ -807,6 +846,23 @@ void UploadBatch::showInFlight()
 }
 
 // The files left are not tried one by one against a server that does not answer.
+// Parts that puts of this or an earlier run left when the connection went.
+void UploadBatch::removeLeftParts()
+{
+    if (m_parts->isEmpty() || m_run.cancelRequested())
+        return;
+    call([](AtomicPutClient &client) {
+        client.removeLeftParts();
+        return true;
+    });
+}
+
+// A local time as the server's listings would tell it.
+QDateTime UploadBatch::asListed(const QDateTime &time) const
+{
+    return m_clock ? time.addSecs(m_clock->offsetSeconds()) : time;
+}
+
 void UploadBatch::giveUpOnServer()
 {
     int notSent = 0;

@@ -4,6 +4,7 @@
 #include "FtpClient.h"
 #include "FtpSettings.h"
 #include "OutputLayout.h"
+#include "PublishMemory.h"
 #include "RemoteListing.h"
 
 #include <QHash>
@@ -41,6 +42,9 @@ struct UploadInputs
     // root), so that an old page in a folder that has none now can go with the removals.
     QString pageName;
     QStringList pageFolders;
+    // What earlier runs of this program session learnt of servers; a run without one starts
+    // knowing nothing.
+    std::shared_ptr<PublishMemory> memory;
 
     OutputLayout layout() const;
 };
@@ -97,7 +101,7 @@ private:
     Outcome cancelledEarly();
     bool locateRoot(const QString &root);
     bool folderPhase();
-    bool call(const std::function<bool(FtpClient &)> &operation);
+    bool call(const std::function<bool(AtomicPutClient &)> &operation);
     Outcome filePhase();
     void planSteps();
     bool dispatchNext();
@@ -112,6 +116,8 @@ private:
     void showInFlight();
     void waitForConnections();
     void giveUpOnServer();
+    void removeLeftParts();
+    QDateTime asListed(const QDateTime &time) const;
     void offerRemovals();
     std::optional<RemoteListing> listing(const QString &folder);
     QString remotePath(const QString &relative) const;
@@ -143,6 +149,12 @@ private:
     bool m_serverGone = false;
     std::atomic<bool> m_timesRefused{false};
     QHash<QString, std::optional<RemoteListing>> m_listings;
+    std::shared_ptr<PublishMemory> m_memory;
+    std::shared_ptr<PartLedger> m_parts;
+    // How the server's listings tell times, once known; the step that learns it, or -1.
+    std::optional<ServerClock> m_clock;
+    int m_clockStep = -1;
+    bool m_clockUntrusted = false;
 
     int m_failedFiles = 0;
     int m_skippedFiles = 0;

@@ -119,7 +119,7 @@ std::optional<QList<RemoteEntry>> FakeFtpClient::listFolder(const QString &folde
         RemoteEntry entry{it.key().mid(it.key().lastIndexOf(u'/') + 1)};
         if (m_server.m_listsSizesAndTimes) {
             entry.size = it->bytes.size();
-            entry.modified = it->modified;
+            entry.modified = it->modified.addSecs(m_server.m_listingOffset);
         }
         entries.append(entry);
     }
@@ -151,7 +151,7 @@ bool FakeFtpClient::putFile(const QString &localPath, const QString &path, const
         const bool vanished = m_generation != m_server.m_generation;
         if (vanished || m_cancelled) {
             m_partLeft = true;
-            m_server.m_files.insert(path, {bytes.left(bytes.size() / 2), QDateTime::currentDateTimeUtc()});
+            m_server.m_files.insert(path, {bytes.left(bytes.size() / 2), m_server.now()});
         }
         if (vanished) {
             lock.unlock();
@@ -160,7 +160,7 @@ bool FakeFtpClient::putFile(const QString &localPath, const QString &path, const
         }
         if (m_cancelled)
             return fail(Failure::Cancelled);
-        m_server.m_files.insert(path, {bytes, QDateTime::currentDateTimeUtc()});
+        m_server.m_files.insert(path, {bytes, m_server.now()});
     }
     if (progress)
         progress(bytes.size(), bytes.size());
@@ -201,7 +201,7 @@ bool FakeFtpClient::setModified(const QString &path, const QDateTime &time)
         return false;
     const std::lock_guard lock(m_server.m_mutex);
     const auto found = m_server.m_files.find(path);
-    if (found == m_server.m_files.end())
+    if (found == m_server.m_files.end() || !m_server.m_takesTimes)
         return fail(Failure::Refused);
     found->modified = time;
     return succeed();

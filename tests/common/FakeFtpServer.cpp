@@ -61,6 +61,19 @@ void FakeFtpServer::setReplacesFiles(bool replaces)
     m_replacesFiles = replaces;
 }
 
+void FakeFtpServer::setClock(qint64 listingOffsetSeconds, bool takesTimes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_listingOffset = listingOffsetSeconds;
+    m_takesTimes = takesTimes;
+}
+
+void FakeFtpServer::advanceClock(qint64 seconds)
+{
+    const std::lock_guard lock(m_mutex);
+    m_clockAhead += seconds;
+}
+
 void FakeFtpServer::vanish()
 {
     {

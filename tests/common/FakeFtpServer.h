@@ -51,6 +51,11 @@ public:
     void setReachable(bool reachable);
     // A put onto a file that is there is refused, as by servers that do not overwrite.
     void setReplacesFiles(bool replaces);
+    // Listings tell times this many seconds off UTC, as a server's local time; a server that
+    // takes no times refuses them, and a file keeps the time it arrived.
+    void setClock(qint64 listingOffsetSeconds, bool takesTimes);
+    // The server's clock, which stamps the time a file arrived, runs this much further ahead.
+    void advanceClock(qint64 seconds);
     // The server goes away: logins are refused, and every connection is gone; a put in flight
     // ends there, leaving the part it had.
     void vanish();
@@ -74,6 +79,8 @@ private:
     int login();
     void logout(int generation);
     void record(const QString &entry);
+    // The server's time, in UTC; called with the mutex held.
+    QDateTime now() const { return QDateTime::currentDateTimeUtc().addSecs(m_clockAhead); }
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -86,6 +93,9 @@ private:
     int m_limit = 0;
     bool m_reachable = true;
     bool m_replacesFiles = true;
+    qint64 m_listingOffset = 0;
+    bool m_takesTimes = true;
+    qint64 m_clockAhead = 0;
     int m_connected = 0;
     int m_mostConnected = 0;
     int m_logins = 0;

@@ -72,6 +72,15 @@ private:
     RunState &m_run;
 };
 
+// The files put since the log held so many lines, by their local names, sorted, leaving out the
+// empty file that reads the server's clock.
+QStringList sentFiles(const FakeFtpServer &server, qsizetype since = 0)
+{
+    QStringList puts = server.log().mid(since).filter(QRegularExpression(u"^put (?!pexa-clock-)"_s));
+    puts.sort();
+    return puts;
+}
+
 } // namespace
 
 class tst_UploadBatch : public QObject
@@ -85,11 +94,13 @@ private slots:
     void aServerWithFewerConnectionsGetsEveryFileOverThoseItTakes();
     void cancelEndsEveryTransferInFlight();
     void onlyNewAndChangedFilesAreSent();
+    void serverTimesThatAreNotUtcMissNoChange_data();
+    void serverTimesThatAreNotUtcMissNoChange();
     void aFolderListedWithoutTimesIsSentWhole();
     void removalsStayWithinTheMirroredImages();
     void galleryPagesGoLastAndAMissingOrRefusedOneFails();
     void staleTemporariesGoWhenTheirFolderIsListed();
-    void aPartLeftByAnEarlierRunIsNotInTheWayOfTheNext();
+    void aPartLeftWhenTheServerDiedGoesWithTheNextRun();
     void aServerThatStopsAnsweringFailsTheRestAtOnce_data();
     void aServerThatStopsAnsweringFailsTheRestAtOnce();
 
@@ -230,9 +241,12 @@ void tst_UploadBatch::cancelEndsEveryTransferInFlight()
 void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    // The scan lists a sub-folder among its parent's images: the root comes back after 2008.
     addImage(u"2008/same.jpg"_s, "same");
     addImage(u"2008/older.jpg"_s, "older");
+    addImage(u"top.jpg"_s, "top");
     addImage(u"2008/resized.jpg"_s, "resized");
+    addImage(u"end.jpg"_s, "end");
     m_inputs.server.onlyChanged = true;
     m_inputs.server.connections = 2;
     FakeFtpServer server;
@@ -242,15 +256,15 @@ void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
     server.addFile(u"2008/tn_same.jpg"_s, "same", modified(u"2008/tn_same.jpg"_s));
     server.addFile(u"2008/older.jpg"_s, "older", modified(u"2008/older.jpg"_s).addSecs(-5));
     server.addFile(u"2008/resized.jpg"_s, "before", now.addSecs(60));
+    for (const QString &name : {u"top.jpg"_s, u"tn_top.jpg"_s, u"end.jpg"_s, u"tn_end.jpg"_s})
+        server.addFile(name, name.endsWith(u"top.jpg"_s) ? "top" : "end", now.addSecs(60));
     TestHost host(m_run);
     QCOMPARE(upload(host, server), UploadBatch::Outcome::Complete);
-    QVERIFY(host.progress.lines.contains(u"2 files already on the server were not sent."_s));
-    QStringList puts = server.log().filter(u"put "_s);
-    puts.sort();
-    QCOMPARE(puts, QStringList({u"put older.jpg"_s, u"put resized.jpg"_s, u"put tn_older.jpg"_s,
-                                u"put tn_resized.jpg"_s}));
+    QVERIFY(host.progress.lines.contains(u"6 files already on the server were not sent."_s));
+    QCOMPARE(sentFiles(server), QStringList({u"put older.jpg"_s, u"put resized.jpg"_s, u"put tn_older.jpg"_s,
+                                             u"put tn_resized.jpg"_s}));
     // Each folder is listed once; what was sent carries the local time, to the second.
-    QCOMPARE(server.log().filter(u"list "_s), QStringList({u"list 2008"_s}));
+    QCOMPARE(server.log().filter(u"list "_s), QStringList({u"list 2008"_s, u"list "_s}));
     const auto files = server.files();
     for (const QString &name : {u"older.jpg"_s, u"tn_older.jpg"_s, u"resized.jpg"_s, u"tn_resized.jpg"_s})
         QCOMPARE(files.value(u"2008/"_s + name).modified.toSecsSinceEpoch(),
@@ -259,8 +273,51 @@ void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
 
     TestHost again(m_run);
     QCOMPARE(upload(again, server), UploadBatch::Outcome::Complete);
-    QVERIFY(again.progress.lines.contains(u"6 files already on the server were not sent."_s));
-    QCOMPARE(server.log().filter(u"put "_s).size(), 4);
+    QVERIFY(again.progress.lines.contains(u"10 files already on the server were not sent."_s));
+    QCOMPARE(sentFiles(server).size(), 4);
+}
+
+// A server whose listings speak its local time, or that keeps the time a file arrived, is read
+// through the clock learnt from a file just sent: an edited picture of the same size is sent
+// again, in the same program session and in a new one, and an unchanged one is not.
+void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<bool>("takesTimes");
+    QTest::newRow("ahead, takes times") << qint64(10 * 3600) << true;
+    QTest::newRow("ahead, keeps arrival") << qint64(10 * 3600) << false;
+    QTest::newRow("behind, keeps arrival") << qint64(-10 * 3600) << false;
+    QTest::newRow("UTC+5:45, keeps arrival") << qint64(5 * 3600 + 45 * 60) << false;
+}
+
+void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange()
+{
+    QFETCH(qint64, offset);
+    QFETCH(bool, takesTimes);
+    addImage(u"2008/a.jpg"_s, "aaaa");
+    addImage(u"2008/b.jpg"_s, "bbbb");
+    m_inputs.server.onlyChanged = true;
+    m_inputs.memory = std::make_shared<PublishMemory>();
+    FakeFtpServer server;
+    server.setClock(offset, takesTimes);
+    const auto publish = [&] {
+        const qsizetype before = server.log().size();
+        TestHost host(m_run);
+        [&] { QCOMPARE(upload(host, server), UploadBatch::Outcome::Complete); }();
+        return sentFiles(server, before);
+    };
+    QCOMPARE(publish().size(), 4);
+    QCOMPARE(publish(), QStringList());
+    // Re-saved with the same size a minute after the upload, and published a minute later.
+    QFile edited(local(u"2008/b.jpg"_s));
+    QVERIFY(edited.open(QIODevice::ReadWrite));
+    QVERIFY(
+        edited.setFileTime(QDateTime::currentDateTimeUtc().addSecs(60), QFileDevice::FileModificationTime));
+    edited.close();
+    server.advanceClock(120);
+    QCOMPARE(publish(), QStringList({u"put b.jpg"_s}));
+    m_inputs.memory = std::make_shared<PublishMemory>();
+    QCOMPARE(publish(), QStringList());
 }
 
 void tst_UploadBatch::aFolderListedWithoutTimesIsSentWhole()
@@ -276,7 +333,7 @@ void tst_UploadBatch::aFolderListedWithoutTimesIsSentWhole()
     QCOMPARE(host.progress.lines.mid(5, 2),
              QStringList({u" - Working on /2008"_s,
                           u" - The server gives no sizes or times in /2008; every file there is sent."_s}));
-    QCOMPARE(server.log().filter(u"put "_s), QStringList({u"put a.jpg"_s, u"put tn_a.jpg"_s}));
+    QCOMPARE(sentFiles(server), QStringList({u"put a.jpg"_s, u"put tn_a.jpg"_s}));
 }
 
 void tst_UploadBatch::removalsStayWithinTheMirroredImages()
@@ -381,12 +438,13 @@ void tst_UploadBatch::staleTemporariesGoWhenTheirFolderIsListed()
     QCOMPARE(server.files().keys(), QStringList({u".pexa-1-2.part"_s, u"a.jpg"_s, u"tn_a.jpg"_s}));
 }
 
-// The server dies during a put and keeps its part, which nothing could remove; the next run of
-// the same program session puts under another temporary name, so a server that will not
-// overwrite a file takes it.
-void tst_UploadBatch::aPartLeftByAnEarlierRunIsNotInTheWayOfTheNext()
+// The server dies during a put and keeps its part. The next run of the same program session puts
+// under another temporary name, so a server that will not overwrite a file takes it, and removes
+// the part without listing the folder.
+void tst_UploadBatch::aPartLeftWhenTheServerDiedGoesWithTheNextRun()
 {
     addImage(u"a.jpg"_s);
+    m_inputs.memory = std::make_shared<PublishMemory>();
     FakeFtpServer server;
     server.setReplacesFiles(false);
     server.hold(u"a.jpg"_s);
@@ -404,8 +462,9 @@ void tst_UploadBatch::aPartLeftByAnEarlierRunIsNotInTheWayOfTheNext()
     server.setReachable(true);
     TestHost again(m_run);
     QCOMPARE(upload(again, server), UploadBatch::Outcome::Complete);
+    QCOMPARE(server.files().keys(), QStringList({u"a.jpg"_s, u"tn_a.jpg"_s}));
     QCOMPARE(server.files().value(u"a.jpg"_s).bytes, QByteArray("photo"));
-    QCOMPARE(server.files().keys().filter(u".part"_s), parts);
+    QCOMPARE(server.log().filter(u"list "_s), QStringList());
 }
 
 void tst_UploadBatch::aServerThatStopsAnsweringFailsTheRestAtOnce_data()
