@@ -7,6 +7,7 @@
 #include "MainControls.h"
 #include "RunControls.h"
 #include "RunState.h"
+#include "Settings.h"
 #include "TransferClients.h"
 #include "UploadBatch.h"
 #include "Yield.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +130,10 @@ void UploadActions::runUploadBatch()
         inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
     }
     inputs.wholeTree = m_run.ScanWholeTree;
+    // Beside the settings, where every run of the program finds it.
+    if (!m_publishMemory)
+        m_publishMemory = std::make_shared<PublishMemory>(
+            std::make_shared<PartJournal>(QDir(SettingsLocation::folder()).filePath(u"upload-journal"_s)));
     inputs.memory = m_publishMemory;
     if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
         // The same plan the resize wrote the pages from.

@@ -60,7 +60,7 @@ private:
     RunState &m_run;
     QPointer<FTPStatus> m_status;
     // What the runs of this session learnt of the servers they went to.
-    std::shared_ptr<PublishMemory> m_publishMemory = std::make_shared<PublishMemory>();
+    std::shared_ptr<PublishMemory> m_publishMemory;
     ClientFactory m_clientFactory;
     std::function<bool()> m_resizeBatch;
     // The main window's close box was pressed during a run of ours: it closes when the run

@@ -88,10 +88,13 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listFolderReadingClock(const 
     empty.close();
     const QString name = temporaryName();
     const QString probe = joined(folder, name);
+    m_parts->writing(probe);
     if (!m_inner->putFile(empty.fileName(), probe, {})) {
         keepOutcome(false);
         if (m_inner->putMayHaveLeftPart())
             dropPart(probe);
+        else
+            m_parts->gone(probe);
         return m_failure == Failure::Refused ? listFolder(folder) : std::nullopt;
     }
     const QDateTime sentAt = QDateTime::currentDateTimeUtc();
@@ -124,7 +127,9 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listing(const QString &folder
         }
         if (probed && it->name == probe)
             *probed = *it;
-        m_inner->removeFile(joined(folder, it->name));
+        const QString path = joined(folder, it->name);
+        if (m_inner->removeFile(path) || m_inner->lastFailure() == Failure::Refused)
+            m_parts->gone(path);
         it = entries->erase(it);
     }
     return entries;
@@ -159,6 +164,7 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
     if (m_renameRefused)
         return putStraight(localPath, path, progress);
     const QString temporary = joined(folderOf(path), temporaryName());
+    m_parts->writing(temporary);
     PutAs reached = m_inner->putFileAs(localPath, temporary, path, time, timeFailure, progress);
     timed = reached != PutAs::NotOffered;
     if (!timed) {
@@ -167,6 +173,7 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
                                                                     : PutAs::NotRenamed;
     }
     if (reached == PutAs::Renamed) {
+        m_parts->gone(temporary);
         keepOutcome(true);
         removeLeftParts();
         return true;
@@ -175,9 +182,12 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
     if (reached == PutAs::NotStored) {
         if (m_inner->putMayHaveLeftPart())
             dropPart(temporary);
+        else
+            m_parts->gone(temporary);
         return false;
     }
     if (reached == PutAs::RenamedInDoubt) {
+        m_parts->gone(temporary);
         // Bytes the server would not confirm are no picture to stand under the name.
         m_inner->removeFile(path);
         return false;
@@ -191,12 +201,14 @@ bool AtomicPutClient::put(const QString &localPath, const QString &path, const Q
     }
     // Some servers will not rename onto an existing file: the old one goes first.
     if (m_inner->removeFile(path) && m_inner->rename(temporary, path)) {
+        m_parts->gone(temporary);
         keepOutcome(true);
         removeLeftParts();
         return true;
     }
     // This server does not rename: files go straight under their names from now on.
     m_inner->removeFile(temporary);
+    m_parts->gone(temporary);
     m_renameRefused = true;
     timed = false;
     timeFailure = Failure::None;
@@ -244,17 +256,22 @@ void AtomicPutClient::dropPart(const QString &temporary)
 {
     switch (m_failure) {
     case Failure::Cancelled:
+        // A moment may not be enough: the next run makes sure.
         m_inner->tidyRemove(temporary);
+        m_parts->leftBehind(temporary);
         break;
     case Failure::Stalled:
     case Failure::ConnectionLost:
     case Failure::Unreachable:
-        m_parts->add(temporary);
+        m_parts->leftBehind(temporary);
         break;
     case Failure::None:
     case Failure::Refused:
     case Failure::LocalFile:
-        m_inner->removeFile(temporary);
+        if (m_inner->removeFile(temporary) || m_inner->lastFailure() == Failure::Refused)
+            m_parts->gone(temporary);
+        else
+            m_parts->leftBehind(temporary);
         break;
     }
 }
@@ -263,11 +280,13 @@ void AtomicPutClient::dropPart(const QString &temporary)
 // asked about now waits for the next time.
 void AtomicPutClient::removeLeftParts()
 {
-    const QStringList parts = m_parts->take();
+    const QStringList parts = m_parts->takeLeftBehind();
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (m_inner->removeFile(parts.at(i)) || m_inner->lastFailure() == Failure::Refused)
+        if (m_inner->removeFile(parts.at(i)) || m_inner->lastFailure() == Failure::Refused) {
+            m_parts->gone(parts.at(i));
             continue;
+        }
         for (; i < parts.size(); ++i)
-            m_parts->add(parts.at(i));
+            m_parts->leftBehind(parts.at(i));
     }
 }

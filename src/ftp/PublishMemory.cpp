@@ -2,11 +2,18 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+PublishMemory::PublishMemory(std::shared_ptr<PartJournal> journal) : m_journal(std::move(journal)) {}
+
 std::shared_ptr<PartLedger> PublishMemory::parts(const FtpSettings &server)
 {
-    std::shared_ptr<PartLedger> &ledger = m_parts[keyOf(server)];
+    const QString key = keyOf(server);
+    std::shared_ptr<PartLedger> &ledger = m_parts[key];
     if (!ledger)
-        ledger = std::make_shared<PartLedger>();
+        ledger = std::make_shared<PartLedger>(m_journal, key);
+    if (m_journal) {
+        for (const QString &path : m_journal->adoptOrphans(key))
+            ledger->leftBehind(path);
+    }
     return ledger;
 }
 
@@ -23,6 +30,7 @@ void PublishMemory::setClock(const FtpSettings &server, const ServerClock &clock
 
 QString PublishMemory::keyOf(const FtpSettings &server)
 {
-    return TransferSecurityText::stored(server.security) + u'\n' + server.address.trimmed().toLower() +
-           u'\n' + server.port.trimmed() + u'\n' + server.username;
+    // One line of text without tabs, as the journal keeps it.
+    return TransferSecurityText::stored(server.security) + u' ' + server.address.trimmed().toLower() + u' ' +
+           server.port.trimmed() + u' ' + QString::fromLatin1(server.username.toUtf8().toPercentEncoding());
 }

@@ -1,5 +1,7 @@
 #include "FakeFtpClient.h"
 #include "FakeFtpServer.h"
+#include "PartJournal.h"
+#include "PublishMemory.h"
 #include "RunState.h"
 #include "UploadBatch.h"
 #include "UploadHost.h"
@@ -8,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +104,7 @@ private slots:
     void galleryPagesGoLastAndAMissingOrRefusedOneFails();
     void staleTemporariesGoWhenTheirFolderIsListed();
     void aPartLeftWhenTheServerDiedGoesWithTheNextRun();
+    void partsOfAKilledProgramGoWithTheNextUploadThere();
     void aServerThatStopsAnsweringFailsTheRestAtOnce_data();
     void aServerThatStopsAnsweringFailsTheRestAtOnce();
 
@@ -465,6 +469,45 @@ void tst_UploadBatch::aPartLeftWhenTheServerDiedGoesWithTheNextRun()
     QCOMPARE(server.files().keys(), QStringList({u"a.jpg"_s, u"tn_a.jpg"_s}));
     QCOMPARE(server.files().value(u"a.jpg"_s).bytes, QByteArray("photo"));
     QCOMPARE(server.log().filter(u"list "_s), QStringList());
+}
+
+// A program killed during a put leaves its journal behind. The next upload to that server removes
+// the part it noted without listing the folder, and leaves alone the part of a program that is
+// still running, and what the journal noted for another server.
+void tst_UploadBatch::partsOfAKilledProgramGoWithTheNextUploadThere()
+{
+    addImage(u"a.jpg"_s);
+    QTemporaryDir journals;
+    const QString server = PublishMemory::keyOf(m_inputs.server);
+    const auto write = [&journals](const QString &name, const QByteArray &bytes) {
+        QFile file(journals.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QByteArray killed = "+\t" + server.toUtf8() + "\t.pexa-9-1.part\n+\t" + server.toUtf8() +
+                              "\t.pexa-9-2.part\n-\t" + server.toUtf8() +
+                              "\t.pexa-9-2.part\n+\tsftp other 22 u\tx.part\n";
+    write(u"killed.journal"_s, killed);
+    // No process has that number.
+    write(u"killed.lock"_s, "999999999\nPexaResizer\n\n");
+    write(u"running.journal"_s, "+\t" + server.toUtf8() + "\t.pexa-8-1.part\n");
+    QLockFile running(journals.filePath(u"running.lock"_s));
+    QVERIFY(running.tryLock(0));
+    m_inputs.memory = std::make_shared<PublishMemory>(std::make_shared<PartJournal>(journals.path()));
+    FakeFtpServer fake;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QString &part : {u".pexa-9-1.part"_s, u".pexa-9-2.part"_s, u".pexa-8-1.part"_s})
+        fake.addFile(part, "half", now);
+    TestHost host(m_run);
+    QCOMPARE(upload(host, fake), UploadBatch::Outcome::Complete);
+    QCOMPARE(fake.files().keys(),
+             QStringList({u".pexa-8-1.part"_s, u".pexa-9-2.part"_s, u"a.jpg"_s, u"tn_a.jpg"_s}));
+    QCOMPARE(fake.log().filter(u"list "_s), QStringList());
+    QFile rest(journals.filePath(u"killed.journal"_s));
+    QVERIFY(rest.open(QIODevice::ReadOnly));
+    QCOMPARE(rest.readAll(), QByteArray("+\tsftp other 22 u\tx.part\n"));
+    // This program's journal goes before its folder.
+    m_inputs.memory.reset();
 }
 
 void tst_UploadBatch::aServerThatStopsAnsweringFailsTheRestAtOnce_data()
