@@ -647,12 +647,19 @@ class DesktopTest(unittest.TestCase):
         program = Program(self, {"main": {"root_path": root}})
         main = program.main_window()
         exit_button = control(main, pyatspi.ROLE_PUSH_BUTTON, "Exit")
+        # Found now, while it is the one label without text: a search during the scan reads every
+        # control over the bus, one pump of the scan each, and would click too late.
+        status = control(main, pyatspi.ROLE_LABEL, "")
         # A real click, made ready over the button: the Press action would land only after the
         # animated click's delay, by when the scan may be over.
         box = exit_button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         xdotool("mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2))
         press(control(main, pyatspi.ROLE_PUSH_BUTTON, "Scan Root"))
         wait_text(exit_button, "Cancel", "the Exit button during the scan")
+        # Exit reads Cancel before the first folder is listed: a click taken then stops the scan
+        # before any file is counted, and the label stays empty, as after an empty root.
+        wait_for(lambda: f"the status label shows no count during the scan (reads {status.name!r})",
+                 lambda: re.fullmatch(r"(\d+) images out of \1 scanned!", status.name))
         xdotool("click", "1")
         alert = program.window(pyatspi.ROLE_ALERT, "PexaResizer")
         control(alert, pyatspi.ROLE_LABEL, "Cancelled!!")
