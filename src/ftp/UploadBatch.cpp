@@ -169,6 +169,9 @@ UploadBatch::Outcome UploadBatch::transfer()
     m_memory = m_inputs.memory ? m_inputs.memory : std::make_shared<PublishMemory>();
     m_parts = m_memory->parts(settings);
     m_clock = m_memory->clock(settings);
+    // SFTP speaks of times in seconds since 1970 in UTC, and every server takes them.
+    if (settings.security == TransferSecurity::Sftp)
+        m_clock = ServerClock();
     m_pool = std::make_unique<ConnectionPool>();
     auto first = std::make_shared<Connection>();
     first->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient(), m_parts));
