@@ -14,12 +14,18 @@ RemoteListing::RemoteListing(const QList<RemoteEntry> &entries) : m_entries(entr
 
 bool RemoteListing::holds(const QString &name, qint64 size, const QDateTime &modified) const
 {
+    const std::optional<qint64> ahead = offsetOf(name, size, modified);
+    return ahead && *ahead >= 0;
+}
+
+std::optional<qint64> RemoteListing::offsetOf(const QString &name, qint64 size,
+                                              const QDateTime &modified) const
+{
     const auto found = m_files.constFind(name);
-    if (found == m_files.constEnd())
-        return false;
+    if (found == m_files.constEnd() || !modified.isValid())
+        return std::nullopt;
     const RemoteEntry &entry = m_entries.at(*found);
-    if (entry.size != size || !entry.modified.isValid() || !modified.isValid())
-        return false;
-    const qint64 local = modified.toSecsSinceEpoch();
-    return entry.modified.toSecsSinceEpoch() >= local;
+    if (entry.size != size || !entry.modified.isValid())
+        return std::nullopt;
+    return entry.modified.toSecsSinceEpoch() - modified.toSecsSinceEpoch();
 }

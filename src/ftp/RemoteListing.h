@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // A remote folder as one listing showed it, and what it tells about the files to send there.
 class RemoteListing
@@ -20,6 +21,9 @@ public:
     // The server holds this file already: a file of the same size, not older than the local
     // one (to the second, as servers keep times).
     bool holds(const QString &name, qint64 size, const QDateTime &modified) const;
+    // For a file of the listing with this size, how many seconds its listed time is ahead of
+    // the local one.
+    std::optional<qint64> offsetOf(const QString &name, qint64 size, const QDateTime &modified) const;
 
 private:
     QList<RemoteEntry> m_entries;

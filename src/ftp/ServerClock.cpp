@@ -1,5 +1,6 @@
 #include "ServerClock.h"
 
+#include <QHash>
 #include <cmath>
 
 namespace {
@@ -29,7 +30,21 @@ std::optional<ServerClock> ServerClock::learn(const QDateTime &listed, const QDa
     return clock;
 }
 
-QDateTime ServerClock::toUtc(const QDateTime &listed) const
+std::optional<ServerClock> ServerClock::fromOffsets(const QList<qint64> &offsets)
 {
-    return listed.isValid() ? listed.addSecs(-m_offsetSeconds) : listed;
+    QHash<qint64, int> counts;
+    for (const qint64 offset : offsets) {
+        if (offset % QuarterHour == 0 && std::abs(offset) <= FurthestZone)
+            ++counts[offset];
+    }
+    std::optional<ServerClock> clock;
+    int most = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most || (it.value() == most && clock && it.key() > clock->m_offsetSeconds)) {
+            most = it.value();
+            clock = ServerClock();
+            clock->m_offsetSeconds = it.key();
+        }
+    }
+    return clock;
 }

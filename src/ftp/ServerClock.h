@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <optional>
 
 // How a server's listings tell the times of its files, learnt from a file just sent to it: some
@@ -15,8 +16,10 @@ public:
     static std::optional<ServerClock> learn(const QDateTime &listed, const QDateTime &setTo, bool timeSet,
                                             const QDateTime &sentAt);
 
-    // The UTC time of a listed one.
-    QDateTime toUtc(const QDateTime &listed) const;
+    // From how far ahead of the local times a listing told those of files this program sent with
+    // their times: the offset at least two of them share, in whole quarter hours.
+    static std::optional<ServerClock> fromOffsets(const QList<qint64> &offsets);
+
     // Whether the server takes the times it is given; where it does not, a listed time is when
     // the file arrived.
     bool keepsTimesGiven() const { return m_keepsTimesGiven; }

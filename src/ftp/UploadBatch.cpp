@@ -480,14 +480,8 @@ void UploadBatch::planSteps()
             folder->folderLine = remoteFolder;
             folder->check = remoteFolder != current;
             folder->list = onlyChanged && !listingSteps.contains(relativeFolder);
-            if (folder->list) {
+            if (folder->list)
                 listingSteps.insert(relativeFolder, static_cast<int>(m_steps.size()));
-                // The first listing learns how the server tells times, unless an earlier run did.
-                if (!m_clock && m_clockStep < 0) {
-                    folder->readClock = true;
-                    m_clockStep = static_cast<int>(m_steps.size());
-                }
-            }
             if (folder->check)
                 folder->preLines.append(u" - Working on "_s + remoteFolder);
             current = remoteFolder;
@@ -528,7 +522,8 @@ bool UploadBatch::dispatchNext()
     const std::shared_ptr<Step> step = m_steps.at(index);
     const auto waitsFor = [this](int before) { return before >= 0 && !m_steps.at(before)->done; };
     if (step->kind == Step::Kind::Entry &&
-        (waitsFor(step->folderStep) || waitsFor(step->listingStep) || waitsFor(m_clockStep)))
+        (waitsFor(step->folderStep) || waitsFor(step->listingStep) ||
+         (!m_clock && !m_clockUntrusted && m_clockNeeded.contains(step->relativeFolder))))
         return false;
     if (step->kind == Step::Kind::Page &&
         !std::all_of(m_steps.cbegin(), m_steps.cend(), [&step](const auto &each) {
@@ -687,26 +682,75 @@ void UploadBatch::finishFolder(int index, int connection)
         return;
     }
     judge(connection, step.listed || !step.list ? FtpClient::Failure::None : step.failure);
-    if (step.list) {
-        m_listings.insert(step.relativeFolder, step.listed
-                                                   ? std::optional<RemoteListing>(RemoteListing(*step.listed))
-                                                   : std::nullopt);
-        const bool comparable = step.listed && RemoteListing(*step.listed).tellsSizesAndTimes();
-        if (!comparable)
-            step.lines.append(u" - The server gives no sizes or times in "_s +
-                              folderLabel(step.relativeFolder) + u"; every file there is sent."_s);
-        if (step.readClock && step.clock) {
-            m_clock = step.clock;
-            m_memory->setClock(m_inputs.server, *m_clock);
-            // Times it will not take need not be offered again.
-            m_timesRefused = m_timesRefused || !m_clock->keepsTimesGiven();
-        } else if (step.readClock && comparable) {
+    step.done = true;
+    if (!step.list)
+        return;
+    m_listings.insert(step.relativeFolder,
+                      step.listed ? std::optional<RemoteListing>(RemoteListing(*step.listed)) : std::nullopt);
+    const bool comparable = step.listed && RemoteListing(*step.listed).tellsSizesAndTimes();
+    if (step.readClock) {
+        if (step.clock) {
+            keepClock(*step.clock);
+        } else if (!m_clock) {
             m_clockUntrusted = true;
             step.lines.append(
                 u" - The server's times cannot be compared with this computer's; every file is sent."_s);
         }
+        return;
     }
-    step.done = true;
+    if (!comparable)
+        step.lines.append(u" - The server gives no sizes or times in "_s + folderLabel(step.relativeFolder) +
+                          u"; every file there is sent."_s);
+    else if (!m_clock && !m_clockUntrusted)
+        readClock(index);
+}
+
+// Files this program sent before took their local times, so where the server tells the same
+// quarter-hour offset for two files of the folder's size, that is its clock. Where nothing tells
+// it, an empty file sent there and listed does, before any file of the folder is compared.
+void UploadBatch::readClock(int listingStep)
+{
+    const QString folder = m_steps.at(listingStep)->relativeFolder;
+    const RemoteListing &remote = *m_listings.value(folder);
+    QList<qint64> offsets;
+    for (const auto &step : std::as_const(m_steps)) {
+        if (step->kind != Step::Kind::Entry || step->relativeFolder != folder)
+            continue;
+        const QString entry = m_inputs.entries.at(step->entry);
+        for (const QString &path : {m_layout.copyPath(entry), m_layout.thumbnailPath(entry)}) {
+            const QFileInfo local(path);
+            if (const std::optional<qint64> offset =
+                    remote.offsetOf(local.fileName(), local.size(), local.lastModified().toUTC()))
+                offsets.append(*offset);
+        }
+    }
+    if (offsets.isEmpty())
+        return;
+    if (const std::optional<ServerClock> clock = ServerClock::fromOffsets(offsets)) {
+        keepClock(*clock);
+        return;
+    }
+    m_clockNeeded.insert(folder);
+    if (m_clockStep >= 0)
+        return;
+    auto probe = std::make_shared<Step>();
+    probe->kind = Step::Kind::Folder;
+    probe->relativeFolder = folder;
+    probe->folderLine = m_steps.at(listingStep)->folderLine;
+    probe->check = false;
+    probe->list = true;
+    probe->readClock = true;
+    insertStep(listingStep + 1, probe);
+    m_clockStep = listingStep + 1;
+    requeue(m_clockStep);
+}
+
+void UploadBatch::keepClock(const ServerClock &clock)
+{
+    m_clock = clock;
+    m_memory->setClock(m_inputs.server, clock);
+    // Times it will not take need not be offered again.
+    m_timesRefused = m_timesRefused || !clock.keepsTimesGiven();
 }
 
 void UploadBatch::finishEntry(int index, int connection)

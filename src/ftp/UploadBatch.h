@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -116,6 +117,8 @@ private:
     void showInFlight();
     void waitForConnections();
     void giveUpOnServer();
+    void readClock(int listingStep);
+    void keepClock(const ServerClock &clock);
     void removeLeftParts();
     QDateTime asListed(const QDateTime &time) const;
     void offerRemovals();
@@ -151,9 +154,11 @@ private:
     QHash<QString, std::optional<RemoteListing>> m_listings;
     std::shared_ptr<PublishMemory> m_memory;
     std::shared_ptr<PartLedger> m_parts;
-    // How the server's listings tell times, once known; the step that learns it, or -1.
+    // How the server's listings tell times, once known; the step that sends a file to learn it,
+    // or -1; the folders whose files wait for it.
     std::optional<ServerClock> m_clock;
     int m_clockStep = -1;
+    QSet<QString> m_clockNeeded;
     bool m_clockUntrusted = false;
 
     int m_failedFiles = 0;

@@ -253,6 +253,9 @@ void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
     addImage(u"end.jpg"_s, "end");
     m_inputs.server.onlyChanged = true;
     m_inputs.server.connections = 2;
+    // An earlier run of the session learnt that the server speaks UTC.
+    m_inputs.memory = std::make_shared<PublishMemory>();
+    m_inputs.memory->setClock(m_inputs.server, ServerClock());
     FakeFtpServer server;
     server.addFolder(u"2008"_s);
     const auto modified = [&](const QString &relative) { return QFileInfo(local(relative)).lastModified(); };
@@ -282,8 +285,9 @@ void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
 }
 
 // A server whose listings speak its local time, or that keeps the time a file arrived, is read
-// through the clock learnt from a file just sent: an edited picture of the same size is sent
-// again, in the same program session and in a new one, and an unchanged one is not.
+// through its clock: learnt from the files sent with their times where it takes them, else from
+// an empty file sent to learn it. An edited picture of the same size is sent again, in the same
+// program session and in a new one, and an unchanged one is not.
 void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange_data()
 {
     QTest::addColumn<qint64>("offset");
@@ -302,6 +306,13 @@ void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange()
     addImage(u"2008/b.jpg"_s, "bbbb");
     m_inputs.server.onlyChanged = true;
     m_inputs.memory = std::make_shared<PublishMemory>();
+    // Made a while before the upload.
+    for (const QString &name : {u"2008/a.jpg"_s, u"2008/tn_a.jpg"_s, u"2008/b.jpg"_s, u"2008/tn_b.jpg"_s}) {
+        QFile file(local(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-100),
+                                 QFileDevice::FileModificationTime));
+    }
     FakeFtpServer server;
     server.setClock(offset, takesTimes);
     const auto publish = [&] {
@@ -322,6 +333,8 @@ void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange()
     QCOMPARE(publish(), QStringList({u"put b.jpg"_s}));
     m_inputs.memory = std::make_shared<PublishMemory>();
     QCOMPARE(publish(), QStringList());
+    // Only a server that keeps the time of arrival needed a file sent to tell its clock.
+    QCOMPARE(server.log().filter(u"put pexa-clock-"_s).size(), takesTimes ? 0 : 2);
 }
 
 void tst_UploadBatch::aFolderListedWithoutTimesIsSentWhole()
