@@ -121,6 +121,17 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Whether the user "u" (password "p") logs in: "ftp" over a socket of the test's own, "ftps" and
+// "sftp" through probe_client.py.
+bool logsIn(const FtpTestServer &server, const QString &protocol)
+{
+    if (protocol != u"ftp"_s)
+        return textsOf(probe({protocol, QString::number(server.port()), u"u"_s, u"p"_s})) ==
+               QStringList{u"login ok"_s};
+    FtpControl control;
+    return control.open(server.port()) && control.login("u", "p");
+}
+
 } // namespace
 
 // Each option of the FTP and SFTP test servers and the FTPS daemon, seen from a client: FTP
@@ -150,6 +161,9 @@ private slots:
     void sftpLoginsBeyondTheLimitAreRefused();
     void sftpSilentOpenIsNeverAnswered();
 
+    void serverRestartedAfterKillTakesItsPortAgain_data();
+    void serverRestartedAfterKillTakesItsPortAgain();
+
     void daemonRequiresTlsAndResumedDataSessions();
 
 private:
@@ -170,6 +184,10 @@ bool tst_TestServers::start(FtpTestServer &server, FtpTestServer::Options option
 {
     if (options.protocol == FtpTestServer::Protocol::Sftp)
         options.hostKey = m_credentials.hostKeyPath(0);
+    if (options.protocol == FtpTestServer::Protocol::Ftps) {
+        options.tlsCertificate = m_credentials.certificatePath(TestCredentials::Certificate::Server);
+        options.tlsKey = m_credentials.keyPath(TestCredentials::Certificate::Server);
+    }
     server.setOptions(options);
     if (!server.start({{u"u"_s, u"p"_s}})) {
         qWarning("%s", qPrintable(server.errorText()));
@@ -426,6 +444,34 @@ void tst_TestServers::sftpSilentOpenIsNeverAnswered()
                            u"write"_s, u"/s.jpg"_s, u"1"_s}),
              QStringList({u"login ok"_s, u"stat size=1000 mtime=%1"_s.arg(mtimeOf(server, u"f.jpg"_s)),
                           u"timeout"_s}));
+}
+
+void tst_TestServers::serverRestartedAfterKillTakesItsPortAgain_data()
+{
+    QTest::addColumn<QString>("protocol");
+    for (const char *protocol : {"ftp", "ftps", "sftp"})
+        QTest::newRow(protocol) << QString::fromLatin1(protocol);
+}
+
+void tst_TestServers::serverRestartedAfterKillTakesItsPortAgain()
+{
+    QFETCH(QString, protocol);
+    FtpTestServer server;
+    QVERIFY(start(server, {.protocol = protocol == u"sftp"_s   ? FtpTestServer::Protocol::Sftp
+                                       : protocol == u"ftps"_s ? FtpTestServer::Protocol::Ftps
+                                                               : FtpTestServer::Protocol::Ftp}));
+    QVERIFY(logsIn(server, protocol));
+    const quint16 port = server.port();
+    // A connection the killed server had keeps its port taken, but for SO_REUSEADDR.
+    QTcpSocket session;
+    session.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(session.waitForConnected(5000) && session.waitForReadyRead(5000));
+    server.kill();
+    QVERIFY(session.waitForDisconnected(5000));
+    QVERIFY2(server.restart(), qPrintable(server.errorText()));
+    QCOMPARE(server.port(), port);
+    QVERIFY(logsIn(server, protocol));
+    QCOMPARE(server.logins(), 2);
 }
 
 void tst_TestServers::daemonRequiresTlsAndResumedDataSessions()
