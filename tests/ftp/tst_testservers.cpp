@@ -1,6 +1,7 @@
 #include "DaemonFtpsServer.h"
 #include "FtpTestServer.h"
 #include "TestCredentials.h"
+#include "VsftpdServer.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -11,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -134,8 +137,8 @@ bool logsIn(const FtpTestServer &server, const QString &protocol)
 
 } // namespace
 
-// Each option of the FTP and SFTP test servers and the FTPS daemon, seen from a client: FTP
-// through a socket of the test's own, SFTP and FTPS through probe_client.py.
+// Each option of the FTP and SFTP test servers and the FTPS and FTP daemons, seen from a client:
+// FTP through a socket of the test's own, SFTP and FTPS through probe_client.py.
 class tst_TestServers : public QObject
 {
     Q_OBJECT
@@ -165,6 +168,7 @@ private slots:
     void serverRestartedAfterKillTakesItsPortAgain();
 
     void daemonRequiresTlsAndResumedDataSessions();
+    void vsftpdGivesAndSetsTimesInItsLocalTime();
 
 private:
     // A server with these options and the user "u" (password "p"), with a file "f.jpg" of 1000
@@ -498,6 +502,38 @@ void tst_TestServers::daemonRequiresTlsAndResumedDataSessions()
     QCOMPARE(steps[2], u"put 226"_s);
     QCOMPARE(QFileInfo(daemon.home() + u"/resumed.jpg"_s).size(), 1000);
     QVERIFY2(daemon.logs().contains(u"client did not reuse TLS session"_s), qPrintable(daemon.logs()));
+}
+
+void tst_TestServers::vsftpdGivesAndSetsTimesInItsLocalTime()
+{
+    if (const QString missing = VsftpdServer::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    VsftpdServer daemon;
+    QVERIFY2(daemon.start({.timeZone = u"UTC-10"_s, .useLocalTime = true}), qPrintable(daemon.errorText()));
+    const QString path = daemon.home() + u"/f.jpg"_s;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(1000, 'f')) == 1000 && file.flush());
+    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    // The account's own, so that it may set the file's time.
+    const QFileInfo home(daemon.home());
+    QCOMPARE(::chown(QFile::encodeName(path).constData(), home.ownerId(), home.groupId()), 0);
+
+    FtpControl control;
+    QVERIFY(control.open(daemon.port()));
+    QVERIFY(control.login(daemon.userName().toUtf8(), daemon.password().toUtf8()));
+    // 10 hours ahead of UTC, both ways.
+    QCOMPARE(control.command("MDTM f.jpg"), "213 20200102130405");
+    QVERIFY(control.command("MDTM 20210102030405 f.jpg").startsWith("213"));
+    QCOMPARE(QFileInfo(path).lastModified().toUTC(), QDateTime(QDate(2021, 1, 1), QTime(17, 4, 5), Qt::UTC));
+    QVERIFY(control.command("MFMT 20210102030405 f.jpg").startsWith("500"));
+    QVERIFY(control.command("MLSD").startsWith("500"));
+    // Sessions that come and go leave the daemon serving.
+    for (int i = 0; i < 100; ++i) {
+        FtpControl another;
+        QVERIFY(another.open(daemon.port()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TestServers)
