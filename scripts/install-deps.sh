@@ -9,6 +9,8 @@ packages=(
     libcurl4-openssl-dev libssh2-1-dev libssl-dev
     python3 python3-pyftpdlib python3-openssl python3-paramiko openssl openssh-client
     proftpd-core proftpd-mod-crypto
+    # What the vsftpd unpacked below needs: its libraries and PAM's pam_unix.
+    libwrap0 libpam0g libpam-modules libcap2 libssl3
     clang-format
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev util-linux
@@ -49,7 +51,24 @@ if ((${#missing[@]})); then
         rm -f "$guard"
         trap - EXIT
     fi
-    if [[ " ${missing[*]} " == *" proftpd-core "* ]] && command -v deb-systemd-helper >/dev/null; then
-        deb-systemd-helper disable proftpd.service || true
+    # deb-systemd-helper does nothing outside a package's scripts; systemctl works without a
+    # running systemd too.
+    if [[ " ${missing[*]} " == *" proftpd-core "* ]] && command -v systemctl >/dev/null; then
+        systemctl disable proftpd.service || echo "Could not disable proftpd.service; disable it by hand." >&2
     fi
+fi
+
+# The tests also start vsftpd, with a configuration of their own. Its package conflicts with
+# proftpd-core (both provide ftp-server; installing one removes the other), so the program alone
+# is unpacked from it into /usr/local/sbin: no system daemon is set up or started.
+if [[ ! -x /usr/sbin/vsftpd && ! -x /usr/local/sbin/vsftpd ]]; then
+    echo "Unpacking vsftpd into /usr/local/sbin"
+    unpacked=$(mktemp -d)
+    (
+        cd "$unpacked"
+        apt-get download vsftpd || { apt-get update && apt-get download vsftpd; }
+        dpkg-deb -x vsftpd_*.deb root
+    )
+    install -m 755 "$unpacked/root/usr/sbin/vsftpd" /usr/local/sbin/vsftpd
+    rm -rf "$unpacked"
 fi

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QProcess>
+#include "DaemonProcess.h"
+
 #include <QString>
-#include <QTemporaryDir>
 
 // A real FTPS daemon, Debian's proftpd with its mod_tls, on 127.0.0.1 and a free port: what an
 // FTPS client meets on a server with stock TLS settings, where every data connection must reuse
@@ -39,23 +39,17 @@ public:
     bool start(const Options &options);
     void stop();
 
-    quint16 port() const { return m_port; }
+    quint16 port() const { return m_daemon.port(); }
     QString userName() const { return QStringLiteral("pexa"); }
     QString password() const { return QStringLiteral("daemon-pass"); }
     // The account's home on the local disk: "/" on the server.
-    QString home() const { return m_dir.filePath(QStringLiteral("home")); }
-    QString errorText() const { return m_error; }
+    QString home() const { return m_daemon.home(); }
+    QString errorText() const { return m_daemon.errorText(); }
     // What the daemon wrote to its system log and its TLS log so far, for a failure message.
     QString logs() const;
 
 private:
-    bool writeConfiguration(const Options &options, quint16 port);
-    bool waitUntilServing();
+    QString writeConfiguration(const Options &options, quint16 port);
 
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_error;
-    // The name in its greeting.
-    QString m_ident;
-    quint16 m_port = 0;
+    DaemonProcess m_daemon;
 };

@@ -68,8 +68,15 @@ QString FtpTestServer::home(const QString &user) const
     return m_dir.filePath(user);
 }
 
+bool FtpTestServer::restart()
+{
+    m_options.port = m_port;
+    return start(m_users);
+}
+
 bool FtpTestServer::start(const QList<User> &users)
 {
+    m_users = users;
     QJsonArray list;
     for (const User &user : users) {
         QDir().mkpath(home(user.name));
@@ -84,6 +91,8 @@ bool FtpTestServer::start(const QList<User> &users)
                                : QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/ftp_server.py"),
                           u"--users"_s,
                           QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact))};
+    if (o.port != 0)
+        arguments << u"--port"_s << QString::number(o.port);
     if (o.protocol == Protocol::Ftps)
         arguments << u"--tls-cert"_s << o.tlsCertificate << u"--tls-key"_s << o.tlsKey;
     if (sftp)

@@ -34,6 +34,9 @@ public:
     struct Options
     {
         Protocol protocol = Protocol::Ftp;
+        // The port to listen on; 0 for a free one. A port a killed server had can be taken again
+        // at once (the scripts bind with SO_REUSEADDR).
+        quint16 port = 0;
         // PEM files of the server's certificate and key, for Ftps.
         QString tlsCertificate = {}, tlsKey = {};
         // The server's OpenSSH private key file, for Sftp, and a second one of another type.
@@ -89,6 +92,10 @@ public:
     void setOptions(const Options &options) { m_options = options; }
     // Starts the server with these users; false (with the reason in errorText) when it did not.
     bool start(const QList<User> &users);
+    // After kill(): starts the server again on the port it had, with the same options, users and
+    // homes (what was in them stays). The logs go on from where they were; commands() numbers the
+    // new server's connections from 1 again.
+    bool restart();
     quint16 port() const { return m_port; }
     // The login folder of a user on the local disk.
     QString home(const QString &user) const;
@@ -112,6 +119,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     Options m_options;
+    QList<User> m_users;
     QString m_error;
     quint16 m_port = 0;
 };

@@ -1,6 +1,7 @@
 #include "DaemonFtpsServer.h"
 #include "FtpTestServer.h"
 #include "TestCredentials.h"
+#include "VsftpdServer.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -11,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -121,10 +124,21 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Whether the user "u" (password "p") logs in: "ftp" over a socket of the test's own, "ftps" and
+// "sftp" through probe_client.py.
+bool logsIn(const FtpTestServer &server, const QString &protocol)
+{
+    if (protocol != u"ftp"_s)
+        return textsOf(probe({protocol, QString::number(server.port()), u"u"_s, u"p"_s})) ==
+               QStringList{u"login ok"_s};
+    FtpControl control;
+    return control.open(server.port()) && control.login("u", "p");
+}
+
 } // namespace
 
-// Each option of the FTP and SFTP test servers and the FTPS daemon, seen from a client: FTP
-// through a socket of the test's own, SFTP and FTPS through probe_client.py.
+// Each option of the FTP and SFTP test servers and the FTPS and FTP daemons, seen from a client:
+// FTP through a socket of the test's own, SFTP and FTPS through probe_client.py.
 class tst_TestServers : public QObject
 {
     Q_OBJECT
@@ -150,7 +164,11 @@ private slots:
     void sftpLoginsBeyondTheLimitAreRefused();
     void sftpSilentOpenIsNeverAnswered();
 
+    void serverRestartedAfterKillTakesItsPortAgain_data();
+    void serverRestartedAfterKillTakesItsPortAgain();
+
     void daemonRequiresTlsAndResumedDataSessions();
+    void vsftpdGivesAndSetsTimesInItsLocalTime();
 
 private:
     // A server with these options and the user "u" (password "p"), with a file "f.jpg" of 1000
@@ -170,6 +188,10 @@ bool tst_TestServers::start(FtpTestServer &server, FtpTestServer::Options option
 {
     if (options.protocol == FtpTestServer::Protocol::Sftp)
         options.hostKey = m_credentials.hostKeyPath(0);
+    if (options.protocol == FtpTestServer::Protocol::Ftps) {
+        options.tlsCertificate = m_credentials.certificatePath(TestCredentials::Certificate::Server);
+        options.tlsKey = m_credentials.keyPath(TestCredentials::Certificate::Server);
+    }
     server.setOptions(options);
     if (!server.start({{u"u"_s, u"p"_s}})) {
         qWarning("%s", qPrintable(server.errorText()));
@@ -428,6 +450,34 @@ void tst_TestServers::sftpSilentOpenIsNeverAnswered()
                           u"timeout"_s}));
 }
 
+void tst_TestServers::serverRestartedAfterKillTakesItsPortAgain_data()
+{
+    QTest::addColumn<QString>("protocol");
+    for (const char *protocol : {"ftp", "ftps", "sftp"})
+        QTest::newRow(protocol) << QString::fromLatin1(protocol);
+}
+
+void tst_TestServers::serverRestartedAfterKillTakesItsPortAgain()
+{
+    QFETCH(QString, protocol);
+    FtpTestServer server;
+    QVERIFY(start(server, {.protocol = protocol == u"sftp"_s   ? FtpTestServer::Protocol::Sftp
+                                       : protocol == u"ftps"_s ? FtpTestServer::Protocol::Ftps
+                                                               : FtpTestServer::Protocol::Ftp}));
+    QVERIFY(logsIn(server, protocol));
+    const quint16 port = server.port();
+    // A connection the killed server had keeps its port taken, but for SO_REUSEADDR.
+    QTcpSocket session;
+    session.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(session.waitForConnected(5000) && session.waitForReadyRead(5000));
+    server.kill();
+    QVERIFY(session.waitForDisconnected(5000));
+    QVERIFY2(server.restart(), qPrintable(server.errorText()));
+    QCOMPARE(server.port(), port);
+    QVERIFY(logsIn(server, protocol));
+    QCOMPARE(server.logins(), 2);
+}
+
 void tst_TestServers::daemonRequiresTlsAndResumedDataSessions()
 {
     if (const QString missing = DaemonFtpsServer::missing(); !missing.isEmpty())
@@ -452,6 +502,38 @@ void tst_TestServers::daemonRequiresTlsAndResumedDataSessions()
     QCOMPARE(steps[2], u"put 226"_s);
     QCOMPARE(QFileInfo(daemon.home() + u"/resumed.jpg"_s).size(), 1000);
     QVERIFY2(daemon.logs().contains(u"client did not reuse TLS session"_s), qPrintable(daemon.logs()));
+}
+
+void tst_TestServers::vsftpdGivesAndSetsTimesInItsLocalTime()
+{
+    if (const QString missing = VsftpdServer::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    VsftpdServer daemon;
+    QVERIFY2(daemon.start({.timeZone = u"UTC-10"_s, .useLocalTime = true}), qPrintable(daemon.errorText()));
+    const QString path = daemon.home() + u"/f.jpg"_s;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(1000, 'f')) == 1000 && file.flush());
+    QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    // The account's own, so that it may set the file's time.
+    const QFileInfo home(daemon.home());
+    QCOMPARE(::chown(QFile::encodeName(path).constData(), home.ownerId(), home.groupId()), 0);
+
+    FtpControl control;
+    QVERIFY(control.open(daemon.port()));
+    QVERIFY(control.login(daemon.userName().toUtf8(), daemon.password().toUtf8()));
+    // 10 hours ahead of UTC, both ways.
+    QCOMPARE(control.command("MDTM f.jpg"), "213 20200102130405");
+    QVERIFY(control.command("MDTM 20210102030405 f.jpg").startsWith("213"));
+    QCOMPARE(QFileInfo(path).lastModified().toUTC(), QDateTime(QDate(2021, 1, 1), QTime(17, 4, 5), Qt::UTC));
+    QVERIFY(control.command("MFMT 20210102030405 f.jpg").startsWith("500"));
+    QVERIFY(control.command("MLSD").startsWith("500"));
+    // Sessions that come and go leave the daemon serving.
+    for (int i = 0; i < 100; ++i) {
+        FtpControl another;
+        QVERIFY(another.open(daemon.port()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TestServers)

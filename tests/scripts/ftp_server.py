@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """A throw-away FTP server on 127.0.0.1 for the tests and the benchmark.
 
-Picks a free port, prints it as the first line of its output, then serves until it is killed or its standard input closes.
+Listens on --port, or a free port without it, prints the port as the first line of its output,
+then serves until it is killed or its standard input closes. pyftpdlib binds with SO_REUSEADDR, so
+a server started again on the port of one just killed can take it.
 --users is a JSON list of {"name", "password", "perm", "home"} (perm: pyftpdlib's letters).
 --stall NAME leaves unanswered every command whose argument ends in NAME, so that a client's
 stall time-out can be seen.
@@ -140,6 +142,7 @@ class SilentPassiveDTP(PassiveDTP):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--users", required=True)
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--stall", default="")
     parser.add_argument("--drop", default="")
     parser.add_argument("--refuse", default="")
@@ -304,7 +307,7 @@ def main():
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     threaded = args.delay or args.throttle or args.latency
-    server = (ThreadedFTPServer if threaded else FTPServer)(("127.0.0.1", 0), Handler)
+    server = (ThreadedFTPServer if threaded else FTPServer)(("127.0.0.1", args.port), Handler)
     server.max_cons = 256
     print(server.address[1], flush=True)
     threading.Thread(target=exit_with_parent, daemon=True).start()

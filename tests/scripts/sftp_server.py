@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """A throw-away SFTP server on 127.0.0.1 for the tests, the SSH counterpart of ftp_server.py.
 
-Picks a free port, prints it as the first line of its output, then serves until it is killed or
-its standard input closes. Each connection has a thread of its own.
+Listens on --port, or a free port without it, prints the port as the first line of its output,
+then serves until it is killed or its standard input closes. Each connection has a thread of its
+own. It binds with SO_REUSEADDR, so a server started again on the port of one just killed can
+take it.
 --users is a JSON list of {"name", "password", "perm", "home"}. Users log in with their password
 (or keyboard-interactive, the password as the one answer); --auth names the methods offered
 (default "password,keyboard-interactive"). Paths are seen from the user's home:
@@ -580,6 +582,7 @@ def serve(options, host_keys, sock):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--users", required=True)
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--host-key", required=True, action="append")
     parser.add_argument("--auth", default="password,keyboard-interactive")
     parser.add_argument("--stall", default="")
@@ -602,7 +605,7 @@ def main():
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind(("127.0.0.1", options.args.port))
     listener.listen(64)
     print(listener.getsockname()[1], flush=True)
     threading.Thread(target=exit_with_parent, daemon=True).start()
