@@ -3,9 +3,11 @@
 #include "PartJournal.h"
 #include "PublishMemory.h"
 #include "RunState.h"
+#include "TransferClients.h"
 #include "UploadBatch.h"
 #include "UploadHost.h"
 #include "UploadProgress.h"
+#include "VsftpdServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,6 +101,8 @@ private slots:
     void onlyNewAndChangedFilesAreSent();
     void serverTimesThatAreNotUtcMissNoChange_data();
     void serverTimesThatAreNotUtcMissNoChange();
+    void vsftpdInItsLocalTimeGetsExactlyWhatChanged_data();
+    void vsftpdInItsLocalTimeGetsExactlyWhatChanged();
     void aFolderListedWithoutTimesIsSentWhole();
     void removalsStayWithinTheMirroredImages();
     void galleryPagesGoLastAndAMissingOrRefusedOneFails();
@@ -335,6 +339,64 @@ void tst_UploadBatch::serverTimesThatAreNotUtcMissNoChange()
     QCOMPARE(publish(), QStringList());
     // Only a server that keeps the time of arrival needed a file sent to tell its clock.
     QCOMPARE(server.log().filter(u"put pexa-clock-"_s).size(), takesTimes ? 0 : 2);
+}
+
+// Debian's vsftpd speaks its local time and sets times only by MDTM with a time (or, told so, not
+// at all): over real FTP, a picture re-saved with the same size after an upload is sent again, and
+// an unchanged tree sends nothing, in a zone ahead of UTC or behind it.
+void tst_UploadBatch::vsftpdInItsLocalTimeGetsExactlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<bool>("setsTimes");
+    QTest::newRow("10 h ahead") << u"UTC-10"_s << true;
+    QTest::newRow("10 h behind") << u"UTC+10"_s << true;
+    QTest::newRow("10 h ahead, setting no times") << u"UTC-10"_s << false;
+}
+
+void tst_UploadBatch::vsftpdInItsLocalTimeGetsExactlyWhatChanged()
+{
+    QFETCH(QString, zone);
+    QFETCH(bool, setsTimes);
+    if (const QString missing = VsftpdServer::missing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    VsftpdServer daemon;
+    QVERIFY2(daemon.start({.timeZone = zone, .useLocalTime = true, .mdtmWrite = setsTimes}),
+             qPrintable(daemon.errorText()));
+    for (const QString &name : {u"a.jpg"_s, u"2008/b.jpg"_s, u"2008/c.jpg"_s})
+        addImage(name, name.toUtf8());
+    m_inputs.server.address = u"127.0.0.1"_s;
+    m_inputs.server.port = QString::number(daemon.port());
+    m_inputs.server.username = daemon.userName();
+    m_inputs.server.password = daemon.password();
+    m_inputs.server.onlyChanged = true;
+    m_inputs.memory = std::make_shared<PublishMemory>();
+    const auto publish = [&] {
+        const qsizetype before = daemon.logs().count(u"\"RNTO "_s);
+        TestHost host(m_run);
+        UploadBatch batch(m_inputs, m_run, host, [] { return TransferClients::make({}); });
+        [&] {
+            QVERIFY2(batch.run() == UploadBatch::Outcome::Complete,
+                     qPrintable(host.progress.lines.join(u'\n')));
+        }();
+        QStringList renamed;
+        const QRegularExpression rename(u"\"RNTO ([^\"]+)\""_s);
+        for (auto it = rename.globalMatch(daemon.logs()); it.hasNext();)
+            renamed.append(it.next().captured(1));
+        return renamed.mid(before);
+    };
+    QCOMPARE(publish().size(), 6);
+    QCOMPARE(publish(), QStringList());
+    // Re-saved with the same size after the upload: a second later, as no server tells less.
+    const qint64 sent = QDateTime::currentSecsSinceEpoch();
+    QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > sent);
+    QFile edited(local(u"2008/b.jpg"_s));
+    QVERIFY(edited.open(QIODevice::ReadWrite));
+    QVERIFY(edited.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime));
+    edited.close();
+    QCOMPARE(publish(), QStringList({u"b.jpg"_s}));
+    QCOMPARE(publish(), QStringList());
+    m_inputs.memory = std::make_shared<PublishMemory>();
+    QCOMPARE(publish(), QStringList());
 }
 
 void tst_UploadBatch::aFolderListedWithoutTimesIsSentWhole()
