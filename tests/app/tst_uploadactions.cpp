@@ -245,6 +245,7 @@ private slots:
     void secondRunReplacesRemoteFilesAndReusesTheWindow();
     void stalledPutFailsThatFileOnly();
     void aServerThatGoesAwayIsNotReportedAsACancel();
+    void aPartCutOffByADyingServerGoesWithTheNextUpload();
     void slowServerLeavesTheWindowLive();
     void cancelIsTakenAtOnce_data();
     void cancelIsTakenAtOnce();
@@ -896,6 +897,36 @@ void tst_UploadActions::aServerThatGoesAwayIsNotReportedAsACancel()
     QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
     QCOMPARE(m_boxes->take(), QStringList{u"8 files failed to upload!!"_s});
     verifyRestored(true);
+}
+
+// The server dies while a picture is on its way and keeps the part; started again, it gets the
+// whole tree from the next Upload, and the part goes.
+void tst_UploadActions::aPartCutOffByADyingServerGoesWithTheNextUpload()
+{
+    FtpTestServer &server = difficultServer({.throttle = 256 * 1024});
+    replaceTree({u"2008/big.jpg"_s, u"2008/small.jpg"_s}, {u"2008"_s});
+    writeFile(m_dest + u"/2008/big.jpg"_s, QByteArray(1024 * 1024, 'b'));
+    makeForm();
+    const QDir folder(server.home(u"pexa"_s) + u"/2008"_s);
+    const auto parts = [&folder] {
+        return folder.entryInfoList({u".pexa-*.part"_s}, QDir::Files | QDir::Hidden);
+    };
+    bool killed = false;
+    WindowWatch watch([&](qint64) {
+        if (!killed && !parts().isEmpty() && parts().constFirst().size() > 0) {
+            server.kill();
+            killed = true;
+        }
+    });
+    clickUpload();
+    QVERIFY(killed);
+    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(parts().size(), 1);
+
+    QVERIFY2(server.restart(), qPrintable(server.errorText()));
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
 }
 
 void tst_UploadActions::longestNamesArriveWhole()
