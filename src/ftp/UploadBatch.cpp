@@ -892,7 +892,6 @@ void UploadBatch::showInFlight()
     m_progress->showTransfer(sent, total);
 }
 
-// The files left are not tried one by one against a server that does not answer.
 // Parts that puts of this or an earlier run left when the connection went.
 void UploadBatch::removeLeftParts()
 {
@@ -910,6 +909,7 @@ QDateTime UploadBatch::asListed(const QDateTime &time) const
     return m_clock ? time.addSecs(m_clock->offsetSeconds()) : time;
 }
 
+// The files left are not tried one by one against a server that does not answer.
 void UploadBatch::giveUpOnServer()
 {
     int notSent = 0;
