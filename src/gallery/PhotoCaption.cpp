@@ -6,9 +6,12 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <zlib.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -244,23 +247,27 @@ QString PhotoCaption::read(QIODevice &file)
     else if (uint8_t(first) == 0x89)
         readPng(file, blocks);
 
+    auto shown = [](const QString &text) {
+        const QString line = oneLine(text);
+        return isBoilerplate(line) ? QString() : line;
+    };
     if (!blocks.exif.isEmpty()) {
         if (const std::optional<ExifBlock::Fields> exif = ExifBlock::read(blocks.exif)) {
-            const QString caption = oneLine(decoded(exif->description));
+            const QString caption = shown(decoded(exif->description));
             if (!caption.isEmpty())
                 return caption;
         }
     }
     if (!blocks.iptc.isEmpty()) {
         if (const std::optional<IptcBlock::Fields> iptc = IptcBlock::read(blocks.iptc)) {
-            const QString caption = oneLine(iptcCaption(*iptc));
+            const QString caption = shown(iptcCaption(*iptc));
             if (!caption.isEmpty())
                 return caption;
         }
     }
     if (!blocks.xmp.isEmpty()) {
         if (const std::optional<XmpPacket::Fields> xmp = XmpPacket::read(blocks.xmp))
-            return oneLine(xmp->description);
+            return shown(xmp->description);
     }
     return {};
 }
@@ -287,4 +294,22 @@ QString PhotoCaption::oneLine(const QString &text)
         line = line.trimmed();
     }
     return line;
+}
+
+bool PhotoCaption::isBoilerplate(const QString &line)
+{
+    static const QStringList defaults{u"OLYMPUS DIGITAL CAMERA"_s,
+                                      u"SANYO DIGITAL CAMERA"_s,
+                                      u"MINOLTA DIGITAL CAMERA"_s,
+                                      u"KONICA MINOLTA DIGITAL CAMERA"_s,
+                                      u"SONY DSC"_s,
+                                      u"DIGITAL CAMERA"_s,
+                                      u"DCF 1.0"_s,
+                                      u"Exif JPEG"_s};
+    // Folders, then a file name with a picture's extension: "DCIM\100GOPRO\GOPR0482.JPG".
+    static const QRegularExpression path(
+        uR"(^(?:[a-z]:)?[\\/]?(?:[^\\/]+[\\/])+[^\\/]+\.(?:jpe?g|png|gif|bmp|tiff?|heic|heif|webp|dng|cr2|nef|arw|orf|rw2|raf)$)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    const QString text = line.simplified();
+    return text.isEmpty() || defaults.contains(text, Qt::CaseInsensitive) || path.match(text).hasMatch();
 }
