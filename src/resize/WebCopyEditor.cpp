@@ -244,4 +244,10 @@ void WebCopyEditor::convertToSrgb(Magick::Image &image)
     const QByteArray &srgb = srgbProfile();
     // With a profile in place, ImageMagick converts the pixels from it to the new one.
     image.profile("ICC", Magick::Blob(srgb.constData(), size_t(srgb.size())));
+    // The writers store a picture whose pixels all look grey as grey, which an RGB profile does
+    // not fit (the PNG writer drops it), and whether they do can differ between a copy and its
+    // thumbnail: a converted picture is written in colour, whatever its size.
+    const bool alpha = image.matte();
+    image.type(alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+    image.defineValue("png", "color-type", alpha ? "6" : "2");
 }

@@ -41,7 +41,8 @@ public:
     static void turnUpright(Magick::Image &image, int orientation);
 
     // Converts the pixels of an image whose colour profile is not sRGB to sRGB, and gives it
-    // a compact sRGB profile; an image without a profile, or with an sRGB one, stays.
+    // a compact sRGB profile, written in colour even where every pixel is grey; an image without
+    // a profile, or with an sRGB one, stays.
     static void convertToSrgb(Magick::Image &image);
     // Whether a colour profile renders colours as sRGB does.
     static bool isSrgb(const QByteArray &icc);

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <lcms2.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -63,6 +65,7 @@ private slots:
     void corruptExifIsDroppedAndTheBatchGoesOn();
     void wideGamutColoursAreConvertedToSrgb_data();
     void wideGamutColoursAreConvertedToSrgb();
+    void greyPictureIsConvertedAndKeepsItsProfileInEverySize();
     void pngPrivateDetailsGoFromEveryChunkAndAuthorshipStays_data();
     void pngPrivateDetailsGoFromEveryChunkAndAuthorshipStays();
     void imagesWithNothingToChangeComeOutAsTheCommandWritesThem();
@@ -391,6 +394,36 @@ void TestWebCopies::wideGamutColoursAreConvertedToSrgb()
         QVERIFY(description.isEmpty());
     else
         QCOMPARE(description, tags(source).value(u"ProfileDescription"_s).toString());
+}
+
+void TestWebCopies::greyPictureIsConvertedAndKeepsItsProfileInEverySize()
+{
+    // A grey PNG in a linear grey profile, whose middle grey is a lighter grey in sRGB.
+    const QString profile = path(u"linear-grey.icc"_s);
+    cmsToneCurve *linear = cmsBuildGamma(nullptr, 1.0);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+    QVERIFY(cmsSaveProfileToFile(grey, QFile::encodeName(profile).constData()));
+    cmsCloseProfile(grey);
+    cmsFreeToneCurve(linear);
+    const QString source = path(u"grey.png"_s);
+    run(Convert, {u"-size"_s, u"200x150"_s, u"xc:gray(128)"_s, u"-colorspace"_s, u"Gray"_s, u"-profile"_s,
+                  profile, source});
+    const QList<double> expected = littleCmsToSrgb(profile, "128");
+    QCOMPARE(expected.size(), 3);
+    QVERIFY(expected[0] > 150);
+
+    // The copy and its thumbnail alike.
+    for (const QString &geometry : {u"50%x50%"_s, u"40x40"_s}) {
+        const QString output = path(u"grey-out-%1.png"_s.arg(geometry.size()));
+        QVERIFY(
+            m_processor.convertForWeb(u"-resize="_s + geometry, source, output, {false, false, true, false}));
+        Magick::Image image(QFile::encodeName(output).toStdString());
+        const double seen = Magick::ColorRGB(image.pixelColor(5, 5)).red() * 255;
+        QVERIFY2(std::abs(seen - expected[0]) < 2.5,
+                 qPrintable(u"%1: %2, littleCMS %3"_s.arg(geometry).arg(seen).arg(expected[0])));
+        const QString description = tags(output).value(u"ProfileDescription"_s).toString();
+        QVERIFY2(description.contains(u"sRGB"_s), qPrintable(geometry + u": "_s + description));
+    }
 }
 
 void TestWebCopies::pngPrivateDetailsGoFromEveryChunkAndAuthorshipStays_data()
