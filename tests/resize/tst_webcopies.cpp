@@ -254,7 +254,7 @@ void TestWebCopies::privateDetailsGoAndAuthorshipStays()
                                 u"LensSerialNumber"_s, u"MakerNoteUnknownText"_s, u"ThumbnailImage"_s,
                                 u"HistoryAction"_s, u"HistorySoftwareAgent"_s, u"City"_s})
         QVERIFY2(!kept.contains(gone), qPrintable(gone + u" is still in the copy"_s));
-    // exiftool writes a PNG's author and copyright as text chunks too, its camera's name as well.
+    // A PNG keeps what a JPEG keeps, from whichever chunk exiftool put it in.
     const QStringList expected{u"Artist=Ann Author"_s,
                                u"Copyright=(c) Ann Author"_s,
                                u"ImageDescription=Harbour at dawn"_s,
