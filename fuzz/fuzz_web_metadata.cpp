@@ -5,6 +5,7 @@
 #include "FuzzSupport.h"
 #include "IptcBlock.h"
 #include "PhotoCaption.h"
+#include "PhotoMetadata.h"
 #include "XmpPacket.h"
 
 #include <QBuffer>
@@ -66,7 +67,8 @@ void jpeg(QByteArrayView bytes)
     FUZZ_CHECK(orientation >= 0 && orientation <= 8);
 }
 
-// A JPEG's or PNG's caption, whatever the file holds, is one clean line of valid text.
+// A JPEG's or PNG's caption, whatever the file holds, is one clean line of valid text and never
+// a camera's boilerplate; the blocks and texts found on the way stay within their caps.
 void caption(QByteArrayView bytes)
 {
     QBuffer file;
@@ -76,6 +78,15 @@ void caption(QByteArrayView bytes)
     FUZZ_CHECK(text.size() <= PhotoCaption::MaxLength);
     FUZZ_CHECK_DETAIL(PhotoCaption::oneLine(text) == text, codes(text));
     FUZZ_CHECK_DETAIL(QString::fromUtf8(text.toUtf8()) == text, codes(text));
+    FUZZ_CHECK_DETAIL(text.isEmpty() || !PhotoCaption::isBoilerplate(text), codes(text));
+
+    const PhotoMetadata found = PhotoMetadata::read(bytes.toByteArray());
+    constexpr qsizetype Cap = 1 << 20;
+    qsizetype texts = 0;
+    for (const PhotoMetadata::Text &each : found.texts)
+        texts += each.text.size();
+    FUZZ_CHECK(found.exif.size() <= Cap && found.iptc.size() <= Cap && found.xmp.size() <= Cap &&
+               texts <= Cap);
 }
 
 } // namespace

@@ -5,11 +5,9 @@
 class QIODevice;
 
 // The caption a photo carries in its own metadata: the EXIF ImageDescription, else the IPTC
-// caption/abstract, else the XMP dc:description. Read from JPEG (APP1 and APP13 segments) and
-// PNG files (eXIf, the XMP text chunk, and the raw profile text chunks ImageMagick and other
-// tools write); any other file has none. The bytes are anyone's: every length is checked
-// against what is there, decompressed text is capped, and a block that cannot be read gives
-// no caption rather than an error.
+// caption/abstract, else the XMP dc:description, from the blocks PhotoMetadata finds in a JPEG
+// or PNG file; any other file has none. A block that cannot be read gives no caption rather
+// than an error, and a camera's boilerplate is passed over as no caption.
 class PhotoCaption
 {
 public:
@@ -24,4 +22,7 @@ public:
     // A caption as a page shows it: one line, controls and runs of blanks as one space, at most
     // MaxLength characters.
     static QString oneLine(const QString &text);
+    // Whether a line is what a camera writes when nobody wrote a caption: a maker's default
+    // text, whatever its case, or the path the file had on the card; a blank line too.
+    static bool isBoilerplate(const QString &line);
 };

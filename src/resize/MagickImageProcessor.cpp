@@ -3,6 +3,7 @@
 #include "ExifBlock.h"
 #include "FileSystem.h"
 #include "ImageHeader.h"
+#include "PhotoMetadata.h"
 #include "RunTimeError.h"
 #include "WebCopyEditor.h"
 
@@ -162,6 +163,7 @@ QList<Output> render(const QString &source, const QStringList &keys)
     }
     const int orientation = web.autoOrient ? ExifBlock::jpegOrientation(bytes) : 0;
     const bool swap = WebCopyEditor::swapsSides(orientation);
+    const PhotoMetadata inFile = web.stripPrivate ? PhotoMetadata::read(bytes) : PhotoMetadata();
 
     // A JPEG asked to decode fast is decoded smaller; the outputs keep the sizes the full
     // decode gives, worked out from the size in its header.
@@ -196,8 +198,9 @@ QList<Output> render(const QString &source, const QStringList &keys)
     for (Magick::Image &frame : frames)
         frame.quiet(true);
     const WebCopyEditor::KeptMetadata kept =
-        web.stripPrivate ? WebCopyEditor::keptMetadata(frames.front(), web.autoOrient && orientation != 0)
-                         : WebCopyEditor::KeptMetadata();
+        web.stripPrivate
+            ? WebCopyEditor::keptMetadata(frames.front(), inFile, web.autoOrient && orientation != 0)
+            : WebCopyEditor::KeptMetadata();
 
     QList<std::optional<Frames>> resized(keys.size());
     for (qsizetype k = 0; k < keys.size(); ++k) {
@@ -252,12 +255,13 @@ ImageProcessor::CopyResult renderCopy(const QString &source, const WebCopyOption
     if (bytes.isNull() || !decode(bytes, frames, std::string()))
         return ImageProcessor::CopyResult::Failed;
     const int orientation = web.autoOrient ? ExifBlock::jpegOrientation(bytes) : 0;
+    const WebCopyEditor::KeptMetadata kept =
+        web.stripPrivate
+            ? WebCopyEditor::keptMetadata(frames.front(), PhotoMetadata::read(bytes), orientation != 0)
+            : WebCopyEditor::KeptMetadata();
     bytes.clear();
     for (Magick::Image &frame : frames)
         frame.quiet(true);
-    const WebCopyEditor::KeptMetadata kept =
-        web.stripPrivate ? WebCopyEditor::keptMetadata(frames.front(), orientation != 0)
-                         : WebCopyEditor::KeptMetadata();
     if (orientation <= 1 && !kept.removes)
         return ImageProcessor::CopyResult::Unchanged;
     try {

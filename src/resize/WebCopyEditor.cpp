@@ -2,14 +2,17 @@
 
 #include "ExifBlock.h"
 #include "IptcBlock.h"
+#include "PhotoMetadata.h"
 #include "XmpPacket.h"
 
 #include <Magick++.h>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <lcms2.h>
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,43 +51,66 @@ QStringList profileNames(const Magick::Image &image)
     return names;
 }
 
-// Plain text properties come from PNG text chunks and the like ("Make", "Software", "Source");
-// these are the ones that name the author or describe the picture.
-bool isKeptText(const QString &name)
-{
-    static const QStringList kept{u"title"_s,     u"author"_s,      u"artist"_s,
-                                  u"copyright"_s, u"description"_s, u"comment"_s};
-    return name.contains(u':') || kept.contains(name.toLower());
-}
-
-QStringList droppedTexts(const Magick::Image &image)
+QStringList propertyNames(const Magick::Image &image)
 {
     QStringList names;
     MagickCore::ResetImagePropertyIterator(image.constImage());
-    while (const char *name = MagickCore::GetNextImageProperty(image.constImage())) {
-        const QString text = QString::fromUtf8(name);
-        if (!isKeptText(text))
-            names.append(text);
-    }
+    while (const char *name = MagickCore::GetNextImageProperty(image.constImage()))
+        names.append(QString::fromUtf8(name));
     return names;
+}
+
+// The texts that name the author or describe the picture: PNG's keywords and ImageMagick's
+// name for a JPEG's or GIF's comment.
+bool isKeptText(const QByteArray &name)
+{
+    static const QList<QByteArray> kept{"title", "author", "artist", "copyright", "description", "comment"};
+    return kept.contains(name.toLower());
+}
+
+// How the JPEG writer encodes the copy as the source was encoded; never written out.
+const QStringList EncoderSettings{u"jpeg:colorspace"_s, u"jpeg:sampling-factor"_s};
+
+// A tEXt chunk holds Latin-1; text that does not fit goes as UTF-8, as ImageMagick writes any.
+QByteArray textBytes(const QString &text)
+{
+    const bool latin1 = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 256; });
+    return latin1 ? text.toLatin1() : text.toUtf8();
 }
 
 using Profile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
 
 } // namespace
 
-WebCopyEditor::KeptMetadata WebCopyEditor::keptMetadata(const Magick::Image &image, bool upright)
+WebCopyEditor::KeptMetadata WebCopyEditor::keptMetadata(const Magick::Image &image, const PhotoMetadata &file,
+                                                        bool upright)
 {
     KeptMetadata kept;
+    kept.removes = file.repeated;
     for (const QString &name : profileNames(image)) {
         if (!isColourProfile(name) && name != u"exif"_s && name != u"iptc"_s && name != u"8bim"_s &&
             name != u"xmp"_s)
             kept.removes = true;
     }
-    if (!droppedTexts(image).isEmpty())
-        kept.removes = true;
+    // A PNG's texts come from the file, as ImageMagick reads no iTXt; other files have at most
+    // a comment.
+    for (const PhotoMetadata::Text &text : file.texts) {
+        if (isKeptText(text.keyword) && !text.text.isEmpty())
+            kept.texts.append({text.keyword, textBytes(text.text)});
+        else
+            kept.removes = true;
+    }
+    if (file.texts.isEmpty()) {
+        if (const char *comment = MagickCore::GetImageProperty(image.constImage(), "comment"))
+            kept.texts.append({"comment", QByteArray(comment)});
+    }
 
-    const QByteArray exif = profileOf(image, "exif");
+    // ImageMagick's blocks first, then those it did not read: a PNG's eXIf and XMP chunks.
+    auto either = [&](const char *name, const QByteArray &inFile) {
+        const QByteArray profile = profileOf(image, name);
+        return profile.isEmpty() ? inFile : profile;
+    };
+    const QByteArray exif = either("exif", file.exif);
     if (!exif.isEmpty()) {
         std::optional<ExifBlock::Fields> fields = ExifBlock::read(exif);
         if (fields) {
@@ -98,16 +124,15 @@ WebCopyEditor::KeptMetadata WebCopyEditor::keptMetadata(const Magick::Image &ima
     // The Photoshop block holds the IPTC data and maybe a preview; ImageMagick also gives the
     // IPTC data alone.
     const QByteArray photoshop = profileOf(image, "8bim");
-    const QByteArray iptcProfile = profileOf(image, "iptc");
-    if (!photoshop.isEmpty() || !iptcProfile.isEmpty()) {
-        const std::optional<IptcBlock::Fields> fields =
-            IptcBlock::read(photoshop.isEmpty() ? iptcProfile : photoshop);
+    const QByteArray iptc = photoshop.isEmpty() ? either("iptc", file.iptc) : photoshop;
+    if (!iptc.isEmpty()) {
+        const std::optional<IptcBlock::Fields> fields = IptcBlock::read(iptc);
         if (fields)
             kept.iptc = IptcBlock::write(*fields);
         kept.removes = kept.removes || !fields || fields->more;
     }
 
-    const QByteArray xmp = profileOf(image, "xmp");
+    const QByteArray xmp = either("xmp", file.xmp);
     if (!xmp.isEmpty()) {
         const std::optional<XmpPacket::Fields> fields = XmpPacket::read(xmp);
         if (fields)
@@ -124,8 +149,14 @@ void WebCopyEditor::replaceMetadata(Magick::Image &image, const KeptMetadata &ke
         if (!isColourProfile(name))
             MagickCore::DeleteImageProfile(image.image(), name.toUtf8().constData());
     }
-    for (const QString &name : droppedTexts(image))
-        MagickCore::DeleteImageProperty(image.image(), name.toUtf8().constData());
+    // The PNG writer writes every property but its own notes as text, so none is left but
+    // the encoder's settings.
+    for (const QString &name : propertyNames(image)) {
+        if (!EncoderSettings.contains(name))
+            MagickCore::DeleteImageProperty(image.image(), name.toUtf8().constData());
+    }
+    for (const auto &[name, text] : kept.texts)
+        MagickCore::SetImageProperty(image.image(), name.constData(), text.constData());
     setProfile(image, "exif", kept.exif);
     setProfile(image, "iptc", kept.iptc);
     setProfile(image, "xmp", kept.xmp);
@@ -213,4 +244,10 @@ void WebCopyEditor::convertToSrgb(Magick::Image &image)
     const QByteArray &srgb = srgbProfile();
     // With a profile in place, ImageMagick converts the pixels from it to the new one.
     image.profile("ICC", Magick::Blob(srgb.constData(), size_t(srgb.size())));
+    // The writers store a picture whose pixels all look grey as grey, which an RGB profile does
+    // not fit (the PNG writer drops it), and whether they do can differ between a copy and its
+    // thumbnail: a converted picture is written in colour, whatever its size.
+    const bool alpha = image.matte();
+    image.type(alpha ? Magick::TrueColorMatteType : Magick::TrueColorType);
+    image.defineValue("png", "color-type", alpha ? "6" : "2");
 }

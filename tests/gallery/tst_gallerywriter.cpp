@@ -2,6 +2,7 @@
 #include "GalleryWriter.h"
 #include "OutputLayout.h"
 #include "PhotoCaption.h"
+#include "PngChunks.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <zlib.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -36,21 +35,6 @@ QString captionOf(const QByteArray &bytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return PhotoCaption::read(buffer);
-}
-
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
-{
-    QByteArray chunk;
-    const auto length = static_cast<quint32>(data.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        chunk.append(char((length >> shift) & 0xFF));
-    return chunk + type + data + QByteArray(4, '\0');
-}
-
-QByteArray zlib(const QByteArray &data)
-{
-    // qCompress puts the length in front of zlib's stream.
-    return qCompress(data).mid(4);
 }
 
 QStringList filesBelow(const QString &root)
@@ -142,6 +126,23 @@ void TestGalleryWriter::captionComesFromExifThenIptcThenXmp_data()
     }
     QTest::newRow("blank exif passes on")
         << u"jpg"_s << QStringList{u"-ImageDescription=   "_s, xmp} << u"Xmp text"_s;
+    // A camera's boilerplate, or a file's path, is no caption: the next block's is, else none.
+    for (const QString &boilerplate : {u"OLYMPUS DIGITAL CAMERA         "_s, u"DCF 1.0"_s, u"  exif jpeg"_s,
+                                       u"DCIM\\100GOPRO\\GOPR0482.JPG"_s, u"/DCIM/100MSDCF/DSC00042.jpeg"_s})
+        QTest::newRow(qPrintable(boilerplate.trimmed()))
+            << u"jpg"_s << QStringList{u"-ImageDescription="_s + boilerplate} << QString();
+    QTest::newRow("sanyo boilerplate passes on")
+        << u"jpg"_s << QStringList{u"-ImageDescription=SANYO DIGITAL CAMERA"_s, xmp} << u"Xmp text"_s;
+    QTest::newRow("sony in iptc passes on")
+        << u"jpg"_s << QStringList{u"-IPTC:Caption-Abstract=SONY DSC  "_s, xmp} << u"Xmp text"_s;
+    QTest::newRow("minolta in png xmp")
+        << u"png"_s << QStringList{u"-XMP-dc:Description=Konica Minolta Digital Camera"_s} << QString();
+    QTest::newRow("words about a camera stay")
+        << u"jpg"_s << QStringList{u"-ImageDescription=My Olympus digital camera"_s}
+        << u"My Olympus digital camera"_s;
+    QTest::newRow("words with a slash stay")
+        << u"jpg"_s << QStringList{u"-ImageDescription=Before/after the storm"_s}
+        << u"Before/after the storm"_s;
     QTest::newRow("exif in utf-8") << u"jpg"_s << QStringList{u"-ImageDescription=Fjörd ☀"_s} << u"Fjörd ☀"_s;
     QTest::newRow("iptc in latin-1") << u"jpg"_s << QStringList{u"-IPTC:Caption-Abstract=Café"_s}
                                      << u"Café"_s;
@@ -188,11 +189,12 @@ void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
     const QByteArray png("\x89PNG\r\n\x1A\n", 8);
     QCOMPARE(captionOf(png + QByteArray("\x7F\xFF\xFF\xFFtEXt", 8)), QString());
     QCOMPARE(captionOf(png +
-                       pngChunk("tEXt", QByteArray("Raw profile type exif\0\nexif\n999999999999\n4d4d", 44))),
+                       PngChunks::chunk("tEXt",
+                                        QByteArray("Raw profile type exif\0\nexif\n999999999999\n4d4d", 44))),
              QString());
     // Text compressed a thousand times is cut at a bound, not inflated whole.
-    const QByteArray bomb =
-        pngChunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) + zlib(QByteArray(64 << 20, ' ')));
+    const QByteArray bomb = PngChunks::chunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) +
+                                                         PngChunks::zlib(QByteArray(64 << 20, ' ')));
     QCOMPARE(captionOf(png + bomb), QString());
     // The same chunk holding a real packet is read.
     const QByteArray packet =
@@ -201,13 +203,10 @@ void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:description><rdf:Alt><rdf:li "
         "xml:lang=\"x-default\">Packed</rdf:li></rdf:Alt></dc:description></rdf:Description>"
         "</rdf:RDF></x:xmpmeta>";
-    QCOMPARE(
-        captionOf(png + pngChunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) + zlib(packet))),
-        u"Packed"_s);
-    QCOMPARE(captionOf(png + pngChunk("zTXt", QByteArray("Raw profile type xmp\0\0", 22) +
-                                                  zlib("\nxmp\n" + QByteArray::number(packet.size()) + "\n" +
-                                                       packet.toHex()))),
+    QCOMPARE(captionOf(png + PngChunks::chunk("iTXt", QByteArray("XML:com.adobe.xmp\0\x01\0\0\0", 22) +
+                                                          PngChunks::zlib(packet))),
              u"Packed"_s);
+    QCOMPARE(captionOf(png + PngChunks::rawProfile("xmp", packet)), u"Packed"_s);
     QCOMPARE(captionOf(QByteArray("GIF89a")), QString());
     QCOMPARE(PhotoCaption::ofFile(m_dir->filePath(u"missing.jpg"_s)), QString());
 }
