@@ -711,7 +711,7 @@ void UploadBatch::finishFolder(int index, int connection)
 void UploadBatch::readClock(int listingStep)
 {
     const QString folder = m_steps.at(listingStep)->relativeFolder;
-    const RemoteListing &remote = *m_listings.value(folder);
+    const RemoteListing remote = *m_listings.value(folder);
     QList<qint64> offsets;
     for (const auto &step : std::as_const(m_steps)) {
         if (step->kind != Step::Kind::Entry || step->relativeFolder != folder)
