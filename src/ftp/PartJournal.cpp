@@ -118,14 +118,16 @@ QStringList PartJournal::adoptOrphans(const QString &server)
         }
         file.close();
         const QStringList ours = left.take(server);
-        if (!ours.isEmpty() && !open())
-            continue;
-        for (const QString &path : ours) {
-            m_file.write(text('+', server, path));
-            m_open.insert(server + u'\t' + path);
+        if (!ours.isEmpty()) {
+            if (!open())
+                continue;
+            for (const QString &path : ours) {
+                m_file.write(text('+', server, path));
+                m_open.insert(server + u'\t' + path);
+            }
+            m_file.flush();
+            adopted += ours;
         }
-        m_file.flush();
-        adopted += ours;
         // What the orphan notes for other servers stays for uploads to them.
         QByteArray rest;
         for (auto it = left.cbegin(); it != left.cend(); ++it) {
