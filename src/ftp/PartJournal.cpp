@@ -13,8 +13,9 @@ namespace {
 
 const QString Suffix = u".journal"_s;
 
-// A line: "+" or "-", the server, the path, tab-separated; no server or path holds a tab or a
-// line break that would survive into one (the paths are the program's own temporary names).
+// A line: "+" or "-", the server, the path, tab-separated. The server's name holds neither a tab
+// nor a line break; a path in a folder whose name does cannot be read back, and its part is left
+// to the age rule of a listing.
 struct Line
 {
     char change = 0;
