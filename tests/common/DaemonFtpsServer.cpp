@@ -2,20 +2,10 @@
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Where an administrator's programs are when PATH leaves them out.
-QString proftpdProgram()
-{
-    const QString onPath = QStandardPaths::findExecutable(u"proftpd"_s);
-    return onPath.isEmpty()
-               ? QStandardPaths::findExecutable(u"proftpd"_s, {u"/usr/sbin"_s, u"/usr/local/sbin"_s})
-               : onPath;
-}
 
 // The folder of the daemon's loadable modules, as `proftpd -V` names it.
 QString moduleFolder(const QString &program)
@@ -42,7 +32,7 @@ DaemonFtpsServer::~DaemonFtpsServer() = default;
 
 QString DaemonFtpsServer::missing()
 {
-    const QString program = proftpdProgram();
+    const QString program = DaemonProcess::findProgram(u"proftpd"_s);
     if (program.isEmpty())
         return u"proftpd is not installed (Debian package proftpd-core; scripts/install-deps.sh installs it)"_s;
     const QString modules = moduleFolder(program);
@@ -112,8 +102,8 @@ TLSVerifyClient off
 TLSECCertificateFile "%7"
 TLSECCertificateKeyFile "%8"
 )"_s.arg(m_daemon.ident(), QString::number(port), QString::fromLocal8Bit(account.groupName), m_daemon.path(),
-         options.allowOverwrite ? u"on"_s : u"off"_s, moduleFolder(proftpdProgram()), options.certificate,
-         options.key);
+         options.allowOverwrite ? u"on"_s : u"off"_s, moduleFolder(DaemonProcess::findProgram(u"proftpd"_s)),
+         options.certificate, options.key);
     return m_daemon.writeFile(u"proftpd.conf"_s, configuration.toUtf8()) ? QString() : m_daemon.errorText();
 }
 
@@ -123,7 +113,7 @@ bool DaemonFtpsServer::start(const Options &options)
         return m_daemon.fail(absent);
     return m_daemon.start([&](quint16 port) { return writeConfiguration(options, port); },
                           {.name = u"proftpd"_s,
-                           .program = proftpdProgram(),
+                           .program = DaemonProcess::findProgram(u"proftpd"_s),
                            .arguments = {u"-n"_s, u"-c"_s, m_daemon.filePath(u"proftpd.conf"_s)},
                            .logFiles = logFiles});
 }

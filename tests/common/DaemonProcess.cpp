@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -37,6 +38,13 @@ bool portTaken(const QString &output)
 }
 
 } // namespace
+
+QString DaemonProcess::findProgram(const QString &name)
+{
+    const QString onPath = QStandardPaths::findExecutable(name);
+    return onPath.isEmpty() ? QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/usr/local/sbin"_s})
+                            : onPath;
+}
 
 DaemonProcess::DaemonProcess() = default;
 

@@ -35,6 +35,10 @@ public:
     DaemonProcess();
     ~DaemonProcess();
 
+    // The daemon's executable: on PATH, else where an administrator's programs are when PATH
+    // leaves them out; empty when it is not installed.
+    static QString findProgram(const QString &name);
+
     // Starts the command with a configuration for a port that was free a moment ago, and tries
     // others while the daemon does not come up; false (with the reason in errorText) when it
     // never did.

@@ -8,15 +8,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Where an administrator's programs are when PATH leaves them out.
-QString vsftpdProgram()
-{
-    const QString onPath = QStandardPaths::findExecutable(u"vsftpd"_s);
-    return onPath.isEmpty()
-               ? QStandardPaths::findExecutable(u"vsftpd"_s, {u"/usr/sbin"_s, u"/usr/local/sbin"_s})
-               : onPath;
-}
-
 // Run by unshare as the first process of new mount and process namespaces: the daemon sees the
 // account's passwd, shadow and group files and the PAM service of its own folder in place of the
 // system's, and when this shell dies, the daemon and every session die with it. The shell stays
@@ -34,7 +25,7 @@ wait
 
 QString VsftpdServer::missing()
 {
-    if (vsftpdProgram().isEmpty())
+    if (DaemonProcess::findProgram(u"vsftpd"_s).isEmpty())
         return u"vsftpd is not installed (scripts/install-deps.sh unpacks it into /usr/local/sbin: its "
                u"Debian "
                "package conflicts with proftpd-core)"_s;
@@ -104,7 +95,7 @@ bool VsftpdServer::start(const Options &options)
         .program = QStandardPaths::findExecutable(u"unshare"_s),
         .arguments = {u"--mount"_s, u"--propagation"_s, u"private"_s, u"--pid"_s, u"--fork"_s,
                       u"--kill-child"_s, u"/bin/sh"_s, u"-c"_s, QString::fromLatin1(inNamespace), u"sh"_s,
-                      m_daemon.path(), vsftpdProgram()},
+                      m_daemon.path(), DaemonProcess::findProgram(u"vsftpd"_s)},
         // unshare ignores TERM while it waits, and the first process of a namespace takes no
         // signal it has no handler for; a killed unshare kills it (--kill-child).
         .stopSignal = u"KILL"_s,
