@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class Catalog;
+
 // Which remote files an upload may offer to remove: in the folders the upload mirrors, the
 // images (and their thumbnails) that no image of the scan maps to any more, and, with gallery
 // pages on, the page of a folder that no longer gets one. Only image names and that page name
@@ -16,8 +18,8 @@
 class RemovalPlan
 {
 public:
-    // entries: every image of the scan, ticked or not; folders: the scan's sub-folders.
-    RemovalPlan(const OutputLayout &layout, const QStringList &entries, const QStringList &folders);
+    // Every image of the scan counts, ticked or not.
+    RemovalPlan(const OutputLayout &layout, const Catalog &catalog);
 
     // A file of exactly this name is offered in the folders that are not among these.
     void removePagesOutside(const QString &pageName, const QStringList &pageFolders);
