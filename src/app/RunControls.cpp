@@ -1,6 +1,7 @@
 #include "RunControls.h"
 
 #include "MainControls.h"
+#include "OutputLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,7 +108,7 @@ void apply(const MainControls &controls, const Table &table, bool scanFoundImage
             control->setEnabled(true);
             break;
         case ByThumbnailSize:
-            control->setEnabled(controls.cmbTNSize->currentText() != u"Disabled"_s);
+            control->setEnabled(controls.cmbTNSize->currentText() != OutputLayout::ThumbnailsDisabled);
             break;
         case ByDestination:
             control->setEnabled(haveDestination);

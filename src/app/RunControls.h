@@ -35,7 +35,7 @@ enum class State
 {
     Off,
     On,
-    // On unless the thumbnail size reads "Disabled".
+    // On unless the thumbnail size is OutputLayout::ThumbnailsDisabled.
     ByThumbnailSize,
     // On when there is a destination root.
     ByDestination,

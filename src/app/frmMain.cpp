@@ -4,6 +4,7 @@
 #include "CatalogActions.h"
 #include "ErrorGuard.h"
 #include "FolderPicker.h"
+#include "OutputLayout.h"
 #include "ResizeActions.h"
 #include "RunControls.h"
 #include "Settings.h"
@@ -240,7 +241,7 @@ void frmMain::Form_Load()
             m_ui.cmbResizePct->addItem(QString::number(pct));
         for (int kb = 10; kb <= 1000; kb += 10)
             m_ui.cmbFTPSizeLimit->addItem(QString::number(kb));
-        m_ui.cmbTNSize->addItem(u"Disabled"_s);
+        m_ui.cmbTNSize->addItem(OutputLayout::ThumbnailsDisabled);
         for (int size = 20; size <= 100; size += 10)
             m_ui.cmbTNSize->addItem(u"%1x%1"_s.arg(size));
 
@@ -253,7 +254,7 @@ void frmMain::applyStoredSettings()
     const QString tnSize = ReadIniValue(SettingKeys::ThumbnailSize);
     putText(m_ui.cmbTNSize, tnSize.isEmpty() ? SettingKeys::ThumbnailSize.fallback : tnSize);
     if (!tnSize.isEmpty())
-        m_ui.txtTNPrefix->setEnabled(tnSize != u"Disabled"_s);
+        m_ui.txtTNPrefix->setEnabled(tnSize != OutputLayout::ThumbnailsDisabled);
 
     const QString tnPrefix = ReadIniValue(SettingKeys::ThumbnailPrefix);
     if (!tnPrefix.isEmpty())

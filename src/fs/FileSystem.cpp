@@ -2,12 +2,12 @@
 
 #include "ErrorGuard.h"
 #include "RunTimeError.h"
+#include "TemporaryName.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <climits>
@@ -132,13 +132,11 @@ QString temporarySibling(const QString &target)
 {
     // A short name of its own, so it fits the folder whatever the length of the target's name.
     static QAtomicInteger<quint64> counter;
-    return QFileInfo(target).path() +
-           u"/.pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddRelaxed(1));
+    return QFileInfo(target).path() + u'/' + TemporaryName::of(counter.fetchAndAddRelaxed(1));
 }
 
 int removeStaleTemporaries(const QString &folder)
 {
-    static const QRegularExpression pattern(u"^\\.pexa-(\\d+)-\\d+\\.part$"_s);
     QStringList names;
     try {
         names = ListFolder(folder);
@@ -148,13 +146,12 @@ int removeStaleTemporaries(const QString &folder)
     }
     int removed = 0;
     for (const QString &name : std::as_const(names)) {
-        const QRegularExpressionMatch match = pattern.match(name);
-        if (!match.hasMatch())
+        const std::optional<qint64> pid = TemporaryName::writer(name);
+        if (!pid)
             continue;
         // A file of a program that still runs is still being written.
-        const qint64 pid = match.captured(1).toLongLong();
-        if (pid == QCoreApplication::applicationPid() || pid <= 0 || pid > INT_MAX ||
-            !(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+        if (*pid == QCoreApplication::applicationPid() || *pid <= 0 || *pid > INT_MAX ||
+            !(::kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH))
             continue;
         if (::unlink(native(folder + u'/' + name).constData()) == 0)
             ++removed;

@@ -4,8 +4,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-const QString OutputLayout::ThumbnailsDisabled = u"Disabled"_s;
-
 OutputLayout::OutputLayout(const QString &imageRoot, const QString &destinationRoot,
                            const QString &thumbnailSize, const QString &thumbnailPrefix)
     : m_imageRoot(imageRoot), m_destinationRoot(destinationRoot), m_thumbnailSize(thumbnailSize),

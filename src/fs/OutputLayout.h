@@ -8,8 +8,9 @@
 class OutputLayout
 {
 public:
-    // The thumbnail size that switches thumbnails off.
-    static const QString ThumbnailsDisabled;
+    // The thumbnail size that switches thumbnails off, as the size list shows it and the
+    // settings store it. Inline, so that it is set before the setting keys that include it.
+    static inline const QString ThumbnailsDisabled = QStringLiteral("Disabled");
 
     OutputLayout(const QString &imageRoot, const QString &destinationRoot, const QString &thumbnailSize,
                  const QString &thumbnailPrefix);

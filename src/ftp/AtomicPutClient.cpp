@@ -1,9 +1,10 @@
 #include "AtomicPutClient.h"
 
+#include "TemporaryName.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <atomic>
 
@@ -37,16 +38,15 @@ QString AtomicPutClient::temporaryName()
     // A random start, so that a program that gets the process number of an earlier one does
     // not meet the names that one left.
     static std::atomic<quint32> counter{QRandomGenerator::system()->bounded(1u << 30)};
-    return u".pexa-%1-%2.part"_s.arg(QCoreApplication::applicationPid()).arg(++counter);
+    return TemporaryName::of(++counter);
 }
 
 bool AtomicPutClient::isStaleTemporary(const RemoteEntry &entry, const QDateTime &now)
 {
-    static const QRegularExpression pattern(u"^\\.pexa-(\\d+)-\\d+\\.part$"_s);
-    const QRegularExpressionMatch match = pattern.match(entry.name);
-    if (entry.folder || !match.hasMatch())
+    const std::optional<qint64> writer = TemporaryName::writer(entry.name);
+    if (entry.folder || !writer)
         return false;
-    if (match.captured(1).toLongLong() == QCoreApplication::applicationPid())
+    if (*writer == QCoreApplication::applicationPid())
         return true;
     return entry.modified.isValid() && entry.modified.secsTo(now) > StaleAfterSeconds;
 }

@@ -26,7 +26,7 @@ public:
     // Without a ledger, the client keeps one of its own.
     explicit AtomicPutClient(std::unique_ptr<FtpClient> inner, std::shared_ptr<PartLedger> parts = {});
 
-    // ".pexa-<process>-<n>.part", with n never repeating in this process.
+    // A TemporaryName, with n never repeating in this process.
     static QString temporaryName();
     // Whether a name is such a temporary file that is no longer being written: one of this
     // process (no put of ours is under way in a folder being listed), or one untouched for longer

@@ -1,5 +1,8 @@
 #include "ExifBlock.h"
 
+#include "JpegSegments.h"
+
+#include <QBuffer>
 #include <QList>
 
 #include <algorithm>
@@ -183,23 +186,18 @@ QByteArrayView ExifBlock::inJpeg(QByteArrayView head)
 {
     if (!head.startsWith("\xFF\xD8"))
         return {};
-    qint64 at = 2;
-    // Segments up to the first scan; EXIF belongs in an APP1 segment near the start.
-    while (at + 4 <= head.size() && uint8_t(head[at]) == 0xFF) {
-        const auto marker = uint8_t(head[at + 1]);
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
+    QBuffer file;
+    file.setData(QByteArray::fromRawData(head.data(), head.size()));
+    file.open(QIODevice::ReadOnly);
+    file.seek(2);
+    // EXIF belongs in an APP1 segment near the start.
+    JpegSegments segments(file);
+    while (const std::optional<JpegSegments::Segment> segment = segments.next()) {
+        if (segment->at + segment->length > head.size())
             break;
-        const qint64 length = uint8_t(head[at + 2]) << 8 | uint8_t(head[at + 3]);
-        if (length < 2 || at + 2 + length > head.size())
-            break;
-        const QByteArrayView payload = head.sliced(at + 4, length - 2);
-        if (marker == 0xE1 && payload.startsWith(Header))
+        const QByteArrayView payload = head.sliced(segment->at, segment->length);
+        if (segment->marker == 0xE1 && payload.startsWith(Header))
             return payload;
-        at += 2 + length;
     }
     return {};
 }

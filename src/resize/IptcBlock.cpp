@@ -1,5 +1,7 @@
 #include "IptcBlock.h"
 
+#include "BigEndian.h"
+
 namespace {
 
 bool kept(uint8_t record, uint8_t number)
@@ -17,14 +19,6 @@ bool describesOthers(const IptcBlock::Dataset &dataset)
     return (dataset.record == 1 && dataset.number == 90) || (dataset.record == 2 && dataset.number == 0);
 }
 
-uint32_t bigEndian(QByteArrayView bytes, qsizetype at, int size)
-{
-    uint32_t value = 0;
-    for (int i = 0; i < size; ++i)
-        value = value << 8 | uint8_t(bytes[at + i]);
-    return value;
-}
-
 std::optional<IptcBlock::Fields> readDatasets(QByteArrayView bytes)
 {
     IptcBlock::Fields fields;
@@ -39,7 +33,7 @@ std::optional<IptcBlock::Fields> readDatasets(QByteArrayView bytes)
             return std::nullopt;
         const auto record = uint8_t(bytes[at + 1]);
         const auto number = uint8_t(bytes[at + 2]);
-        const uint32_t length = bigEndian(bytes, at + 3, 2);
+        const uint32_t length = BigEndian::read(bytes, at + 3, 2);
         // An extended length is for binary datasets, such as a preview.
         if (length & 0x8000)
             return std::nullopt;
@@ -68,12 +62,12 @@ std::optional<IptcBlock::Fields> IptcBlock::read(QByteArrayView bytes)
     while (at < bytes.size()) {
         if (bytes.size() - at < 7 || !bytes.sliced(at).startsWith("8BIM"))
             return std::nullopt;
-        const uint32_t id = bigEndian(bytes, at + 4, 2);
+        const uint32_t id = BigEndian::read(bytes, at + 4, 2);
         const qsizetype nameLength = uint8_t(bytes[at + 6]);
         qsizetype dataAt = at + 6 + ((nameLength + 2) & ~qsizetype(1));
         if (bytes.size() - dataAt < 4)
             return std::nullopt;
-        const uint32_t length = bigEndian(bytes, dataAt, 4);
+        const uint32_t length = BigEndian::read(bytes, dataAt, 4);
         dataAt += 4;
         if (length > bytes.size() - dataAt)
             return std::nullopt;

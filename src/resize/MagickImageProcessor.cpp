@@ -25,6 +25,20 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+// A conversion is known by its option, the format it writes and the web options; the target's
+// folder and name do not change the bytes.
+struct ConversionKey
+{
+    QString option;
+    QString format;
+    WebCopyOptions web;
+
+    ConversionKey(const QString &resizeOption, const QString &target, const WebCopyOptions &webOptions)
+        : option(resizeOption), format(QFileInfo(target).suffix().toUpper()), web(webOptions)
+    {}
+    bool operator==(const ConversionKey &) const = default;
+};
+
 namespace {
 
 const QString OptionPrefix = u"-resize="_s;
@@ -46,13 +60,6 @@ struct SourceStamp
     bool operator==(const SourceStamp &) const = default;
 };
 
-// A conversion is known by its option, the format it writes and the web options; the target's
-// folder and name do not change the bytes.
-QString keyOf(const QString &option, const QString &target, const WebCopyOptions &web)
-{
-    return option + u'\n' + QFileInfo(target).suffix().toUpper() + u'\n' + web.key();
-}
-
 struct Request
 {
     std::string geometry;
@@ -61,14 +68,13 @@ struct Request
     bool valid = false;
 };
 
-Request requestOf(const QString &key)
+Request requestOf(const ConversionKey &key)
 {
     Request request;
-    const QString option = key.section(u'\n', 0, 0);
-    request.format = key.section(u'\n', 1, 1).toStdString();
-    request.web = WebCopyOptions::fromKey(key.section(u'\n', 2, 2));
-    request.valid = option.startsWith(OptionPrefix);
-    request.geometry = option.mid(OptionPrefix.size()).toStdString();
+    request.format = key.format.toStdString();
+    request.web = key.web;
+    request.valid = key.option.startsWith(OptionPrefix);
+    request.geometry = key.option.mid(OptionPrefix.size()).toStdString();
     return request;
 }
 
@@ -145,7 +151,7 @@ void finishForWeb(Magick::Image &frame, const WebCopyOptions &web, int orientati
 
 // Does what `convert SOURCE -resize GEOMETRY TARGET` does for each key, decoding the source
 // once, and then what the key's web options ask. Runs on a worker thread.
-QList<Output> render(const QString &source, const QStringList &keys)
+QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
 {
     QList<Output> outputs(keys.size());
     QByteArray bytes = readWhole(source);
@@ -154,7 +160,7 @@ QList<Output> render(const QString &source, const QStringList &keys)
 
     QList<Request> requests;
     WebCopyOptions web;
-    for (const QString &key : keys) {
+    for (const ConversionKey &key : keys) {
         requests.append(requestOf(key));
         web.stripPrivate = web.stripPrivate || requests.last().web.stripPrivate;
         web.autoOrient = web.autoOrient || requests.last().web.autoOrient;
@@ -318,7 +324,7 @@ struct MagickImageProcessor::Job
 {
     QString source;
     SourceStamp stamp;
-    QStringList keys;
+    QList<ConversionKey> keys;
     QList<bool> taken;
     QFuture<QList<Output>> outputs;
 };
@@ -340,7 +346,7 @@ void MagickImageProcessor::ensureAvailable()
     static std::once_flag initialised;
     std::call_once(initialised, [] {
         Magick::InitializeMagick(nullptr);
-        // Images are converted two at a time, one per core; threads inside one conversion on
+        // Images are converted one per core (see capacity()); threads inside one conversion on
         // top of that only compete for the same cores. The pixels do not depend on it.
         Magick::ResourceLimits::thread(1);
     });
@@ -372,7 +378,7 @@ QSize MagickImageProcessor::reducedDecodeSize(const QSize &stored, const QList<Q
 }
 
 std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::start(const QString &source,
-                                                                       const QStringList &keys)
+                                                                       const QList<ConversionKey> &keys)
 {
     auto job = std::make_shared<Job>();
     job->source = source;
@@ -384,7 +390,7 @@ std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::start(const QSt
 }
 
 std::shared_ptr<MagickImageProcessor::Job> MagickImageProcessor::findPrepared(const QString &source,
-                                                                              const QString &key) const
+                                                                              const ConversionKey &key) const
 {
     for (const std::shared_ptr<Job> &job : m_prepared) {
         const qsizetype index = job->keys.indexOf(key);
@@ -418,9 +424,9 @@ void MagickImageProcessor::prepare(const QString &source, const QList<Conversion
 void MagickImageProcessor::prepareForWeb(const QString &source, const QList<Conversion> &conversions,
                                          const WebCopyOptions &web)
 {
-    QStringList keys;
+    QList<ConversionKey> keys;
     for (const Conversion &conversion : conversions) {
-        const QString key = keyOf(conversion.option, conversion.target, web);
+        const ConversionKey key(conversion.option, conversion.target, web);
         if (!keys.contains(key) && !findPrepared(source, key))
             keys.append(key);
     }
@@ -445,7 +451,7 @@ bool MagickImageProcessor::convert(const QString &option, const QString &source,
 bool MagickImageProcessor::convertForWeb(const QString &option, const QString &source, const QString &target,
                                          const WebCopyOptions &web)
 {
-    const QString key = keyOf(option, target, web);
+    const ConversionKey key(option, target, web);
     std::shared_ptr<Job> job = findPrepared(source, key);
     if (job && !(job->stamp == SourceStamp::of(source))) {
         m_prepared.removeOne(job);

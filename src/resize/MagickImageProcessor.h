@@ -7,6 +7,8 @@
 #include <QThreadPool>
 #include <memory>
 
+struct ConversionKey;
+
 // The image processor in process, through Magick++. Conversions run on worker threads: the
 // conversions of one source that are prepared together share one decode, and prepared work
 // is kept in memory until convert asks for it, so the caller keeps its own order of steps.
@@ -40,8 +42,8 @@ public:
 private:
     struct Job;
 
-    std::shared_ptr<Job> start(const QString &source, const QStringList &keys);
-    std::shared_ptr<Job> findPrepared(const QString &source, const QString &key) const;
+    std::shared_ptr<Job> start(const QString &source, const QList<ConversionKey> &keys);
+    std::shared_ptr<Job> findPrepared(const QString &source, const ConversionKey &key) const;
 
     QStringList m_requiredCoders;
     QList<std::shared_ptr<Job>> m_prepared;

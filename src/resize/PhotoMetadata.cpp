@@ -1,5 +1,8 @@
 #include "PhotoMetadata.h"
 
+#include "BigEndian.h"
+#include "JpegSegments.h"
+
 #include <QBuffer>
 #include <QIODevice>
 
@@ -7,9 +10,8 @@
 
 namespace {
 
-// A JPEG's metadata segments come before its first scan and a PNG's chunks are walked to the
-// end, so these only bound what a hostile file can make the reader do.
-constexpr int MaxSegments = 4096;
+// A PNG's chunks are walked to the end, so these only bound what a hostile file can make the
+// reader do.
 constexpr int MaxChunks = 65536;
 constexpr qint64 MaxBlock = 1 << 20;
 
@@ -19,14 +21,6 @@ const QByteArray PhotoshopHeader("Photoshop 3.0\0", 14);
 
 // Text chunks are kept whole up to this much in all.
 constexpr qsizetype MaxTexts = 1 << 20;
-
-uint32_t bigEndian(const QByteArray &bytes, qsizetype at, int size)
-{
-    uint32_t value = 0;
-    for (int i = 0; i < size; ++i)
-        value = value << 8 | uint8_t(bytes[at + i]);
-    return value;
-}
 
 void keep(PhotoMetadata &blocks, QByteArray &slot, const QByteArray &block)
 {
@@ -55,34 +49,14 @@ bool skip(QIODevice &file, qint64 bytes)
 
 void readJpeg(QIODevice &file, PhotoMetadata &blocks)
 {
-    for (int segment = 0; segment < MaxSegments; ++segment) {
-        char byte = 0;
-        if (!file.getChar(&byte) || uint8_t(byte) != 0xFF)
-            return;
-        // A marker may be padded with fill bytes.
-        int fill = 0;
-        do {
-            if (!file.getChar(&byte) || ++fill > 16)
-                return;
-        } while (uint8_t(byte) == 0xFF);
-        const auto marker = uint8_t(byte);
-        if (marker == 0xD9 || marker == 0xDA)
-            return;
-        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01)
+    JpegSegments segments(file);
+    while (const std::optional<JpegSegments::Segment> segment = segments.next()) {
+        if (segment->marker != 0xE1 && segment->marker != 0xED)
             continue;
-        const QByteArray size = file.read(2);
-        if (size.size() < 2 || bigEndian(size, 0, 2) < 2)
+        const QByteArray payload = segments.payload();
+        if (payload.size() < segment->length)
             return;
-        const qint64 length = bigEndian(size, 0, 2) - 2;
-        if (marker != 0xE1 && marker != 0xED) {
-            if (!skip(file, length))
-                return;
-            continue;
-        }
-        const QByteArray payload = file.read(length);
-        if (payload.size() < length)
-            return;
-        if (marker == 0xE1)
+        if (segment->marker == 0xE1)
             app1(blocks, payload);
         else if (payload.startsWith(PhotoshopHeader))
             keep(blocks, blocks.iptc, payload.mid(PhotoshopHeader.size()));
@@ -187,7 +161,7 @@ void readPng(QIODevice &file, PhotoMetadata &blocks)
         const QByteArray header = file.read(8);
         if (header.size() < 8)
             return;
-        const qint64 length = bigEndian(header, 0, 4);
+        const qint64 length = BigEndian::read(header, 0, 4);
         const QByteArray type = header.mid(4);
         if (type == "IEND" || length > 0x7FFFFFFF)
             return;

@@ -18,11 +18,6 @@ QString WebCopyOptions::key() const
     return text;
 }
 
-WebCopyOptions WebCopyOptions::fromKey(QStringView key)
-{
-    return {key.contains(u'p'), key.contains(u'o'), key.contains(u's'), key.contains(u'f')};
-}
-
 WebCopyOptions WebCopyOptions::fromSettings()
 {
     auto on = [](const SettingKey &key) { return ReadIniValue(key) == u"1"_s; };

@@ -21,9 +21,8 @@ struct WebCopyOptions
     bool editsCopies() const { return stripPrivate || autoOrient; }
     bool operator==(const WebCopyOptions &) const = default;
 
-    // A short stable text of the choices that are on, empty when none is, and back.
+    // A short stable text of the choices that are on, empty when none is.
     QString key() const;
-    static WebCopyOptions fromKey(QStringView key);
 
     // The choices stored in settings.ini, section [web].
     static WebCopyOptions fromSettings();

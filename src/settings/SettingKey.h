@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputLayout.h"
+
 #include <QString>
 
 // One key of the settings file: its section, its name, and the text its readers put in place
@@ -18,7 +20,7 @@ struct SettingKey
 namespace SettingKeys {
 using namespace Qt::Literals::StringLiterals;
 
-inline const SettingKey ThumbnailSize{u"main"_s, u"tn_size"_s, u"Disabled"_s};
+inline const SettingKey ThumbnailSize{u"main"_s, u"tn_size"_s, OutputLayout::ThumbnailsDisabled};
 inline const SettingKey ThumbnailPrefix{u"main"_s, u"tn_prefix"_s, u"tn_"_s};
 inline const SettingKey ResizeMode{u"main"_s, u"resize_mode"_s, u"Exceed Limit to Pct"_s};
 inline const SettingKey ResizeLimit{u"main"_s, u"resize_limit"_s, u"600W"_s};

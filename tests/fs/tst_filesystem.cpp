@@ -1,7 +1,9 @@
 #include "DestinationPath.h"
 #include "FileSystem.h"
 #include "RunTimeError.h"
+#include "TemporaryName.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,8 @@ private slots:
     void folderLinksAreToldApartFromFolders();
     void longAndUnreadableNames();
     void staleTemporariesOfDeadProgramsOnlyAreRemoved();
+    void temporaryNamesTellTheirWriter_data();
+    void temporaryNamesTellTheirWriter();
     void destinationJoinsRootsWithOneSeparator_data();
     void destinationJoinsRootsWithOneSeparator();
 
@@ -73,6 +77,27 @@ void TestFileSystem::staleTemporariesOfDeadProgramsOnlyAreRemoved()
     QStringList expected = kept;
     expected.sort();
     QCOMPARE(left, expected);
+}
+
+void TestFileSystem::temporaryNamesTellTheirWriter_data()
+{
+    QTest::addColumn<QString>("name");
+    // -1: not a temporary name at all.
+    QTest::addColumn<qint64>("writer");
+    QTest::newRow("this program's") << TemporaryName::of(7) << QCoreApplication::applicationPid();
+    QTest::newRow("another program's") << u".pexa-4242-17.part"_s << qint64(4242);
+    QTest::newRow("process too long to read") << u".pexa-99999999999999999999-1.part"_s << qint64(0);
+    QTest::newRow("not hidden") << u"pexa-1-1.part"_s << qint64(-1);
+    QTest::newRow("no process") << u".pexa-x-1.part"_s << qint64(-1);
+    QTest::newRow("no number") << u".pexa-1-.part"_s << qint64(-1);
+    QTest::newRow("more after it") << u".pexa-1-1.part.jpg"_s << qint64(-1);
+}
+
+void TestFileSystem::temporaryNamesTellTheirWriter()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, writer);
+    QCOMPARE(TemporaryName::writer(name).value_or(-1), writer);
 }
 
 void TestFileSystem::writeFile(const QString &path, const QByteArray &bytes)

@@ -1,4 +1,6 @@
 #include "ErrorRecorder.h"
+#include "ExifBlock.h"
+#include "JpegSegments.h"
 #include "MagickImageProcessor.h"
 #include "PngChunks.h"
 #include "ResizeBatch.h"
@@ -6,6 +8,7 @@
 #include "RunState.h"
 
 #include <Magick++.h>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -46,6 +49,13 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A JPEG marker segment: the marker, the length and the payload.
+QByteArray segment(char marker, const QByteArray &payload)
+{
+    const qsizetype length = payload.size() + 2;
+    return QByteArray(1, '\xFF') + marker + char(length >> 8) + char(length & 0xFF) + payload;
+}
+
 } // namespace
 
 // Web copies made by the real processor from files that Debian's tools wrote, read back with
@@ -63,6 +73,9 @@ private slots:
     void privateDetailsGoAndAuthorshipStays();
     void plainCopyIsWrittenOnlyWhenItHasSomethingToRemove();
     void corruptExifIsDroppedAndTheBatchGoesOn();
+    void jpegSegmentsEndWhereTheFileStopsBeingOne_data();
+    void jpegSegmentsEndWhereTheFileStopsBeingOne();
+    void exifIsTakenOnlyFromAWholeSegment();
     void wideGamutColoursAreConvertedToSrgb_data();
     void wideGamutColoursAreConvertedToSrgb();
     void greyPictureIsConvertedAndKeepsItsProfileInEverySize();
@@ -309,9 +322,7 @@ void TestWebCopies::corruptExifIsDroppedAndTheBatchGoesOn()
     // An EXIF block whose first directory lies far past its end, put right after the start marker.
     const QByteArray exif = QByteArray("Exif\0\0MM\0\x2A\x7F\xFF\xFF\xF0", 14) + QByteArray(20, '\x01');
     QByteArray bytes = contents(good);
-    const QByteArray segment =
-        QByteArray("\xFF\xE1", 2) + char((exif.size() + 2) >> 8) + char((exif.size() + 2) & 0xFF) + exif;
-    bytes.insert(2, segment);
+    bytes.insert(2, segment('\xE1', exif));
     const QString corrupt = path(u"corrupt/in/a.jpg"_s);
     {
         QFile file(corrupt);
@@ -346,6 +357,50 @@ void TestWebCopies::corruptExifIsDroppedAndTheBatchGoesOn()
         QVERIFY2(!found.contains(u"GPSLatitude"_s) && !found.contains(u"ExifByteOrder"_s), qPrintable(name));
     }
     QCOMPARE(QImage(path(u"corrupt/out/a.jpg"_s)).size(), QSize(80, 60));
+}
+
+void TestWebCopies::jpegSegmentsEndWhereTheFileStopsBeingOne_data()
+{
+    QTest::addColumn<QByteArray>("afterStart");
+    // Each segment walked as marker:payload, with every payload read.
+    QTest::addColumn<QString>("walked");
+    const QByteArray app0 = segment('\xE0', "ab");
+    const QByteArray app1 = segment('\xE1', "cd");
+    const QByteArray restart("\xFF\xD0", 2);
+    QTest::newRow("up to the scan") << app0 + app1 + segment('\xDA', "ef") + app0 << u"E0:ab E1:cd"_s;
+    QTest::newRow("up to the end of image") << app0 + "\xFF\xD9" + app1 << u"E0:ab"_s;
+    QTest::newRow("markers without a length") << restart + "\xFF\x01" + app1 << u"E1:cd"_s;
+    QTest::newRow("fill bytes") << QByteArray(15, '\xFF') + app1 << u"E1:cd"_s;
+    QTest::newRow("too many fill bytes") << QByteArray(16, '\xFF') + app1 << QString();
+    QTest::newRow("length below two") << app0 + QByteArray("\xFF\xE1\0\x01", 4) + app1 << u"E0:ab"_s;
+    QTest::newRow("no marker") << app0 + "x" + app1 << u"E0:ab"_s;
+    QTest::newRow("cut short") << app0 + app1.chopped(1) << u"E0:ab E1:c"_s;
+    QTest::newRow("markers up to the bound") << restart.repeated(4095) + app1 << u"E1:cd"_s;
+    QTest::newRow("markers past the bound") << restart.repeated(4096) + app1 << QString();
+}
+
+void TestWebCopies::jpegSegmentsEndWhereTheFileStopsBeingOne()
+{
+    QFETCH(QByteArray, afterStart);
+    QFETCH(QString, walked);
+    QBuffer file;
+    file.setData(afterStart);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    JpegSegments segments(file);
+    QStringList found;
+    while (const std::optional<JpegSegments::Segment> each = segments.next())
+        found.append(QString::number(each->marker, 16).toUpper() + u':' +
+                     QString::fromLatin1(segments.payload()));
+    QCOMPARE(found.join(u' '), walked);
+}
+
+void TestWebCopies::exifIsTakenOnlyFromAWholeSegment()
+{
+    ExifBlock::Fields turned;
+    turned.orientation = 6;
+    const QByteArray jpeg = "\xFF\xD8" + segment('\xE0', "JFIF") + segment('\xE1', ExifBlock::write(turned));
+    QCOMPARE(ExifBlock::jpegOrientation(jpeg), 6);
+    QCOMPARE(ExifBlock::jpegOrientation(jpeg.chopped(1)), 0);
 }
 
 void TestWebCopies::wideGamutColoursAreConvertedToSrgb_data()

@@ -83,21 +83,18 @@ QString frmFTPSettings::defaultPort() const
 void frmFTPSettings::Form_Load()
 {
     guarded(u"frmFTPSettings"_s, u"Form_Load"_s, [&] {
+        const FtpSettings stored = FtpSettings::read();
         // First, so that a port put right while loading takes this choice's default.
-        m_security = TransferSecurityText::fromStored(ReadIniValue(SettingKeys::FtpSecurity));
+        m_security = stored.security;
         cmbSecurity->setCurrentIndex(static_cast<int>(m_security));
-        txtRootPath->setText(ReadIniValue(SettingKeys::FtpRoot));
-        txtFTPAddress->setText(ReadIniValue(SettingKeys::FtpAddress));
-        txtUsername->setText(ReadIniValue(SettingKeys::FtpUsername));
-        const QString password = ReadIniValue(SettingKeys::FtpPassword);
-        txtPassword->setText(password.isEmpty() ? QString() : FtpPassword::fromStored(password));
-        const QString port = ReadIniValue(SettingKeys::FtpPort);
-        txtPort->setText(port.isEmpty() ? defaultPort() : port);
-        spnConnections->setValue(
-            FtpSettings::connectionsFromStored(ReadIniValue(SettingKeys::FtpConnections)));
-        chkOnlyChanged->setChecked(FtpSettings::choiceFromStored(ReadIniValue(SettingKeys::FtpOnlyChanged)));
-        chkRemoveMissing->setChecked(
-            FtpSettings::choiceFromStored(ReadIniValue(SettingKeys::FtpRemoveMissing)));
+        txtRootPath->setText(stored.root);
+        txtFTPAddress->setText(stored.address);
+        txtUsername->setText(stored.username);
+        txtPassword->setText(stored.password);
+        txtPort->setText(stored.port.isEmpty() ? defaultPort() : stored.port);
+        spnConnections->setValue(stored.connections);
+        chkOnlyChanged->setChecked(stored.onlyChanged);
+        chkRemoveMissing->setChecked(stored.removeMissing);
     });
 }
 
