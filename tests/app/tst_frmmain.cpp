@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "RecordingUrlOpener.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "TrayIcon.h"
 #include "WindowTestEnvironment.h"
 #include "frmMain.h"
@@ -186,10 +187,7 @@ void TestFrmMain::storedComboTextMakesItsItemCurrent()
 {
     writeSetting(u"main"_s, u"tn_size"_s, u"50x50"_s);
     writeSetting(u"main"_s, u"resize_pct"_s, u"33"_s);
-    auto settingsText = [&] {
-        QFile file(m_env->settings.filePath(u"settings.ini"_s));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
+    const auto settingsText = [&] { return readFile(m_env->settings.filePath(u"settings.ini"_s)); };
     const QByteArray stored = settingsText();
     auto form = makeWindow();
     // Putting the stored texts in is no pick from the list: nothing is written back.

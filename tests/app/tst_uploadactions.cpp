@@ -1,14 +1,16 @@
 #include "Controls.h"
-#include "ErrorRecorder.h"
 #include "FTPStatus.h"
+#include "FakeFtpClient.h"
+#include "FakeFtpServer.h"
 #include "FtpPassword.h"
 #include "FtpTestServer.h"
 #include "ProtocolUnderTest.h"
 #include "RunTimeError.h"
-#include "ScriptedMessageBox.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "TransferClients.h"
 #include "UploadActions.h"
+#include "WindowTestEnvironment.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -27,7 +29,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <functional>
 
@@ -48,20 +49,10 @@ Tree treeOf(const QString &root)
         if (it.fileInfo().isDir()) {
             tree.insert(relative + u'/', QByteArray());
         } else {
-            QFile file(path);
-            file.open(QIODevice::ReadOnly);
-            tree.insert(relative, file.readAll());
+            tree.insert(relative, readFile(path));
         }
     }
     return tree;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // Content that a text-mode transfer would change.
@@ -69,108 +60,6 @@ QByteArray contentFor(const QString &name)
 {
     return name.toUtf8() + QByteArray("\r\n\n\0\xFF\xD8 binary", 14) + QByteArray(2000, '\x1A');
 }
-
-// An FTP client that hands every operation to the real one, after a hook of the test's. The
-// hook runs on the window's thread, as the test's own code does, while the connection's thread
-// waits for it; what it throws goes on from the connection's thread.
-class HookedClient : public FtpClient
-{
-public:
-    using Hook = std::function<void(const QString &operation, const QString &argument)>;
-
-    HookedClient(const ConnectionOptions &options, Hook hook, bool *closed)
-        : m_real(TransferClients::make(options)), m_hook(std::move(hook)), m_closed(closed),
-          m_putsAs(options.security == TransferSecurity::Sftp)
-    {}
-    bool open() override
-    {
-        hook(u"open"_s, QString());
-        return m_real->open();
-    }
-    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override
-    {
-        hook(u"connect"_s, host);
-        return m_real->connect(host, port, user, password);
-    }
-    ServerIdentity identity() const override { return m_real->identity(); }
-    bool trust(const ServerIdentity &identity) override { return m_real->trust(identity); }
-    bool folderExists(const QString &folder) override
-    {
-        hook(u"folderExists"_s, folder);
-        return m_real->folderExists(folder);
-    }
-    bool makeFolder(const QString &folder) override
-    {
-        hook(u"makeFolder"_s, folder);
-        return m_real->makeFolder(folder);
-    }
-    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override
-    {
-        hook(u"listFolder"_s, folder);
-        return m_real->listFolder(folder);
-    }
-    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override
-    {
-        hook(u"putFile"_s, path);
-        return m_real->putFile(localPath, path, progress);
-    }
-    bool putMayHaveLeftPart() const override { return m_real->putMayHaveLeftPart(); }
-    // The SFTP client puts under the temporary name in one go: that is its put.
-    PutAs putFileAs(const QString &localPath, const QString &temporaryPath, const QString &path,
-                    const QDateTime &time, Failure &timeFailure, const Progress &progress) override
-    {
-        if (!m_putsAs)
-            return PutAs::NotOffered;
-        hook(u"putFile"_s, temporaryPath);
-        return m_real->putFileAs(localPath, temporaryPath, path, time, timeFailure, progress);
-    }
-    bool rename(const QString &from, const QString &to) override { return m_real->rename(from, to); }
-    bool removeFile(const QString &path) override
-    {
-        hook(u"removeFile"_s, path);
-        return m_real->removeFile(path);
-    }
-    void tidyRemove(const QString &path) override { m_real->tidyRemove(path); }
-    bool setModified(const QString &path, const QDateTime &time) override
-    {
-        return m_real->setModified(path, time);
-    }
-    Failure lastFailure() const override { return m_real->lastFailure(); }
-    QString lastReply() const override { return m_real->lastReply(); }
-    void cancel() override { m_real->cancel(); }
-    void close() override
-    {
-        if (m_closed)
-            *m_closed = true;
-        m_real->close();
-    }
-
-private:
-    void hook(const QString &operation, const QString &argument)
-    {
-        if (!m_hook)
-            return;
-        std::exception_ptr error;
-        const auto call = [&] {
-            try {
-                m_hook(operation, argument);
-            } catch (...) {
-                error = std::current_exception();
-            }
-        };
-        if (QThread::currentThread() == qApp->thread())
-            call();
-        else
-            QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
-        if (error)
-            std::rethrow_exception(error);
-    }
-
-    std::unique_ptr<FtpClient> m_real;
-    Hook m_hook;
-    bool *m_closed;
-    bool m_putsAs;
-};
 
 // Does what the user does in the middle of a network step (a click, a close box), delivered by
 // the event loop as the user's input is, and waits until the run has taken it in.
@@ -271,11 +160,13 @@ private:
     void makeForm(const QStringList &ticked = {});
     void writeSettings(const QString &user, const QString &password, const QString &port,
                        const QString &root);
-    void useClient(HookedClient::Hook hook, long stallSeconds = 60);
+    void useClient(long stallSeconds = 60);
+    void useFakeServer();
     void clickUpload();
     QStringList lines() const;
     FTPStatus *status() const;
     Tree serverTree(const QString &below) const;
+    Tree fakeTree() const;
     Tree expectedTree(const QStringList &skipped, bool thumbnails = true) const;
     void verifyRestored(bool listKept);
     FtpTestServer &difficultServer(const FtpTestServer::Options &options);
@@ -291,9 +182,9 @@ private:
     QStringList m_folders;
     frmMain *m_form = nullptr;
     UploadActions *m_actions = nullptr;
-    ScriptedMessageBox *m_boxes = nullptr;
-    ErrorRecorder *m_errors = nullptr;
-    bool m_clientClosed = false;
+    std::unique_ptr<WindowTestEnvironment> m_env;
+    // The in-memory server of the cases that look at the window in the middle of a run.
+    std::unique_ptr<FakeFtpServer> m_fake;
     std::unique_ptr<FtpTestServer> m_difficult;
 };
 
@@ -314,13 +205,10 @@ void tst_UploadActions::init()
         QDir().mkpath(m_server.home(user));
     }
     QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.filePath(u"settings"_s));
-    SettingsLocation::setFolderOverride(m_dir.filePath(u"settings"_s));
+    m_env = std::make_unique<WindowTestEnvironment>();
+    m_fake = std::make_unique<FakeFtpServer>();
     m_root = m_dir.filePath(u"Photos"_s);
     m_dest = m_dir.filePath(u"Web"_s);
-    m_boxes = new ScriptedMessageBox;
-    m_errors = new ErrorRecorder;
-    m_clientClosed = false;
     m_knownHosts = m_protocol.knownHostsPath();
     // Post-order, as the scan lists folders; the image directly in the root comes first.
     m_folders = {m_root + u"/2008/June"_s, m_root + u"/2008"_s, m_root + u"/Été d'or"_s};
@@ -338,10 +226,8 @@ void tst_UploadActions::cleanup()
         if (w->objectName() == u"FTPStatus"_s)
             delete w;
     }
-    const QStringList left = m_boxes->leftovers() + m_errors->leftovers();
-    delete m_errors;
-    delete m_boxes;
-    SettingsLocation::setFolderOverride(QString());
+    const QStringList left = m_env->leftovers();
+    m_env.reset();
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u"; "_s)));
 }
 
@@ -350,12 +236,12 @@ void tst_UploadActions::buildTree(const QStringList &images)
     m_images.clear();
     for (const QString &relative : images) {
         const QString source = m_root + u'/' + relative;
-        writeFile(source, "source " + relative.toUtf8());
+        QVERIFY(writeFile(source, "source " + relative.toUtf8()));
         m_images.append(source);
         const QString counterpart = m_dest + u'/' + relative;
-        writeFile(counterpart, contentFor(relative));
+        QVERIFY(writeFile(counterpart, contentFor(relative)));
         const QFileInfo info(counterpart);
-        writeFile(info.path() + u"/tn_"_s + info.fileName(), contentFor(u"tn_"_s + relative));
+        QVERIFY(writeFile(info.path() + u"/tn_"_s + info.fileName(), contentFor(u"tn_"_s + relative)));
     }
 }
 
@@ -382,7 +268,7 @@ void tst_UploadActions::uploadRemovingMissing(const QString &deleted)
     QStringList left = m_images;
     left.removeAll(m_root + u'/' + deleted);
     relist(left);
-    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    m_env->boxes.setNextAnswer(MessageBoxService::Answer::Yes);
     clickUpload();
 }
 
@@ -407,7 +293,7 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     m_form = new frmMain;
     m_actions = m_form->findChild<UploadActions *>();
     QVERIFY(m_actions);
-    useClient({});
+    useClient();
     m_form->show();
     control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"50x50"_s);
@@ -439,16 +325,24 @@ void tst_UploadActions::writeSettings(const QString &user, const QString &passwo
     store(u"security"_s, m_protocol.name());
 }
 
-void tst_UploadActions::useClient(HookedClient::Hook hook, long stallSeconds)
+void tst_UploadActions::useClient(long stallSeconds)
 {
     // As the program makes its client, but trusting the test CA and reading the test's known_hosts.
-    m_actions->setClientFactory([this, hook, stallSeconds](const FtpSettings &server) {
-        ConnectionOptions options = m_protocol.clientOptions();
-        options.security = server.security;
-        options.tlsPin = server.tlsPin;
-        options.knownHostsPath = m_knownHosts;
-        options.stallSeconds = stallSeconds;
-        return std::make_unique<HookedClient>(options, hook, &m_clientClosed);
+    m_actions->setClientFactory(
+        [this, stallSeconds](const FtpSettings &server) -> std::unique_ptr<FtpClient> {
+            ConnectionOptions options = m_protocol.clientOptions();
+            options.security = server.security;
+            options.tlsPin = server.tlsPin;
+            options.knownHostsPath = m_knownHosts;
+            options.stallSeconds = stallSeconds;
+            return TransferClients::make(options);
+        });
+}
+
+void tst_UploadActions::useFakeServer()
+{
+    m_actions->setClientFactory([this](const FtpSettings &) -> std::unique_ptr<FtpClient> {
+        return std::make_unique<FakeFtpClient>(*m_fake);
     });
 }
 
@@ -475,6 +369,20 @@ FTPStatus *tst_UploadActions::status() const
 Tree tst_UploadActions::serverTree(const QString &below) const
 {
     return treeOf(m_server.home(u"pexa"_s) + below);
+}
+
+// The in-memory server's tree as treeOf() gives a folder's.
+Tree tst_UploadActions::fakeTree() const
+{
+    Tree tree;
+    for (const QString &folder : m_fake->folders()) {
+        if (!folder.isEmpty())
+            tree.insert(folder + u'/', QByteArray());
+    }
+    const QMap<QString, FakeFtpServer::File> files = m_fake->files();
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        tree.insert(it.key(), it->bytes);
+    return tree;
 }
 
 Tree tst_UploadActions::expectedTree(const QStringList &skipped, bool thumbnails) const
@@ -518,14 +426,15 @@ FtpTestServer &tst_UploadActions::difficultServer(const FtpTestServer::Options &
     return *m_difficult;
 }
 
+// On the in-memory server, to look at the window as the run logs in.
 void tst_UploadActions::happyPathMirrorsTheDestinationTree()
 {
-    const int loginsBefore = m_server.logins();
     makeForm({u"skip.jpg"_s});
+    useFakeServer();
     auto *List1 = control<QListWidget>(*m_form, u"List1");
     QStringList lockedStates;
-    useClient([&](const QString &operation, const QString &) {
-        if (operation != u"open"_s)
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation != u"login"_s)
             return;
         lockedStates << control<QPushButton>(*m_form, u"cmdExit")->text() << List1->toolTip()
                      << QString::number(control<QPushButton>(*m_form, u"cmdScan")->isEnabled())
@@ -546,19 +455,19 @@ void tst_UploadActions::happyPathMirrorsTheDestinationTree()
                                    u" - Working on Root Folder"_s, u" - Working on /2008"_s,
                                    u" - Working on /2008/June"_s, u" - Working on /Été d'or"_s,
                                    u"Files Successfully copied."_s}));
-    QCOMPARE(serverTree(QString()), expectedTree({u"skip.jpg"_s}));
-    QVERIFY(serverTree(QString()).contains(u"2008/June/tn_img01.JPG"_s));
+    QCOMPARE(fakeTree(), expectedTree({u"skip.jpg"_s}));
+    QVERIFY(fakeTree().contains(u"2008/June/tn_img01.JPG"_s));
     QCOMPARE(status()->txtFIPG->text(), u"Operation Complete."_s);
     QCOMPARE(status()->windowTitle(), u"FTP Status"_s);
     QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
     QTRY_COMPARE(status()->prgFileBytes->value(), status()->prgFileBytes->maximum());
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
     QVERIFY(!control<QLabel>(*m_form, u"picbRawImage")->isVisible());
     QCOMPARE(List1->toolTip(), QString());
     verifyRestored(false);
-    QVERIFY(m_clientClosed);
+    QCOMPARE(m_fake->connections(), 0);
     // One connection serves the whole run.
-    QCOMPARE(m_server.logins() - loginsBefore, 1);
+    QCOMPARE(m_fake->logins(), 1);
 
     // Exit closes the progress window.
     QTest::mouseClick(status()->cmdCancel, Qt::LeftButton);
@@ -596,9 +505,9 @@ void tst_UploadActions::incompleteSettingsRefuseWithoutTheProgressWindow()
         WriteIniValue(u"settings.ini"_s, u"ftp"_s, key, QString());
         makeForm();
         clickUpload();
-        QCOMPARE(m_boxes->take(), QStringList{u"FTP Settings not correct!!"_s});
-        QCOMPARE(m_boxes->shown().last().title, u"FTP Error!!"_s);
-        QCOMPARE(m_boxes->shown().last().icon, MessageBoxService::Icon::Critical);
+        QCOMPARE(m_env->boxes.take(), QStringList{u"FTP Settings not correct!!"_s});
+        QCOMPARE(m_env->boxes.shown().last().title, u"FTP Error!!"_s);
+        QCOMPARE(m_env->boxes.shown().last().icon, MessageBoxService::Icon::Critical);
         QVERIFY(!status());
         verifyRestored(true);
         QVERIFY(serverTree(QString()).isEmpty());
@@ -629,9 +538,9 @@ void tst_UploadActions::connectFailuresEndTheRun()
     makeForm();
     clickUpload();
     QCOMPARE(lines(), QStringList({u"ERROR: Failed to connect to 127.0.0.1"_s}));
-    QCOMPARE(m_boxes->take(), QStringList({u"Address Connection Error!!"_s}));
-    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
-    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Address Connection Error!!"_s}));
+    QCOMPARE(m_env->boxes.shown().at(0).title, u"FTP Error!!"_s);
+    QCOMPARE(m_env->boxes.shown().at(0).icon, MessageBoxService::Icon::Critical);
     verifyRestored(true);
 }
 
@@ -642,8 +551,8 @@ void tst_UploadActions::missingRootFolderEndsTheRun()
     makeForm();
     clickUpload();
     QCOMPARE(lines(), QStringList({u"ERROR: Failed to locate root folder!!"_s}));
-    QCOMPARE(m_boxes->take(), QStringList({u"Cannot locate root folder!!"_s}));
-    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cannot locate root folder!!"_s}));
+    QCOMPARE(m_env->boxes.shown().at(0).title, u"FTP Error!!"_s);
     QVERIFY(serverTree(QString()) == Tree({{u"www/"_s, QByteArray()}}));
     verifyRestored(true);
 }
@@ -656,10 +565,10 @@ void tst_UploadActions::folderThatCannotBeMadeCancelsTheRun()
     QCOMPARE(lines().mid(3),
              QStringList({u"ERROR: 2008 cannot be created!!"_s, u"ERROR: June cannot be created!!"_s,
                           u"ERROR: Cannot find/create /2008/June"_s, u"Operation cancelled."_s}));
-    QCOMPARE(m_boxes->take(), QStringList({u"Cannot find/create folder!!"_s, u"Cancelled!!"_s}));
-    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
-    QCOMPARE(m_boxes->shown().at(1).icon, MessageBoxService::Icon::None);
-    QCOMPARE(m_boxes->shown().at(1).title, u"PexaResizer"_s);
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cannot find/create folder!!"_s, u"Cancelled!!"_s}));
+    QCOMPARE(m_env->boxes.shown().at(0).icon, MessageBoxService::Icon::Critical);
+    QCOMPARE(m_env->boxes.shown().at(1).icon, MessageBoxService::Icon::None);
+    QCOMPARE(m_env->boxes.shown().at(1).title, u"PexaResizer"_s);
     QCOMPARE(status()->txtFIPG->text(), QString());
     QVERIFY(treeOf(m_server.home(u"nomkd"_s)).isEmpty());
     verifyRestored(true);
@@ -667,20 +576,14 @@ void tst_UploadActions::folderThatCannotBeMadeCancelsTheRun()
 
 void tst_UploadActions::existingFoldersAreEnteredWithoutMaking()
 {
-    // This user may not make folders, so the run succeeds only if none is made.
-    for (const QString &folder : {u"2008/June"_s, u"Été d'or"_s})
-        QVERIFY(QDir(m_server.home(u"nomkd"_s)).mkpath(folder));
-    writeSettings(u"nomkd"_s, u"pw"_s, QString::number(m_server.port()), u"/"_s);
+    for (const QString &folder : {u"2008"_s, u"2008/June"_s, u"Été d'or"_s})
+        m_fake->addFolder(folder);
     makeForm();
-    QStringList made;
-    useClient([&](const QString &operation, const QString &argument) {
-        if (operation == u"makeFolder"_s)
-            made << argument;
-    });
+    useFakeServer();
     clickUpload();
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
-    QVERIFY(made.isEmpty());
-    QCOMPARE(treeOf(m_server.home(u"nomkd"_s)), expectedTree({}));
+    QCOMPARE(m_fake->log().filter(u"mkdir"_s), QStringList());
+    QCOMPARE(fakeTree(), expectedTree({}));
 }
 
 void tst_UploadActions::missingFilesAreReportedAsFailures()
@@ -694,9 +597,9 @@ void tst_UploadActions::missingFilesAreReportedAsFailures()
     QCOMPARE(lines().constLast(), u"1 file failed to upload!!"_s);
     QVERIFY(!lines().contains(u"Files Successfully copied."_s));
     QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"1 file failed to upload!!"_s}));
-    QCOMPARE(m_boxes->shown().at(0).title, u"FTP Error!!"_s);
-    QCOMPARE(m_boxes->shown().at(0).icon, MessageBoxService::Icon::Critical);
+    QCOMPARE(m_env->boxes.take(), QStringList({u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_env->boxes.shown().at(0).title, u"FTP Error!!"_s);
+    QCOMPARE(m_env->boxes.shown().at(0).icon, MessageBoxService::Icon::Critical);
     // The image without its thumbnail goes alone; everything else arrives.
     QCOMPARE(serverTree(QString()), expectedTree({u"a b.jpg"_s}));
     verifyRestored(true);
@@ -713,7 +616,7 @@ void tst_UploadActions::refusedPutsAreReportedAsFailures()
     QVERIFY(all.contains(u"ERROR: Failed to upload image file "_s + m_dest + u"/2008/June/img02.png"_s));
     QCOMPARE(all.filter(u"ERROR: Failed to upload thumbnail"_s).size(), 0);
     QCOMPARE(all.constLast(), u"5 files failed to upload!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"5 files failed to upload!!"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"5 files failed to upload!!"_s}));
     QCOMPARE(status()->lblFileCount->text(), u"5 of 5 files"_s);
     verifyRestored(true);
 }
@@ -757,8 +660,9 @@ void tst_UploadActions::imageRootEndingInASeparator()
 void tst_UploadActions::cancelInTheFolderPhase()
 {
     makeForm();
-    useClient([&](const QString &operation, const QString &) {
-        if (operation == u"makeFolder"_s && !m_form->runState().cancelRequested())
+    useFakeServer();
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation == u"mkdir"_s && !m_form->runState().cancelRequested())
             duringStep(
                 status(), [this] { status()->cmdCancel->click(); },
                 [this] { return m_form->runState().cancelRequested(); });
@@ -767,17 +671,18 @@ void tst_UploadActions::cancelInTheFolderPhase()
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
     QVERIFY(!lines().contains(u"Folders on FTP Root Successfully found/created."_s));
     QCOMPARE(status()->txtFIPG->text(), QString());
-    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cancelled!!"_s}));
     verifyRestored(true);
-    QVERIFY(m_clientClosed);
+    QCOMPARE(m_fake->connections(), 0);
 }
 
 void tst_UploadActions::cancelInTheFilePhase()
 {
     makeForm();
+    useFakeServer();
     int puts = 0;
-    useClient([&](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s && ++puts == 2)
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation == u"put"_s && ++puts == 2)
             duringStep(
                 m_form, [this] { control<QPushButton>(*m_form, u"cmdExit")->click(); },
                 [this] { return m_form->runState().cancelRequested(); });
@@ -785,19 +690,20 @@ void tst_UploadActions::cancelInTheFilePhase()
     clickUpload();
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
     QCOMPARE(status()->txtFIPG->text(), u"Operation Cancelled!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cancelled!!"_s}));
     // Pressed during the second put (the first image's thumbnail): nothing after it is sent.
     QCOMPARE(puts, 2);
-    QVERIFY(serverTree(QString()).contains(u"root.jpg"_s));
-    QVERIFY(!serverTree(QString()).contains(u"Été d'or/x.gif"_s));
+    QVERIFY(fakeTree().contains(u"root.jpg"_s));
+    QVERIFY(!fakeTree().contains(u"Été d'or/x.gif"_s));
     verifyRestored(true);
 }
 
 void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
 {
     makeForm();
-    useClient([&](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s && !m_form->runState().cancelRequested())
+    useFakeServer();
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation == u"put"_s && !m_form->runState().cancelRequested())
             duringStep(
                 status(), [this] { status()->close(); },
                 [this] { return m_form->runState().cancelRequested(); });
@@ -806,7 +712,7 @@ void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
     QVERIFY(status());
     QVERIFY(status()->isVisible());
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cancelled!!"_s}));
     // After the run the close box closes it.
     status()->close();
     QTRY_VERIFY(!status());
@@ -815,9 +721,10 @@ void tst_UploadActions::closeBoxOfTheProgressWindowCancels()
 void tst_UploadActions::closingTheMainWindowStopsTheRunAndClosesAfterIt()
 {
     makeForm();
+    useFakeServer();
     int puts = 0;
-    useClient([&](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s && ++puts == 1)
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation == u"put"_s && ++puts == 1)
             duringStep(
                 m_form, [this] { m_form->close(); }, [this] { return m_form->closePending(); });
     });
@@ -827,11 +734,11 @@ void tst_UploadActions::closingTheMainWindowStopsTheRunAndClosesAfterIt()
     // its thumbnail may be begun, and refused at once, when the image was whole before the Cancel
     // reached its connection.)
     QVERIFY(puts <= 2);
-    QStringList files = serverTree(QString()).keys();
+    QStringList files = fakeTree().keys();
     files.removeIf([](const QString &path) { return path.endsWith(u'/'); });
     QVERIFY2(files.isEmpty() || files == QStringList({u"root.jpg"_s}), qPrintable(files.join(u", "_s)));
     // No closing messages for a program that is ending.
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
     QVERIFY(!m_form->isVisible());
     QVERIFY(!m_form->runActive());
 }
@@ -844,7 +751,7 @@ void tst_UploadActions::secondRunReplacesRemoteFilesAndReusesTheWindow()
     const FTPStatus *first = status();
     const int firstLines = lines().size();
 
-    writeFile(m_dest + u"/2008/June/img01.JPG"_s, "replaced, and shorter");
+    QVERIFY(writeFile(m_dest + u"/2008/June/img01.JPG"_s, "replaced, and shorter"));
     for (const QString &image : std::as_const(m_images)) {
         auto *item = new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -868,11 +775,11 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
     m_folders.clear();
     makeForm();
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
-    useClient({}, 2);
+    useClient(2);
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/stall.jpg"_s,
                                           u"1 file failed to upload!!"_s}));
-    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(serverTree(QString()).contains(u"z.jpg"_s));
     verifyRestored(true);
 }
@@ -881,21 +788,21 @@ void tst_UploadActions::stalledPutFailsThatFileOnly()
 // and nobody cancelled anything.
 void tst_UploadActions::aServerThatGoesAwayIsNotReportedAsACancel()
 {
-    FtpTestServer &server = difficultServer({});
     replaceTree({u"a/1.jpg"_s, u"a/2.jpg"_s, u"a/3.jpg"_s, u"a/4.jpg"_s, u"b/5.jpg"_s, u"b/6.jpg"_s},
                 {u"a"_s, u"b"_s});
     makeForm();
+    useFakeServer();
     int puts = 0;
-    useClient([&](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s && ++puts == 5)
-            server.kill();
+    m_fake->setHook([&](const QString &operation, const QString &) {
+        if (operation == u"put"_s && ++puts == 5)
+            m_fake->vanish();
     });
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u" - Working on /a"_s,
                                           u"ERROR: The server stopped answering; 8 files were not sent."_s,
                                           u"8 files failed to upload!!"_s}));
     QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList{u"8 files failed to upload!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"8 files failed to upload!!"_s});
     verifyRestored(true);
 }
 
@@ -905,7 +812,7 @@ void tst_UploadActions::aPartCutOffByADyingServerGoesWithTheNextUpload()
 {
     FtpTestServer &server = difficultServer({.throttle = 256 * 1024});
     replaceTree({u"2008/big.jpg"_s, u"2008/small.jpg"_s}, {u"2008"_s});
-    writeFile(m_dest + u"/2008/big.jpg"_s, QByteArray(1024 * 1024, 'b'));
+    QVERIFY(writeFile(m_dest + u"/2008/big.jpg"_s, QByteArray(1024 * 1024, 'b')));
     makeForm();
     const QDir folder(server.home(u"pexa"_s) + u"/2008"_s);
     const auto parts = [&folder] {
@@ -920,7 +827,7 @@ void tst_UploadActions::aPartCutOffByADyingServerGoesWithTheNextUpload()
     });
     clickUpload();
     QVERIFY(killed);
-    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(m_env->boxes.take().size(), 1);
     QCOMPARE(parts().size(), 1);
 
     QVERIFY2(server.restart(), qPrintable(server.errorText()));
@@ -949,7 +856,7 @@ void tst_UploadActions::slowServerLeavesTheWindowLive()
     QByteArray big(1024 * 1024, Qt::Uninitialized);
     for (qsizetype i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 31 % 251);
-    writeFile(m_dest + u"/2008/big.jpg"_s, big);
+    QVERIFY(writeFile(m_dest + u"/2008/big.jpg"_s, big));
     makeForm();
     const QString bigPath = m_dest + u"/2008/big.jpg"_s;
     int partway = 0;
@@ -996,9 +903,9 @@ void tst_UploadActions::cancelIsTakenAtOnce()
     else
         options.throttle = 128 * 1024;
     const FtpTestServer &server = difficultServer(options);
-    writeFile(server.home(u"pexa"_s) + u"/a.jpg"_s, "the old photo");
+    QVERIFY(writeFile(server.home(u"pexa"_s) + u"/a.jpg"_s, "the old photo"));
     replaceTree({u"a.jpg"_s}, {});
-    writeFile(m_dest + u"/a.jpg"_s, QByteArray(1024 * 1024, 'n'));
+    QVERIFY(writeFile(m_dest + u"/a.jpg"_s, QByteArray(1024 * 1024, 'n')));
     makeForm();
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"Disabled"_s);
 
@@ -1038,7 +945,7 @@ void tst_UploadActions::cancelIsTakenAtOnce()
     QCOMPARE(lines().constLast(), u"Operation cancelled."_s);
     QVERIFY(lines().filter(u"ERROR"_s).isEmpty());
     QCOMPARE(status()->txtFIPG->text(), when == u"login"_s ? QString() : u"Operation Cancelled!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"Cancelled!!"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Cancelled!!"_s}));
     verifyRestored(true);
     QCOMPARE(treeOf(server.home(u"pexa"_s)), Tree({{u"a.jpg"_s, "the old photo"}}));
 }
@@ -1053,7 +960,7 @@ void tst_UploadActions::refusedThumbnailIsAFailure()
              QStringList({u"ERROR: Failed to upload thumbnail file "_s + m_dest + u"/tn_root.jpg"_s,
                           u"1 file failed to upload!!"_s}));
     QCOMPARE(status()->txtFIPG->text(), u"Operation Completed with Errors!!"_s);
-    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"1 file failed to upload!!"_s});
     // The image is there as sent, and nothing else.
     QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({u"tn_root.jpg"_s}));
     verifyRestored(true);
@@ -1062,14 +969,15 @@ void tst_UploadActions::refusedThumbnailIsAFailure()
 void tst_UploadActions::unexpectedErrorRestoresTheControlsAndCloses()
 {
     makeForm();
-    useClient([](const QString &operation, const QString &) {
-        if (operation == u"putFile"_s)
+    useFakeServer();
+    m_fake->setHook([](const QString &operation, const QString &) {
+        if (operation == u"put"_s)
             throw RunTimeError(RunTimeError::Overflow);
     });
     clickUpload();
-    QCOMPARE(m_errors->take(), QStringList({u"frmMain/cmdUpload_Click/6"_s}));
-    QVERIFY(m_clientClosed);
-    QVERIFY(m_boxes->shown().isEmpty());
+    QCOMPARE(m_env->errors.take(), QStringList({u"frmMain/cmdUpload_Click/6"_s}));
+    QCOMPARE(m_fake->connections(), 0);
+    QVERIFY(m_env->boxes.shown().isEmpty());
     verifyRestored(true);
     QCOMPARE(status()->cmdCancel->text(), u"Exit"_s);
 }
@@ -1083,7 +991,7 @@ void tst_UploadActions::exitWhenCompleteClosesTheProgram()
     QVERIFY(!m_form->isVisible());
     QTRY_VERIFY(!status());
     // Even with a failure, ending the program shows no box.
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
 void tst_UploadActions::resizeAndUploadRunsBothInTurn()
@@ -1115,7 +1023,7 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
     QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
     QVERIFY(!m_form->isVisible());
     QTRY_VERIFY(!status());
-    QVERIFY(m_boxes->shown().isEmpty());
+    QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
 void tst_UploadActions::resizeAndUploadWithTheRealResize()
@@ -1151,7 +1059,7 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     // Nothing was completed, so "Exit when complete" does not end the program.
     control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
     QTest::mouseClick(control<QPushButton>(*m_form, u"cmdResize_Upload"), Qt::LeftButton);
-    QCOMPARE(m_boxes->take(), QStringList{u"Destination must differ from the image root!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"Destination must differ from the image root!!"_s});
     QVERIFY(!status());
     QCOMPARE(serverTree(QString()), Tree());
     QVERIFY(!m_form->runState().ResizeUploadActive);
@@ -1170,7 +1078,7 @@ void tst_UploadActions::severalConnectionsGoOnWhenOneIsKilled()
     clickUpload();
     QCOMPARE(lines().mid(5), QStringList({u"ERROR: Failed to upload image file "_s + m_dest + u"/drop.jpg"_s,
                                           u"1 file failed to upload!!"_s}));
-    QCOMPARE(m_boxes->take(), QStringList{u"1 file failed to upload!!"_s});
+    QCOMPARE(m_env->boxes.take(), QStringList{u"1 file failed to upload!!"_s});
     QVERIFY(server.logins() >= 4);
     const Tree sent = treeOf(server.home(u"pexa"_s));
     const Tree expected = expectedTree({u"drop.jpg"_s});
@@ -1192,7 +1100,7 @@ void tst_UploadActions::onlyChangedFilesGoTheSecondTime()
         QCOMPARE(QFileInfo(home + u'/' + relative).lastModified().toSecsSinceEpoch(),
                  QFileInfo(m_dest + u'/' + relative).lastModified().toSecsSinceEpoch());
 
-    writeFile(m_dest + u"/2008/June/img01.JPG"_s, "resized again");
+    QVERIFY(writeFile(m_dest + u"/2008/June/img01.JPG"_s, "resized again"));
     QFile(m_dest + u"/2008/June/img01.JPG"_s)
         .setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
     QStringList again = m_images;
@@ -1212,9 +1120,9 @@ void tst_UploadActions::aPhotoDeletedFromTheImageRootLeavesTheServer()
     QCOMPARE(serverTree(QString()), expectedTree({}));
 
     uploadRemovingMissing(u"2008/a b.jpg"_s);
-    QCOMPARE(m_boxes->take(),
+    QCOMPARE(m_env->boxes.take(),
              QStringList({u"Remove 2 files from the server?\n\n/2008/a b.jpg\n/2008/tn_a b.jpg"_s}));
-    QCOMPARE(m_boxes->shown().constLast().buttons, MessageBoxService::Buttons::YesNoDefaultNo);
+    QCOMPARE(m_env->boxes.shown().constLast().buttons, MessageBoxService::Buttons::YesNoDefaultNo);
     QCOMPARE(lines().mid(lines().size() - 3),
              QStringList({u"Removed /2008/a b.jpg"_s, u"Removed /2008/tn_a b.jpg"_s,
                           u"Files Successfully copied."_s}));
@@ -1229,12 +1137,12 @@ void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
     WriteIniValue(u"settings.ini"_s, u"web"_s, u"pages"_s, u"1"_s);
     choose(u"connections"_s, u"3"_s);
     // The last image takes a while: the other connections are free long before it arrives.
-    writeFile(m_dest + u"/Été d'or/x.gif"_s, QByteArray(400000, 'x'));
+    QVERIFY(writeFile(m_dest + u"/Été d'or/x.gif"_s, QByteArray(400000, 'x')));
     // What the resize wrote beside the copies.
     const QStringList pages{u"pexa-gallery.css"_s, u"2008/June/index.html"_s, u"2008/index.html"_s,
                             u"Été d'or/index.html"_s, u"index.html"_s};
     for (const QString &page : pages)
-        writeFile(m_dest + u'/' + page, "page " + page.toUtf8());
+        QVERIFY(writeFile(m_dest + u'/' + page, "page " + page.toUtf8()));
     makeForm();
     clickUpload();
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
@@ -1251,10 +1159,10 @@ void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
     QCOMPARE(arrivals.mid(12), QStringList({u"pexa-gallery.css"_s, u"index.html"_s, u"index.html"_s,
                                             u"index.html"_s, u"index.html"_s}));
 
-    writeFile(server.home(u"pexa"_s) + u"/Été d'or/notes.html"_s, "kept");
+    QVERIFY(writeFile(server.home(u"pexa"_s) + u"/Été d'or/notes.html"_s, "kept"));
     uploadRemovingMissing(u"Été d'or/x.gif"_s);
-    QCOMPARE(m_boxes->take(), QStringList({u"Remove 3 files from the server?\n\n/Été d'or/index.html\n"
-                                           u"/Été d'or/tn_x.gif\n/Été d'or/x.gif"_s}));
+    QCOMPARE(m_env->boxes.take(), QStringList({u"Remove 3 files from the server?\n\n/Été d'or/index.html\n"
+                                               u"/Été d'or/tn_x.gif\n/Été d'or/x.gif"_s}));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(treeOf(server.home(u"pexa"_s) + u"/Été d'or"_s).keys(), QStringList{u"notes.html"_s});
 }
@@ -1275,7 +1183,9 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
     const QString name = u"127.0.0.1:%1"_s.arg(server.port());
     const QString fingerprint =
         tls ? credentials.certificateFingerprint(Which::SelfSigned) : credentials.hostKeyFingerprint(0);
-    const auto lastBox = [this](int back) { return m_boxes->shown().at(m_boxes->shown().size() - back); };
+    const auto lastBox = [this](int back) {
+        return m_env->boxes.shown().at(m_env->boxes.shown().size() - back);
+    };
     const QString question = tls ? u"Untrusted Certificate"_s : u"Unknown Host Key"_s;
     const QString identityLine =
         tls ? u"ERROR: The certificate of %1 is not trusted: it is self-signed. SHA-256 fingerprint: %2"_s
@@ -1283,10 +1193,10 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
             : u"The host key of %1 is not known: ssh-ed25519 %2"_s.arg(name, fingerprint);
 
     makeForm();
-    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    m_env->boxes.setNextAnswer(MessageBoxService::Answer::No);
     clickUpload();
     QCOMPARE(lines(), QStringList({identityLine, u"ERROR: Failed to connect to 127.0.0.1"_s}));
-    QCOMPARE(m_boxes->take().size(), 2);
+    QCOMPARE(m_env->boxes.take().size(), 2);
     QCOMPARE(lastBox(2).title, question);
     QVERIFY(lastBox(2).text.contains(fingerprint));
     QCOMPARE(lastBox(2).buttons, MessageBoxService::Buttons::YesNo);
@@ -1298,9 +1208,9 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
 
     // Yes: trusted from now on, and the run goes on.
     makeForm();
-    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    m_env->boxes.setNextAnswer(MessageBoxService::Answer::Yes);
     clickUpload();
-    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(m_env->boxes.take().size(), 1);
     QCOMPARE(lines().constFirst(), identityLine);
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(treeOf(server.home(u"pexa"_s)), expectedTree({}));
@@ -1339,7 +1249,7 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
     QCOMPARE(lines().size(), 2);
     QVERIFY2(lines().at(0).contains(known) && lines().at(0).contains(offered), qPrintable(lines().at(0)));
     QCOMPARE(lines().at(1), u"ERROR: Failed to connect to 127.0.0.1"_s);
-    QCOMPARE(m_boxes->take().size(), 2);
+    QCOMPARE(m_env->boxes.take().size(), 2);
     QCOMPARE(lastBox(2).title, tls ? u"Certificate Changed"_s : u"Host Key Changed"_s);
     QCOMPARE(lastBox(2).icon, MessageBoxService::Icon::Exclamation);
     QVERIFY(lastBox(2).text.contains(known) && lastBox(2).text.contains(offered));
@@ -1347,7 +1257,7 @@ void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()
     QCOMPARE(changed.passwordsReceived(), 0);
     verifyRestored(true);
     // Nothing the user sees carries the password.
-    for (const ScriptedMessageBox::Shown &box : m_boxes->shown())
+    for (const ScriptedMessageBox::Shown &box : m_env->boxes.shown())
         QVERIFY(!box.text.contains(u"pw 1"_s));
 }
 
@@ -1356,14 +1266,14 @@ void tst_UploadActions::hostKeyThatCannotBeKeptIsTrustedForThisRunOnly()
     if (m_protocol.security() != TransferSecurity::Sftp)
         QSKIP("host keys are for SFTP");
     // Below a plain file the folder cannot be made, whoever runs the test.
-    writeFile(m_dir.filePath(u"blocked"_s), "not a folder");
+    QVERIFY(writeFile(m_dir.filePath(u"blocked"_s), "not a folder"));
     m_knownHosts = m_dir.filePath(u"blocked/known_hosts"_s);
     FtpTestServer &server = difficultServer({});
 
     makeForm();
-    m_boxes->setNextAnswer(MessageBoxService::Answer::Yes);
+    m_env->boxes.setNextAnswer(MessageBoxService::Answer::Yes);
     clickUpload();
-    QCOMPARE(m_boxes->take().size(), 1);
+    QCOMPARE(m_env->boxes.take().size(), 1);
     QCOMPARE(
         lines().at(1),
         u"ERROR: The host key could not be added to ~/.ssh/known_hosts; it is trusted for this run only."_s);
@@ -1373,10 +1283,10 @@ void tst_UploadActions::hostKeyThatCannotBeKeptIsTrustedForThisRunOnly()
 
     // Nothing was kept, so the next run asks again.
     makeForm();
-    m_boxes->setNextAnswer(MessageBoxService::Answer::No);
+    m_env->boxes.setNextAnswer(MessageBoxService::Answer::No);
     clickUpload();
-    const QList<ScriptedMessageBox::Shown> shown = m_boxes->shown();
-    QCOMPARE(m_boxes->take().size(), 2);
+    const QList<ScriptedMessageBox::Shown> shown = m_env->boxes.shown();
+    QCOMPARE(m_env->boxes.take().size(), 2);
     QCOMPARE(shown.at(shown.size() - 2).title, u"Unknown Host Key"_s);
     QCOMPARE(lines().constLast(), u"ERROR: Failed to connect to 127.0.0.1"_s);
 }

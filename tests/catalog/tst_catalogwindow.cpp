@@ -1,6 +1,7 @@
 #include "CatalogActions.h"
 #include "Controls.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "WindowTestEnvironment.h"
 #include "frmMain.h"
 
@@ -31,14 +32,6 @@ namespace {
 
 const QString CheckTip =
     u"Unchecked - Follow Rule Below / Checked - Just copy file: Do not follow rule below."_s;
-
-void touch(const QString &path, const QByteArray &content = QByteArray())
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
 
 QStringList entries(const QListWidget *list)
 {
@@ -161,8 +154,8 @@ QString TestCatalogWindow::makeImage(const QString &path, const QStringList &arg
 
 void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
 {
-    touch(root() + u"a.jpg"_s);
-    touch(root() + u"sub/b.png"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
+    QVERIFY(writeFile(root() + u"sub/b.png"_s));
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");
     control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
@@ -191,7 +184,7 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
 
 void TestCatalogWindow::cancelledRootPickerChangesNothing()
 {
-    touch(root() + u"a.jpg"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
@@ -211,7 +204,7 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
     for (const QString &name :
          {u"a.jpg"_s, u"b.txt"_s, u"c.gif"_s, u"d.doc"_s, u"Ärger über.PNG"_s, u"f.xmp"_s, u"g.mov"_s,
           u"h.cr2"_s, u"i.tif"_s, u"j.jpg.txt"_s, u"A/one.JPEG"_s, u"A/two two.bmp"_s, u"y.jpg/inside.txt"_s})
-        touch(root() + name);
+        QVERIFY(writeFile(root() + name));
     QVERIFY(QDir().mkpath(root() + u"empty"_s));
     QVERIFY(QFile::link(root(), root() + u"A/back to root"_s));
 
@@ -253,7 +246,7 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
 void TestCatalogWindow::namesThatAreNoTextAreCountedAndTold()
 {
     // Names from an old archive, written in a single-byte code page.
-    touch(root() + u"a.jpg"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
     QVERIFY(QDir().mkpath(root() + u"old"_s));
     for (const QByteArray &name : {QByteArray("caf\xe9.jpg"), QByteArray("na\xefve.png"),
                                    QByteArray("\xfc.txt"), QByteArray("\xe0\xe1.gif")}) {
@@ -279,7 +272,7 @@ void TestCatalogWindow::namesThatAreNoTextAreCountedAndTold()
 
 void TestCatalogWindow::destinationDecidesResizeAndUpload()
 {
-    touch(root() + u"a.jpg"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
     auto form = makeWindow();
     auto *cmdResize = control<QPushButton>(*form, u"cmdResize");
     auto *cmdUpload = control<QPushButton>(*form, u"cmdUpload");
@@ -313,7 +306,7 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
 {
     // Enough files that the scan lasts several of the yield's pump intervals.
     for (int k = 0; k < 15000; ++k)
-        touch(root() + u"d%1/f%2.%3"_s.arg(k % 20).arg(k).arg(k % 3 ? u"jpg"_s : u"txt"_s));
+        QVERIFY(writeFile(root() + u"d%1/f%2.%3"_s.arg(k % 20).arg(k).arg(k % 3 ? u"jpg"_s : u"txt"_s)));
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");
     control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
@@ -372,7 +365,7 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
 void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
 {
     for (int k = 0; k < 6000; ++k)
-        touch(root() + u"d%1/f%2.png"_s.arg(k % 10).arg(k));
+        QVERIFY(writeFile(root() + u"d%1/f%2.png"_s.arg(k % 10).arg(k)));
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
@@ -421,7 +414,7 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
 void TestCatalogWindow::limitListsExactly32768()
 {
     for (int k = 0; k < 32770; ++k)
-        touch(root() + u"d%1/%2.jpg"_s.arg(k % 4).arg(k));
+        QVERIFY(writeFile(root() + u"d%1/%2.jpg"_s.arg(k % 4).arg(k)));
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
@@ -436,7 +429,7 @@ void TestCatalogWindow::limitListsExactly32768()
 
 void TestCatalogWindow::failuresGoToTheirProcedures()
 {
-    touch(root() + u"fine.jpg"_s);
+    QVERIFY(writeFile(root() + u"fine.jpg"_s));
     QVERIFY(QFile::link(root() + u"vanished.jpg"_s, root() + u"dangling.jpg"_s));
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
@@ -451,7 +444,7 @@ void TestCatalogWindow::failuresGoToTheirProcedures()
 void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
 {
     for (const QString &name : {u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s})
-        touch(root() + name);
+        QVERIFY(writeFile(root() + name));
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");
     auto *cmbTNSize = control<QComboBox>(*form, u"cmbTNSize");
@@ -513,9 +506,9 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
 void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
 {
     const QString longName = QString(150, u'w') + u".jpg"_s;
-    touch(root() + u"a/"_s + longName);
+    QVERIFY(writeFile(root() + u"a/"_s + longName));
     for (int k = 0; k < 30; ++k)
-        touch(root() + u"b/%1.jpg"_s.arg(k));
+        QVERIFY(writeFile(root() + u"b/%1.jpg"_s.arg(k)));
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
@@ -553,8 +546,8 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
     QCOMPARE(QFileInfo(photo).size(), 58880);
     makeImage(root() + u"2 small.png"_s, {u"-size"_s, u"320x200"_s, u"xc:green"_s, u"-depth"_s, u"8"_s,
                                           u"-define"_s, u"png:color-type=2"_s});
-    touch(root() + u"3 broken.jpg"_s,
-          QByteArray::fromHex("FFD8FFC0001108003000400300") + QByteArray(500, 'x'));
+    QVERIFY(writeFile(root() + u"3 broken.jpg"_s,
+                      QByteArray::fromHex("FFD8FFC0001108003000400300") + QByteArray(500, 'x')));
 
     auto form = makeWindow();
     auto *List1 = control<QListWidget>(*form, u"List1");

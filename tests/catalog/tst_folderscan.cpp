@@ -5,6 +5,7 @@
 #include "FolderScan.h"
 #include "RunTimeError.h"
 #include "ScanHost.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,14 +60,6 @@ public:
     int cancelAtYield = -1;
     qsizetype cancelAtImage = -1;
 };
-
-void touch(const QString &path, const QByteArray &content = QByteArray())
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
 
 QStringList sortedListing(const QString &folder, QStringList *unreadable)
 {
@@ -147,9 +140,9 @@ void TestFolderScan::threeImagesOfTenAndSubFolderA()
     const QStringList rootFiles = {u"a.jpg"_s, u"b.txt"_s, u"c.gif"_s, u"d.doc"_s, u"e.png"_s,
                                    u"f.xmp"_s, u"g.mov"_s, u"h.cr2"_s, u"i.tif"_s, u"j.jp"_s};
     for (const QString &name : rootFiles)
-        touch(root() + name);
-    touch(root() + u"A/one.JPG"_s);
-    touch(root() + u"A/two.bmp"_s);
+        QVERIFY(writeFile(root() + name));
+    QVERIFY(writeFile(root() + u"A/one.JPG"_s));
+    QVERIFY(writeFile(root() + u"A/two.bmp"_s));
 
     // The platform's listing order decides where A's images fall among the root's.
     QStringList expected;
@@ -180,7 +173,7 @@ void TestFolderScan::extensionCasesFoldersAndPostOrder()
     for (const QString &name :
          {u"photo.jpeg"_s, u"PHOTO.JPG"_s, u"x.Png"_s, u".h.gif"_s, u"x.jpe"_s, u"x.tif"_s, u"x.jpg.txt"_s,
           u"y.jpg/z.gif"_s, u"deep/inner/w.bmp"_s, u"with blank/Ärger ß.JPG"_s})
-        touch(root() + name);
+        QVERIFY(writeFile(root() + name));
     QVERIFY(QDir().mkpath(root() + u"empty"_s));
 
     ErrorRecorder errors;
@@ -200,8 +193,8 @@ void TestFolderScan::extensionCasesFoldersAndPostOrder()
 
 void TestFolderScan::linksToFoldersAreNotWalked()
 {
-    touch(root() + u"sub/a.jpg"_s);
-    touch(root() + u"real.png"_s);
+    QVERIFY(writeFile(root() + u"sub/a.jpg"_s));
+    QVERIFY(writeFile(root() + u"real.png"_s));
     QVERIFY(QFile::link(root(), root() + u"sub/loop"_s));
     QVERIFY(QFile::link(root() + u"sub"_s, root() + u"folder.jpg"_s));
     QVERIFY(QFile::link(root() + u"real.png"_s, root() + u"alias.png"_s));
@@ -220,7 +213,7 @@ void TestFolderScan::linksToFoldersAreNotWalked()
 
 void TestFolderScan::unreadableSizeIsReportedAndCounted()
 {
-    touch(root() + u"good.jpg"_s, "x");
+    QVERIFY(writeFile(root() + u"good.jpg"_s, "x"));
     QVERIFY(QFile::link(root() + u"gone.jpg"_s, root() + u"broken.jpg"_s));
 
     ErrorRecorder errors;
@@ -249,11 +242,11 @@ void TestFolderScan::missingRootIsEmptyAndSilent()
 
 void TestFolderScan::unlistableFolderEndsTheWalk()
 {
-    touch(root() + u"a.jpg"_s);
-    touch(root() + u"b/in.jpg"_s);
-    touch(root() + u"c/locked/x.jpg"_s);
-    touch(root() + u"c/zz.jpg"_s);
-    touch(root() + u"d.jpg"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
+    QVERIFY(writeFile(root() + u"b/in.jpg"_s));
+    QVERIFY(writeFile(root() + u"c/locked/x.jpg"_s));
+    QVERIFY(writeFile(root() + u"c/zz.jpg"_s));
+    QVERIFY(writeFile(root() + u"d.jpg"_s));
 
     ErrorRecorder errors;
     RecordingHost host;
@@ -274,8 +267,8 @@ void TestFolderScan::unreadableFolderByPermissions()
 {
     if (::geteuid() == 0)
         QSKIP("permissions do not stop root; the injected failure covers this case");
-    touch(root() + u"a.jpg"_s);
-    touch(root() + u"locked/x.jpg"_s);
+    QVERIFY(writeFile(root() + u"a.jpg"_s));
+    QVERIFY(writeFile(root() + u"locked/x.jpg"_s));
     QVERIFY(QFile::setPermissions(root() + u"locked"_s, QFileDevice::Permissions()));
     ErrorRecorder errors;
     RecordingHost host;
@@ -290,7 +283,7 @@ void TestFolderScan::cancelAtAnyYieldExaminesNoFurtherFile()
 {
     for (const QString &name :
          {u"a.jpg"_s, u"b.txt"_s, u"s/c.png"_s, u"s/d.txt"_s, u"s/t/e.gif"_s, u"f.bmp"_s})
-        touch(root() + name);
+        QVERIFY(writeFile(root() + name));
     RecordingHost full;
     FolderScan(full, u"frmMain"_s).GetFileList(root());
     QVERIFY(full.yields > 10);
@@ -311,7 +304,7 @@ void TestFolderScan::cancelAtAnyYieldExaminesNoFurtherFile()
 void TestFolderScan::cancelAfterAnImageKeepsWhatWasListed()
 {
     for (int k = 0; k < 6; ++k)
-        touch(root() + u"s/%1.jpg"_s.arg(k));
+        QVERIFY(writeFile(root() + u"s/%1.jpg"_s.arg(k)));
     RecordingHost host;
     host.cancelAtImage = 3;
     FolderScan scan(host, u"frmMain"_s);
@@ -326,8 +319,8 @@ void TestFolderScan::cancelAfterAnImageKeepsWhatWasListed()
 void TestFolderScan::limitStopsAtTheNextImage()
 {
     for (int k = 0; k < 5; ++k)
-        touch(root() + u"%1.jpg"_s.arg(k));
-    touch(root() + u"note.txt"_s);
+        QVERIFY(writeFile(root() + u"%1.jpg"_s.arg(k)));
+    QVERIFY(writeFile(root() + u"note.txt"_s));
     RecordingHost host;
     FolderScan scan(host, u"frmMain"_s, 3);
     scan.setLister(&sortedListing);

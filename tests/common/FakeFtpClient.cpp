@@ -23,6 +23,7 @@ FakeFtpClient::~FakeFtpClient()
 bool FakeFtpClient::connect(const QString &, uint16_t, const QString &, const QString &)
 {
     close();
+    m_server.runHook(u"login"_s, QString());
     if (m_cancelled)
         return fail(Failure::Cancelled);
     return logIn() ? succeed() : fail(Failure::Unreachable);
@@ -45,6 +46,7 @@ void FakeFtpClient::loseConnection()
 // again, and a scripted trouble ends it as the script says.
 bool FakeFtpClient::begin(const QString &operation, const QString &path)
 {
+    m_server.runHook(operation, path);
     if (m_cancelled)
         return fail(Failure::Cancelled);
     // A connection the server dropped while idle is found dead, and made again.

@@ -1,6 +1,9 @@
 #include "FakeFtpServer.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <chrono>
+#include <exception>
 
 FakeFtpServer::FakeFtpServer()
 {
@@ -123,6 +126,38 @@ int FakeFtpServer::mostConnections() const
 {
     const std::lock_guard lock(m_mutex);
     return m_mostConnected;
+}
+
+int FakeFtpServer::connections() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_connected;
+}
+
+void FakeFtpServer::setHook(Hook hook)
+{
+    m_hook = std::move(hook);
+}
+
+void FakeFtpServer::runHook(const QString &operation, const QString &path) const
+{
+    if (!m_hook)
+        return;
+    std::exception_ptr error;
+    const auto call = [&] {
+        try {
+            m_hook(operation, path);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    QCoreApplication *application = QCoreApplication::instance();
+    if (QThread::currentThread() == application->thread())
+        call();
+    else
+        QMetaObject::invokeMethod(application, call, Qt::BlockingQueuedConnection);
+    if (error)
+        std::rethrow_exception(error);
 }
 
 std::optional<FakeFtpServer::Trouble> FakeFtpServer::troubleFor(const QString &operation,

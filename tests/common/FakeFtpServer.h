@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -31,6 +32,9 @@ public:
         Drop,
         Stall,
     };
+
+    // A test's look at the run in the middle of it.
+    using Hook = std::function<void(const QString &operation, const QString &path)>;
 
     FakeFtpServer();
 
@@ -65,11 +69,17 @@ public:
     // Waits until a put of the file is being held.
     bool waitUntilHeld(const QString &name, int timeoutMs = 5000);
 
+    // Runs before every login ("login") and operation, on the application's thread while the
+    // client waits, as a user's click would; what it throws goes on from the client's thread.
+    void setHook(Hook hook);
+
     // Operations in the order they were done, as "put 2008/a.jpg", whichever client did them.
     QStringList log() const;
     int logins() const;
     // The most connections logged in at once.
     int mostConnections() const;
+    // The connections logged in now.
+    int connections() const;
 
 private:
     friend class FakeFtpClient;
@@ -79,6 +89,7 @@ private:
     int login();
     void logout(int generation);
     void record(const QString &entry);
+    void runHook(const QString &operation, const QString &path) const;
     // The server's time, in UTC; called with the mutex held.
     QDateTime now() const { return QDateTime::currentDateTimeUtc().addSecs(m_clockAhead); }
 
@@ -102,4 +113,5 @@ private:
     // Counts the times the server went away, so a connection knows it did.
     int m_generation = 0;
     QStringList m_log;
+    Hook m_hook;
 };

@@ -1,5 +1,7 @@
 #include "TestCredentials.h"
 
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -38,12 +40,6 @@ unique_subject = no
 [any_name]
 commonName = supplied
 )";
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "KnownHosts.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,13 +30,6 @@ SshKey makeKey(const QString &path)
     list.waitForFinished();
     return {QByteArray::fromBase64(fields.value(1)),
             QString::fromLatin1(list.readAllStandardOutput().split(' ').value(1))};
-}
-
-void writeLines(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
 }
 
 // Whether OpenSSH's own lookup finds the name in the file.
@@ -103,7 +97,7 @@ void tst_KnownHosts::lookupsFollowOpenSshPatterns()
     };
 
     // Hashed by OpenSSH itself, with a last line that has no line break.
-    writeLines(path, "# comment\n\n[127.0.0.1]:2222 " + key + "\nfiles.example " + other);
+    QVERIFY(writeFile(path, "# comment\n\n[127.0.0.1]:2222 " + key + "\nfiles.example " + other));
     QCOMPARE(QProcess::execute(u"ssh-keygen"_s, {u"-q"_s, u"-H"_s, u"-f"_s, path}), 0);
     QCOMPARE(match(u"127.0.0.1"_s, 2222, m_key.blob), KnownHosts::Match::Known);
     QCOMPARE(match(u"127.0.0.1"_s, 22, m_key.blob), KnownHosts::Match::Missing);
@@ -111,8 +105,8 @@ void tst_KnownHosts::lookupsFollowOpenSshPatterns()
     QCOMPARE(changed.match, KnownHosts::Match::Changed);
     QCOMPARE(changed.knownFingerprint, m_other.fingerprint);
 
-    writeLines(path, "[127.0.0.*]:2222,![127.0.0.9]:2222 " + key + "\n@revoked * " + other +
-                         "\n@cert-authority * " + key + "\n*.example ssh-rsa AAAA\n");
+    QVERIFY(writeFile(path, "[127.0.0.*]:2222,![127.0.0.9]:2222 " + key + "\n@revoked * " + other +
+                                "\n@cert-authority * " + key + "\n*.example ssh-rsa AAAA\n"));
     QCOMPARE(match(u"127.0.0.5"_s, 2222, m_key.blob), KnownHosts::Match::Known);
     QCOMPARE(match(u"127.0.0.9"_s, 2222, m_key.blob), KnownHosts::Match::Missing);
     QCOMPARE(match(u"127.0.0.5"_s, 2222, m_other.blob), KnownHosts::Match::Revoked);

@@ -1,6 +1,7 @@
 #include "DaemonFtpsServer.h"
 #include "FtpTestServer.h"
 #include "TestCredentials.h"
+#include "TestFiles.h"
 #include "VsftpdServer.h"
 
 #include <QDateTime>
@@ -116,12 +117,6 @@ QStringList textsOf(const QList<Step> &steps)
 qint64 mtimeOf(const FtpTestServer &server, const QString &name)
 {
     return QFileInfo(server.home(u"u"_s) + u'/' + name).lastModified().toSecsSinceEpoch();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Whether the user "u" (password "p") logs in: "ftp" over a socket of the test's own, "ftps" and

@@ -3,10 +3,10 @@
 #include "OutputLayout.h"
 #include "PhotoCaption.h"
 #include "PngChunks.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -23,28 +23,12 @@ const QString Exiftool = u"/usr/bin/exiftool"_s;
 const QString Python = u"/usr/bin/python3"_s;
 const QString CheckHtml5 = QStringLiteral(PEXA_TEST_SCRIPTS_DIR "/check_html5.py");
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString captionOf(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return PhotoCaption::read(buffer);
-}
-
-QStringList filesBelow(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(QDir(root).relativeFilePath(it.next()));
-    found.sort();
-    return found;
 }
 
 } // namespace
@@ -163,7 +147,7 @@ void TestGalleryWriter::captionComesFromExifThenIptcThenXmp()
 
 void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
 {
-    const QByteArray whole = contents(taggedPhoto());
+    const QByteArray whole = readFile(taggedPhoto());
     QCOMPARE(captionOf(whole), u"Exif text"_s);
     const QStringList possible{QString(), u"Exif text"_s, u"Iptc text"_s, u"Xmp text"_s};
     // Cut anywhere: a block that is not whole is passed over for the next.
@@ -283,7 +267,7 @@ void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
              (QStringList{u"index.html"_s, u"pexa-gallery.css"_s, u"tn_top.jpg"_s, u"top.jpg"_s,
                           u"trip/index.html"_s, u"trip/one.jpg"_s, u"trip/tn_one.jpg"_s, u"trip/tn_two.jpg"_s,
                           u"trip/two.jpg"_s}));
-    QVERIFY(contents(destination + u"/trip/index.html"_s)
+    QVERIFY(readFile(destination + u"/trip/index.html"_s)
                 .contains("src=\"tn_one.jpg\" width=\"16\" height=\"12\""));
 
     // Written again unchanged: the same bytes and the old times.
@@ -296,14 +280,14 @@ void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
     }
     QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 0);
     for (const QString &page : pages) {
-        QCOMPARE(contents(destination + u'/' + page), before.value(page));
+        QCOMPARE(readFile(destination + u'/' + page), before.value(page));
         QCOMPARE(QFileInfo(destination + u'/' + page).lastModified().toUTC(), old);
     }
 
     // A new caption changes only the page that shows it.
     tag(entries[1], {u"-ImageDescription=First day"_s});
     QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 1);
-    QVERIFY(contents(destination + u"/trip/index.html"_s).contains("alt=\"First day\""));
+    QVERIFY(readFile(destination + u"/trip/index.html"_s).contains("alt=\"First day\""));
     QCOMPARE(QFileInfo(destination + u"/index.html"_s).lastModified().toUTC(), old);
     // A new title changes every page, not the stylesheet.
     QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 2);
@@ -313,7 +297,7 @@ void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
     QVERIFY(top.open(QIODevice::Append) && top.write("x") == 1);
     top.close();
     QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 1);
-    QVERIFY(!contents(destination + u"/index.html"_s).endsWith("x"));
+    QVERIFY(!readFile(destination + u"/index.html"_s).endsWith("x"));
     // Every page went in under a temporary name that is gone.
     QCOMPARE(filesBelow(destination).filter(u".part"_s), QStringList());
 }

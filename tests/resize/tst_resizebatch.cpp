@@ -5,6 +5,7 @@
 #include "ResizeActions.h"
 #include "ScriptedMessageBox.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "VendorAddresses.h"
 #include "frmDownloadIM.h"
 #include "frmMain.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -69,7 +69,6 @@ private:
                  const QString &thumbnails = u"Disabled"_s);
     void clickResize();
     QString out(const QString &relative) const { return m_dest + u'/' + relative; }
-    static QByteArray contents(const QString &path);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScriptedMessageBox> m_boxes;
@@ -131,12 +130,6 @@ QString TestResizeBatch::makeFile(const QString &relative, qsizetype bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(bytes, 'b')) != bytes)
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-QByteArray TestResizeBatch::contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void TestResizeBatch::addEntries(const QStringList &paths, int ticked)
@@ -245,7 +238,7 @@ void TestResizeBatch::modeTableDecidesBetweenConvertAndCopy()
     const QString output = out(u"set/picture.png"_s);
     if (option.isEmpty()) {
         QCOMPARE(m_processor->summary(), QStringList());
-        QCOMPARE(contents(output), contents(source));
+        QCOMPARE(readFile(output), readFile(source));
         QCOMPARE(captions.at(1).at(0).toString(), u"Copying "_s + source);
     } else {
         QCOMPARE(m_processor->summary(), QStringList{u"%1 %2 %3"_s.arg(option, source, output)});
@@ -453,7 +446,7 @@ void TestResizeBatch::batchWithoutConversionsNeedsNoProcessor()
     m_processor->missing = true;
     clickResize();
     QCOMPARE(m_processor->availabilityChecks, 0);
-    QCOMPARE(contents(out(u"small.png"_s)), contents(small));
+    QCOMPARE(readFile(out(u"small.png"_s)), readFile(small));
     QVERIFY(!frmDownloadIM::current());
     QVERIFY(m_form->isVisible());
 }
@@ -468,7 +461,7 @@ void TestResizeBatch::failedConversionsLeaveNoOutputAndACopiedThumbnail()
     clickResize();
     QCOMPARE(m_processor->calls.size(), 2);
     QVERIFY(!QFile::exists(out(u"a.png"_s)));
-    QCOMPARE(contents(out(u"tn_a.png"_s)), contents(source));
+    QCOMPARE(readFile(out(u"tn_a.png"_s)), readFile(source));
     QCOMPARE(m_errors->take(), QStringList{u"frmMain/GetFSize/53"_s});
     QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
     QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"1 images out of 1 files completed!"_s);
@@ -526,14 +519,14 @@ void TestResizeBatch::emptyThumbnailPrefixWritesNoThumbnail()
     control<QLineEdit>(*m_form, u"txtTNPrefix")->clear();
     clickResize();
     QCOMPARE(m_processor->summary(), QStringList{u"-resize=25%x25% %1 %2"_s.arg(source, out(u"a.png"_s))});
-    QCOMPARE(contents(out(u"a.png"_s)), QByteArray(100, 'x'));
+    QCOMPARE(readFile(out(u"a.png"_s)), QByteArray(100, 'x'));
     QCOMPARE(QDir(m_dest).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.png"_s});
 }
 
 void TestResizeBatch::destinationAtOrInsideTheImageRootIsRefused()
 {
     const QString source = makeImage(u"a.png"_s, 40, 30);
-    const QByteArray before = contents(source);
+    const QByteArray before = readFile(source);
     addEntries({source});
     setMode(u"All to Pct"_s);
     QVERIFY(QFile::link(m_root, m_dir->path() + u"/link"_s));
@@ -561,11 +554,11 @@ void TestResizeBatch::destinationAtOrInsideTheImageRootIsRefused()
     }
     QVERIFY(!QFileInfo::exists(m_root + u"/web"_s));
     QCOMPARE(m_processor->calls.size(), 0);
-    QCOMPARE(contents(source), before);
+    QCOMPARE(readFile(source), before);
     control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_root + u"-web"_s);
     clickResize();
     QCOMPARE(m_processor->calls.size(), 1);
-    QCOMPARE(contents(source), before);
+    QCOMPARE(readFile(source), before);
     QVERIFY(control<QPushButton>(*m_form, u"cmdResize")->isEnabled());
     QVERIFY(control<QComboBox>(*m_form, u"cmbMode")->isEnabled());
     QCOMPARE(control<QPushButton>(*m_form, u"cmdExit")->text(), u"Exit"_s);
@@ -643,7 +636,7 @@ void TestResizeBatch::webOptionsStoredAtTheStartReachEveryConversionAndCopy()
     clickResize();
     QCOMPARE(m_processor->webCopies, QStringList());
     QCOMPARE(m_processor->webOptions, QList<WebCopyOptions>(4));
-    QCOMPARE(contents(out(u"small.png"_s)), contents(small));
+    QCOMPARE(readFile(out(u"small.png"_s)), readFile(small));
 
     WriteIniValue(SettingKeys::WebStripPrivate, u"1"_s);
     WriteIniValue(SettingKeys::WebAutoOrient, u"1"_s);
@@ -659,7 +652,7 @@ void TestResizeBatch::webOptionsStoredAtTheStartReachEveryConversionAndCopy()
     // Plain copies, ticked or within the limit, go through the processor, which writes them.
     QCOMPARE(m_processor->webCopies, (QStringList{u"%1 %2 pof"_s.arg(small, out(u"small.png"_s)),
                                                   u"%1 %2 pof"_s.arg(ticked, out(u"ticked.png"_s))}));
-    QCOMPARE(contents(out(u"small.png"_s)), QByteArray("edited copy"));
+    QCOMPARE(readFile(out(u"small.png"_s)), QByteArray("edited copy"));
 
     // A file with nothing to change, or one the processor cannot read, is copied as it is.
     for (const ImageProcessor::CopyResult result :
@@ -667,8 +660,8 @@ void TestResizeBatch::webOptionsStoredAtTheStartReachEveryConversionAndCopy()
         m_processor->copyResult = result;
         tick();
         clickResize();
-        QCOMPARE(contents(out(u"small.png"_s)), contents(small));
-        QCOMPARE(contents(out(u"ticked.png"_s)), contents(ticked));
+        QCOMPARE(readFile(out(u"small.png"_s)), readFile(small));
+        QCOMPARE(readFile(out(u"ticked.png"_s)), readFile(ticked));
     }
     QCOMPARE(m_errors->summary(), QStringList());
 }
@@ -688,7 +681,7 @@ void TestResizeBatch::limitTestsSeeTheUprightSizeWhenPicturesAreTurned()
 
     clickResize();
     QCOMPARE(m_processor->summary(), QStringList());
-    QCOMPARE(contents(out(u"phone.jpg"_s)), contents(source));
+    QCOMPARE(readFile(out(u"phone.jpg"_s)), readFile(source));
 
     WriteIniValue(SettingKeys::WebAutoOrient, u"1"_s);
     clickResize();
@@ -708,26 +701,18 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     WriteIniValue(SettingKeys::WebPages, u"1"_s);
     WriteIniValue(SettingKeys::WebTitle, u"Summer"_s);
     WriteIniValue(SettingKeys::WebPageName, u"album.html"_s);
-    auto written = [&] {
-        QStringList found;
-        QDirIterator it(m_dest, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            found.append(QDir(m_dest).relativeFilePath(it.next()));
-        found.sort();
-        return found;
-    };
 
     clickResize();
     QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_errors->summary(), QStringList());
-    QCOMPARE(written(), (QStringList{u"album.html"_s, u"pexa-gallery.css"_s, u"top.png"_s,
-                                     u"trip/album.html"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
+    QCOMPARE(filesBelow(m_dest), (QStringList{u"album.html"_s, u"pexa-gallery.css"_s, u"top.png"_s,
+                                              u"trip/album.html"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
     // The picture too large to upload would be missing online: its page leaves it out.
-    const QByteArray trip = contents(out(u"trip/album.html"_s));
+    const QByteArray trip = readFile(out(u"trip/album.html"_s));
     QVERIFY(trip.contains("<a href=\"small.png\"><img src=\"small.png\" width=\"40\" height=\"30\""));
     QVERIFY(!trip.contains("big.jpg"));
     QVERIFY(trip.contains("<a href=\"../album.html\">Summer</a>"));
-    const QByteArray home = contents(out(u"album.html"_s));
+    const QByteArray home = readFile(out(u"album.html"_s));
     QVERIFY(home.contains("<a href=\"trip/album.html\">"));
     QVERIFY(home.contains("<a href=\"top.png\">"));
     QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
@@ -739,7 +724,7 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     };
     clickResize();
     QCOMPARE(m_boxes->take(), QStringList{u"Cancelled!!"_s});
-    QCOMPARE(contents(out(u"trip/album.html"_s)), trip);
+    QCOMPARE(readFile(out(u"trip/album.html"_s)), trip);
 
     // Pages off: a whole batch writes none.
     m_processor->onConvert = nullptr;
@@ -749,7 +734,7 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     control<QListWidget>(*m_form, u"List1")->item(1)->setCheckState(Qt::Unchecked);
     clickResize();
     m_boxes->take();
-    QCOMPARE(written(), (QStringList{u"top.png"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
+    QCOMPARE(filesBelow(m_dest), (QStringList{u"top.png"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
 }
 
 QTEST_MAIN(TestResizeBatch)

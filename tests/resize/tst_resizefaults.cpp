@@ -1,11 +1,11 @@
 #include "ErrorRecorder.h"
 #include "ImageProcessor.h"
+#include "QuietResizeHost.h"
 #include "ResizeBatch.h"
-#include "ResizeBatchHost.h"
 #include "RunState.h"
+#include "TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -14,24 +14,6 @@
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-class QuietHost : public ResizeBatchHost
-{
-public:
-    bool yieldCancelled() override { return false; }
-    void setCaption(const QString &) override {}
-    void setStatus(const QString &) override {}
-    void setTicked(int, bool) override {}
-    void showBox(const QString &text, const QString &, MessageBoxService::Icon) override
-    {
-        boxes.append(text);
-    }
-    QStringList boxes;
-};
-
-} // namespace
 
 // The resize batch with the real image processor against damaged photos, long names, and a
 // destination that is read-only or fills up: no crash, nothing truncated or half-written left
@@ -53,7 +35,6 @@ private:
     ResizeInputs inputs(const QString &destination);
     QString photo(const QString &name, int width, int height, int quality = 90);
     bool mountTmpfs(const QString &folder, const QString &options);
-    static QStringList filesBelow(const QString &folder);
 
     QTemporaryDir m_dir;
     QStringList m_mounts;
@@ -106,16 +87,6 @@ bool TestResizeFaults::mountTmpfs(const QString &folder, const QString &options)
     return true;
 }
 
-QStringList TestResizeFaults::filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
 void TestResizeFaults::damagedPhotosAmongGoodOnes()
 {
     const QString good = photo(u"good.jpg"_s, 200, 150);
@@ -134,7 +105,7 @@ void TestResizeFaults::damagedPhotosAmongGoodOnes()
     in.entries = {good, truncated, m_dir.filePath(u"in/corrupt.jpg"_s)};
     in.ticked = {false, false, false};
     RunState run;
-    QuietHost host;
+    QuietResizeHost host;
     ResizeBatch batch(in, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(batch.processed(), 3);
@@ -159,7 +130,7 @@ void TestResizeFaults::longestNamesResizeAndGetThumbnails()
     in.entries = {photo(name, 120, 80)};
     in.ticked = {false};
     RunState run;
-    QuietHost host;
+    QuietResizeHost host;
     ResizeBatch batch(in, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(filesBelow(m_dir.filePath(u"long"_s)), (QStringList{name, u"tn_"_s + name}));
@@ -176,7 +147,7 @@ void TestResizeFaults::readOnlyDestinationChangesNothing()
     in.entries = {photo(u"a.jpg"_s, 120, 80), photo(u"b.jpg"_s, 120, 80)};
     in.ticked = {false, false};
     RunState run;
-    QuietHost host;
+    QuietResizeHost host;
     ResizeBatch batch(in, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Failed);
     QCOMPARE(batch.processed(), 0);
@@ -198,7 +169,7 @@ void TestResizeFaults::fullDiskLeavesOnlyWholeFiles()
         in.ticked.append(i % 2 == 1);
     }
     RunState run;
-    QuietHost host;
+    QuietResizeHost host;
     ResizeBatch batch(in, run, host);
     batch.run();
     const QStringList reports = m_errors.take();

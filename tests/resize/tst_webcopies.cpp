@@ -3,9 +3,10 @@
 #include "JpegSegments.h"
 #include "MagickImageProcessor.h"
 #include "PngChunks.h"
+#include "QuietResizeHost.h"
 #include "ResizeBatch.h"
-#include "ResizeBatchHost.h"
 #include "RunState.h"
+#include "TestFiles.h"
 
 #include <Magick++.h>
 #include <QBuffer>
@@ -33,29 +34,12 @@ const QString Transicc = u"/usr/bin/transicc"_s;
 const QString AdobeRgb = u"/usr/share/color/icc/colord/AdobeRGB1998.icc"_s;
 const QString Srgb = u"/usr/share/color/icc/colord/sRGB.icc"_s;
 
-class QuietHost : public ResizeBatchHost
-{
-public:
-    bool yieldCancelled() override { return false; }
-    void setCaption(const QString &) override {}
-    void setStatus(const QString &) override {}
-    void setTicked(int, bool) override {}
-    void showBox(const QString &, const QString &, MessageBoxService::Icon) override {}
-};
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A JPEG marker segment: the marker, the length and the payload.
 QByteArray segment(char marker, const QByteArray &payload)
 {
     const qsizetype length = payload.size() + 2;
     return QByteArray(1, '\xFF') + marker + char(length >> 8) + char(length & 0xFF) + payload;
 }
-
 } // namespace
 
 // Web copies made by the real processor from files that Debian's tools wrote, read back with
@@ -321,7 +305,7 @@ void TestWebCopies::corruptExifIsDroppedAndTheBatchGoesOn()
     tag(good, {u"-GPSLatitude=10"_s, u"-GPSLatitudeRef=N"_s});
     // An EXIF block whose first directory lies far past its end, put right after the start marker.
     const QByteArray exif = QByteArray("Exif\0\0MM\0\x2A\x7F\xFF\xFF\xF0", 14) + QByteArray(20, '\x01');
-    QByteArray bytes = contents(good);
+    QByteArray bytes = readFile(good);
     bytes.insert(2, segment('\xE1', exif));
     const QString corrupt = path(u"corrupt/in/a.jpg"_s);
     {
@@ -332,7 +316,7 @@ void TestWebCopies::corruptExifIsDroppedAndTheBatchGoesOn()
 
     ErrorRecorder errors;
     RunState run;
-    QuietHost host;
+    QuietResizeHost host;
     // Ticked: both are plain copies, which decode the whole file.
     const ResizeInputs inputs{u"All to Pct"_s,
                               u"50"_s,
@@ -514,11 +498,11 @@ void TestWebCopies::pngPrivateDetailsGoFromEveryChunkAndAuthorshipStays()
              u"-EXIF:GPSLongitudeRef=E"_s, u"-EXIF:Make=Camera Maker"_s, u"-EXIF:Model=Model 7"_s,
              u"-EXIF:MakerNoteUnknownText=owner and lens details"_s, u"-EXIF:Artist=Ann Author"_s,
              u"-EXIF:ImageDescription=Harbour at dawn"_s});
-    QByteArray bytes = contents(tagged);
+    QByteArray bytes = readFile(tagged);
     if (chunk == u"raw"_s) {
         // The block exiftool put in an eXIf chunk, with the header an APP1 segment gives it.
         const QByteArray exif = QByteArray("Exif\0\0", 6) + run(Exiftool, {u"-b"_s, u"-EXIF"_s, tagged});
-        bytes = PngChunks::inserted(contents(source), PngChunks::rawProfile("exif", exif));
+        bytes = PngChunks::inserted(readFile(source), PngChunks::rawProfile("exif", exif));
     } else if (chunk == u"text"_s) {
         // exiftool writes plain text as tEXt; this caption is iTXt.
         bytes = PngChunks::inserted(
@@ -568,7 +552,7 @@ void TestWebCopies::imagesWithNothingToChangeComeOutAsTheCommandWritesThem()
           WebCopyOptions{false, false, true, false}, WebCopyOptions{true, true, true, true}}) {
         const QString output = path(u"nothing-"_s + web.key() + u".jpg"_s);
         QVERIFY(m_processor.convertForWeb(u"-resize=100x100"_s, clean, output, web));
-        QVERIFY2(contents(output) == contents(plain), qPrintable(web.key()));
+        QVERIFY2(readFile(output) == readFile(plain), qPrintable(web.key()));
     }
 
     // A CMYK JPEG without a profile stays CMYK.
@@ -623,7 +607,7 @@ void TestWebCopies::fastDecodeKeepsTwiceTheLargestOutput()
     // More than half the picture: the full decode, so the bytes of the default conversion.
     const QString plain = path(u"plain-large.jpg"_s);
     QVERIFY(m_processor.convert(u"-resize=1000x750"_s, odd, plain));
-    QCOMPARE(contents(path(u"fast-large.jpg"_s)), contents(plain));
+    QCOMPARE(readFile(path(u"fast-large.jpg"_s)), readFile(plain));
 }
 
 QTEST_GUILESS_MAIN(TestWebCopies)

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "cInifile.h"
 
 #include <QDir>
@@ -35,10 +36,7 @@ void tst_SettingsFaults::aFullDiskLeavesTheOldFileWhole()
     ini.setKey(u"k"_s);
     ini.setValue(u"old"_s);
     QVERIFY(ini.Success());
-    const QByteArray before = [&] {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray before = readFile(path);
     // Whatever room is left goes to another file.
     QFile filler(disk + u"/filler"_s);
     QVERIFY(filler.open(QIODevice::WriteOnly));
