@@ -1,5 +1,6 @@
 #include "UploadActions.h"
 
+#include "CatalogActions.h"
 #include "ErrorGuard.h"
 #include "FTPStatus.h"
 #include "GalleryOptions.h"
@@ -20,7 +21,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -123,13 +124,7 @@ void UploadActions::runUploadBatch()
     inputs.destinationRoot = m_ui.txtFDestin->text();
     inputs.thumbnailPrefix = m_ui.txtTNPrefix->text();
     inputs.thumbnailSize = m_ui.cmbTNSize->currentText();
-    for (int row = 0; row < m_ui.lstFolders->count(); ++row)
-        inputs.folders.append(m_ui.lstFolders->item(row)->text());
-    for (int row = 0; row < m_ui.List1->count(); ++row) {
-        inputs.entries.append(m_ui.List1->item(row)->text());
-        inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
-    }
-    inputs.wholeTree = m_run.ScanWholeTree;
+    const Catalog &catalog = m_form.catalogActions()->catalog();
     // Beside the settings, where every run of the program finds it.
     if (!m_publishMemory)
         m_publishMemory = std::make_shared<PublishMemory>(
@@ -138,13 +133,12 @@ void UploadActions::runUploadBatch()
     if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
         // The same plan the resize wrote the pages from.
         const OutputLayout layout = inputs.layout();
-        const GalleryPlan plan(layout, gallery.pageName,
-                               GalleryPlan::shownEntries(inputs.entries, inputs.ticked, layout));
+        const GalleryPlan plan(layout, gallery.pageName, GalleryPlan::shownEntries(catalog, layout));
         inputs.pageWaves = plan.waves();
         inputs.pageName = plan.pageName();
         inputs.pageFolders = plan.folders();
     }
-    UploadBatch batch(inputs, m_run, *this, [&] { return m_clientFactory(inputs.server); });
+    UploadBatch batch(inputs, catalog, m_run, *this, [&] { return m_clientFactory(inputs.server); });
     UploadBatch::Outcome outcome = UploadBatch::Outcome::Refused;
     if (!guarded(u"frmMain"_s, u"cmdUpload_Click"_s, [&] { outcome = batch.run(); })) {
         batch.abandon();
@@ -196,7 +190,7 @@ void UploadActions::restoreControls()
 
 void UploadActions::clearUploadedList()
 {
-    m_ui.List1->clear();
+    m_form.catalogActions()->clearEntries();
     m_ui.List1->setToolTip(QString());
     m_run.ImagesFound = 0;
     RunControls::apply(m_ui, RunControls::ListCleared, false);

@@ -1,15 +1,15 @@
 #include "RemovalPlan.h"
 
-RemovalPlan::RemovalPlan(const OutputLayout &layout, const QStringList &entries, const QStringList &folders)
+RemovalPlan::RemovalPlan(const OutputLayout &layout, const Catalog &catalog)
 {
     m_folders.append(QString());
-    for (const QString &folder : folders) {
+    for (const QString &folder : catalog.folders()) {
         const QString relative = layout.relative(folder);
         if (!relative.isEmpty() && !m_folders.contains(relative))
             m_folders.append(relative);
     }
-    for (const QString &entry : entries) {
-        const QString relative = layout.relative(entry);
+    for (const CatalogEntry &entry : catalog.entries()) {
+        const QString relative = layout.relative(entry.path);
         const QString name = OutputLayout::fileName(relative);
         QSet<QString> &kept = m_kept[OutputLayout::folderOf(relative)];
         kept.insert(name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalog.h"
 #include "OutputLayout.h"
 #include "RemoteEntry.h"
 
@@ -16,8 +17,8 @@
 class RemovalPlan
 {
 public:
-    // entries: every image of the scan, ticked or not; folders: the scan's sub-folders.
-    RemovalPlan(const OutputLayout &layout, const QStringList &entries, const QStringList &folders);
+    // Every image of the catalogue is kept, ticked or not; its folders are looked in.
+    RemovalPlan(const OutputLayout &layout, const Catalog &catalog);
 
     // A file of exactly this name is offered in the folders that are not among these.
     void removePagesOutside(const QString &pageName, const QStringList &pageFolders);

@@ -122,9 +122,9 @@ struct UploadBatch::Step
     FtpClient::Failure timeFailure = FtpClient::Failure::None;
 };
 
-UploadBatch::UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host,
+UploadBatch::UploadBatch(const UploadInputs &inputs, const Catalog &catalog, RunState &run, UploadHost &host,
                          ClientFactory makeClient)
-    : m_inputs(inputs), m_layout(inputs.layout()), m_run(run), m_host(host),
+    : m_inputs(inputs), m_catalog(catalog), m_layout(inputs.layout()), m_run(run), m_host(host),
       m_makeClient(std::move(makeClient))
 {}
 
@@ -312,7 +312,7 @@ bool UploadBatch::locateRoot(const QString &root)
 bool UploadBatch::folderPhase()
 {
     const QString imageRoot = m_inputs.imageRoot;
-    const QStringList entries = m_inputs.folders;
+    const QStringList entries = m_catalog.folders();
     for (const QString &entry : entries) {
         if (yieldCancelled())
             return false;
@@ -467,11 +467,11 @@ void UploadBatch::planSteps()
     // The scan lists a folder's sub-folders among its images, so a folder may come back after
     // them: it is listed once, by its first step.
     QHash<QString, int> listingSteps;
-    for (int i = 0; i < m_inputs.entries.size(); ++i) {
-        if (m_inputs.ticked.at(i))
+    for (int i = 0; i < m_catalog.size(); ++i) {
+        if (m_catalog.entry(i).ticked)
             continue;
         ++m_toSend;
-        const QString relativeFolder = OutputLayout::folderOf(m_layout.relative(m_inputs.entries.at(i)));
+        const QString relativeFolder = OutputLayout::folderOf(m_layout.relative(m_catalog.entry(i).path));
         const QString remoteFolder = spelledBelowRoot(relativeFolder, m_inputs.imageRoot);
         if (remoteFolder != current || (folderStep < 0 && onlyChanged)) {
             auto folder = std::make_shared<Step>();
@@ -606,7 +606,7 @@ bool UploadBatch::dispatchNext()
 void UploadBatch::prepareEntry(Step &step)
 {
     if (step.kind == Step::Kind::Entry) {
-        const QString entry = m_inputs.entries.at(step.entry);
+        const QString entry = m_catalog.entry(step.entry).path;
         step.localImage = m_layout.copyPath(entry);
         step.localThumbnail = m_layout.thumbnailPath(entry);
         const QString folder = remotePath(step.relativeFolder);
@@ -716,7 +716,7 @@ void UploadBatch::readClock(int listingStep)
     for (const auto &step : std::as_const(m_steps)) {
         if (step->kind != Step::Kind::Entry || step->relativeFolder != folder)
             continue;
-        const QString entry = m_inputs.entries.at(step->entry);
+        const QString entry = m_catalog.entry(step->entry).path;
         for (const QString &path : {m_layout.copyPath(entry), m_layout.thumbnailPath(entry)}) {
             const QFileInfo local(path);
             if (const std::optional<qint64> offset =
@@ -920,7 +920,7 @@ void UploadBatch::giveUpOnServer()
             notSent += FileSystem::FileExists(step->localImage) ? 1 : 0;
             continue;
         }
-        const QString entry = m_inputs.entries.at(step->entry);
+        const QString entry = m_catalog.entry(step->entry).path;
         notSent += FileSystem::FileExists(m_layout.copyPath(entry)) ? 1 : 0;
         const QString thumbnail = m_layout.thumbnailPath(entry);
         notSent += !thumbnail.isEmpty() && FileSystem::FileExists(thumbnail) ? 1 : 0;
@@ -934,11 +934,11 @@ void UploadBatch::giveUpOnServer()
 // the scan saw the whole tree, and only what the user agrees to.
 void UploadBatch::offerRemovals()
 {
-    if (!m_inputs.wholeTree) {
+    if (!m_catalog.wholeTree()) {
         line(u" - The last scan did not cover the whole image root, so nothing was removed."_s);
         return;
     }
-    RemovalPlan plan(m_layout, m_inputs.entries, m_inputs.folders);
+    RemovalPlan plan(m_layout, m_catalog);
     if (!m_inputs.pageName.isEmpty())
         plan.removePagesOutside(m_inputs.pageName, m_inputs.pageFolders);
     QStringList doomed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalog.h"
 #include "ConnectionPool.h"
 #include "FtpClient.h"
 #include "FtpSettings.h"
@@ -21,8 +22,8 @@ class UploadHost;
 class UploadProgress;
 struct RunState;
 
-// What an upload reads when it starts: the server, the roots, the thumbnail rule, the folders
-// and entries of the last scan with their ticks.
+// What an upload reads when it starts besides the catalogue: the server, the roots, the
+// thumbnail rule, the gallery pages.
 struct UploadInputs
 {
     FtpSettings server;
@@ -30,12 +31,6 @@ struct UploadInputs
     QString destinationRoot;
     QString thumbnailPrefix;
     QString thumbnailSize;
-    // The hidden folder list, every entry whatever the ticks.
-    QStringList folders;
-    QStringList entries;
-    QList<bool> ticked;
-    // The scan listed every image below the image root, so what it did not list is gone.
-    bool wholeTree = false;
     // Gallery pages, as paths below the destination root, in groups sent one after another
     // once every image and thumbnail has arrived; none when pages are off.
     QList<QStringList> pageWaves;
@@ -70,7 +65,9 @@ public:
         CompleteWithErrors,
     };
 
-    UploadBatch(const UploadInputs &inputs, RunState &run, UploadHost &host, ClientFactory makeClient);
+    // catalog: the last scan's folders and entries with their ticks (a tick holds an entry back).
+    UploadBatch(const UploadInputs &inputs, const Catalog &catalog, RunState &run, UploadHost &host,
+                ClientFactory makeClient);
     ~UploadBatch();
 
     // Everything from the settings check to giving the controls back.
@@ -130,6 +127,8 @@ private:
     void finish();
 
     UploadInputs m_inputs;
+    // A copy that shares the window's data: a complete upload empties the window's catalogue.
+    Catalog m_catalog;
     OutputLayout m_layout;
     RunState &m_run;
     UploadHost &m_host;

@@ -121,6 +121,7 @@ private:
     QTemporaryDir m_dir;
     RunState m_run;
     UploadInputs m_inputs;
+    Catalog m_catalog;
     int m_failed = 0;
 };
 
@@ -139,7 +140,8 @@ void tst_UploadBatch::init()
     m_inputs.destinationRoot = m_dir.filePath(u"Web"_s);
     m_inputs.thumbnailPrefix = u"tn_"_s;
     m_inputs.thumbnailSize = u"50x50"_s;
-    m_inputs.wholeTree = true;
+    m_catalog = Catalog{};
+    m_catalog.setWholeTree(true);
 }
 
 void tst_UploadBatch::addImage(const QString &relative, const QByteArray &bytes)
@@ -151,16 +153,16 @@ void tst_UploadBatch::addImage(const QString &relative, const QByteArray &bytes)
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    m_inputs.entries.append(m_inputs.imageRoot + u'/' + relative);
-    m_inputs.ticked.append(false);
+    m_catalog.addEntry(m_inputs.imageRoot + u'/' + relative);
     const QString folder = OutputLayout::folderOf(relative);
-    if (!folder.isEmpty() && !m_inputs.folders.contains(m_inputs.imageRoot + u'/' + folder))
-        m_inputs.folders.append(m_inputs.imageRoot + u'/' + folder);
+    if (!folder.isEmpty() && !m_catalog.folders().contains(m_inputs.imageRoot + u'/' + folder))
+        m_catalog.addFolder(m_inputs.imageRoot + u'/' + folder);
 }
 
 UploadBatch::Outcome tst_UploadBatch::upload(TestHost &host, FakeFtpServer &server)
 {
-    UploadBatch batch(m_inputs, m_run, host, [&server] { return std::make_unique<FakeFtpClient>(server); });
+    UploadBatch batch(m_inputs, m_catalog, m_run, host,
+                      [&server] { return std::make_unique<FakeFtpClient>(server); });
     const UploadBatch::Outcome outcome = batch.run();
     m_failed = batch.failedFiles();
     return outcome;
@@ -373,7 +375,7 @@ void tst_UploadBatch::vsftpdInItsLocalTimeGetsExactlyWhatChanged()
     const auto publish = [&] {
         const qsizetype before = daemon.logs().count(u"\"RNTO "_s);
         TestHost host(m_run);
-        UploadBatch batch(m_inputs, m_run, host, [] { return TransferClients::make({}); });
+        UploadBatch batch(m_inputs, m_catalog, m_run, host, [] { return TransferClients::make({}); });
         [&] {
             QVERIFY2(batch.run() == UploadBatch::Outcome::Complete,
                      qPrintable(host.progress.lines.join(u'\n')));
@@ -420,7 +422,7 @@ void tst_UploadBatch::removalsStayWithinTheMirroredImages()
     addImage(u"keep.jpg"_s);
     addImage(u"ticked.jpg"_s);
     addImage(u"2008/b.jpg"_s);
-    m_inputs.ticked[1] = true;
+    m_catalog.setTicked(1, true);
     m_inputs.server.removeMissing = true;
     const auto serverWithLeftovers = [](FakeFtpServer &server) {
         for (const QString &folder : {u"2008"_s, u"2008/deep"_s, u"other"_s})
@@ -462,7 +464,7 @@ void tst_UploadBatch::removalsStayWithinTheMirroredImages()
                                 u"tn_keep.jpg"_s, u"tn_old.jpg"_s, u"tn_ticked.jpg"_s}));
 
     // A scan that did not see the whole tree offers nothing.
-    m_inputs.wholeTree = false;
+    m_catalog.setWholeTree(false);
     FakeFtpServer partial;
     serverWithLeftovers(partial);
     TestHost unasked(m_run);
