@@ -302,7 +302,7 @@ double timeUpload(BoxRecorder &boxes, const QString &imageRoot, const QString &d
     QTest::mouseClick(upload, Qt::LeftButton);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     // A complete upload empties the list.
-    const bool complete = list->count() == 0;
+    const bool complete = catalog.isEmpty();
     QWidget *status = bench::topLevelWindow(u"FTPStatus"_s);
     const bool shown = status != nullptr;
     if (!shown)
