@@ -18,6 +18,7 @@
 //   --pages-only  run only the gallery pages row
 
 #include "BenchSupport.h"
+#include "CatalogActions.h"
 #include "ExifBlock.h"
 #include "GalleryPlan.h"
 #include "GalleryWriter.h"
@@ -38,7 +39,6 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -188,10 +188,9 @@ double batch(const QString &root, const QStringList &images, const QString &out,
         control<QCheckBox>(form, u"chkRecreate"_s)->setChecked(true);
 
         control<QPushButton>(form, u"cmdScan"_s)->click();
-        const auto *list = control<QListWidget>(form, u"List1"_s);
         QStringList listed;
-        for (int row = 0; row < list->count(); ++row)
-            listed.append(list->item(row)->text());
+        for (const CatalogEntry &entry : form.catalogActions()->catalog().entries())
+            listed.append(entry.path);
         listed.sort();
         if (listed != images)
             qFatal("the scan listed %lld entries, not the %lld photographs",
@@ -372,7 +371,10 @@ void galleryPagesRow(const QString &work, int rounds, int count)
     // load of the machine hardly moves it.
     const QString out = work + u"/albums-with-pages"_s;
     const OutputLayout layout(root, out, u"100x100"_s, u"tn_"_s);
-    const GalleryPlan plan(layout, u"index.html"_s, GalleryPlan::shownEntries(images, {}, layout));
+    Catalog catalog;
+    for (const QString &image : images)
+        catalog.addEntry(image);
+    const GalleryPlan plan(layout, u"index.html"_s, GalleryPlan::shownEntries(catalog, layout));
     for (const QString &file : plan.files())
         QFile::remove(out + u'/' + file);
     QElapsedTimer timer;

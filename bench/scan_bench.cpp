@@ -10,6 +10,7 @@
 //   QT_QPA_PLATFORM=offscreen build-bench/bench/scan_bench /tmp/pexa-tree
 
 #include "BenchSupport.h"
+#include "CatalogActions.h"
 #include "ErrorReporter.h"
 #include "MessageBoxService.h"
 #include "Settings.h"
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -167,8 +167,6 @@ int main(int argc, char **argv)
     form.show();
     auto *rootBox = control<QLineEdit>(form, u"txtImgRootPath"_s);
     auto *scanButton = control<QPushButton>(form, u"cmdScan"_s);
-    auto *list = control<QListWidget>(form, u"List1"_s);
-    auto *folders = control<QListWidget>(form, u"lstFolders"_s);
     auto *status = control<QLabel>(form, u"Label1"_s);
     rootBox->setText(tree);
 
@@ -217,10 +215,11 @@ int main(int argc, char **argv)
         if (isImageName(file))
             images.append(file);
     }
+    const Catalog &catalog = form.catalogActions()->catalog();
     QStringList listed;
-    listed.reserve(list->count());
-    for (int row = 0; row < list->count(); ++row)
-        listed.append(list->item(row)->text());
+    listed.reserve(catalog.size());
+    for (const CatalogEntry &entry : catalog.entries())
+        listed.append(entry.path);
     const qsizetype unlisted = images.size() - listed.size();
     bool sameFiles = steady && walked == counts.files && files.size() == counts.files &&
                      images.size() == counts.images && (unlisted == 0 || unlisted == 1) &&
@@ -246,10 +245,10 @@ int main(int argc, char **argv)
            u"%6 files examined, %7 folders"_s.arg(scanSeconds, 0, 'f', 3)
                .arg(Rounds)
                .arg(scanPerFile, 0, 'f', 2)
-               .arg(list->count())
+               .arg(catalog.size())
                .arg(counts.images)
                .arg(counts.files)
-               .arg(folders->count()));
+               .arg(catalog.folders().size()));
     figure(u"bare walk, same files   %1 s (best of %2), %3 µs per file; %4 files, in the scan's order"_s
                .arg(walkSeconds, 0, 'f', 3)
                .arg(Rounds)

@@ -21,6 +21,7 @@
 //        (default: no latency, 9 rounds, or 3 with a latency; all three protocols, in that order)
 
 #include "BenchSupport.h"
+#include "CatalogActions.h"
 #include "FtpPassword.h"
 #include "MessageBoxService.h"
 #include "Settings.h"
@@ -37,7 +38,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
@@ -262,13 +262,18 @@ double timeLftp(const QString &protocol, const Credentials &credentials, const S
     return done ? seconds : -1;
 }
 
-QStringList entriesOf(const QListWidget &list)
+QStringList sorted(QStringList paths)
+{
+    paths.sort();
+    return paths;
+}
+
+QStringList entriesOf(const Catalog &catalog)
 {
     QStringList entries;
-    for (int row = 0; row < list.count(); ++row)
-        entries.append(list.item(row)->text());
-    entries.sort();
-    return entries;
+    for (const CatalogEntry &entry : catalog.entries())
+        entries.append(entry.path);
+    return sorted(entries);
 }
 
 double timeUpload(BoxRecorder &boxes, const QString &imageRoot, const QString &destination,
@@ -281,8 +286,8 @@ double timeUpload(BoxRecorder &boxes, const QString &imageRoot, const QString &d
     control<QComboBox>(form, u"cmbTNSize"_s)->setEditText(u"Disabled"_s);
     control<QLineEdit>(form, u"txtFDestin"_s)->setText(destination);
     control<QPushButton>(form, u"cmdScan"_s)->click();
-    const auto *list = control<QListWidget>(form, u"List1"_s);
-    if (entriesOf(*list) != images || entriesOf(*control<QListWidget>(form, u"lstFolders"_s)) != folders) {
+    const Catalog &catalog = form.catalogActions()->catalog();
+    if (entriesOf(catalog) != images || sorted(catalog.folders()) != folders) {
         std::fprintf(stderr, "the scan did not list the %lld photographs in their %lld folders\n",
                      static_cast<long long>(images.size()), static_cast<long long>(folders.size()));
         return -1;
@@ -297,7 +302,7 @@ double timeUpload(BoxRecorder &boxes, const QString &imageRoot, const QString &d
     QTest::mouseClick(upload, Qt::LeftButton);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     // A complete upload empties the list.
-    const bool complete = list->count() == 0;
+    const bool complete = catalog.isEmpty();
     QWidget *status = bench::topLevelWindow(u"FTPStatus"_s);
     const bool shown = status != nullptr;
     if (!shown)

@@ -17,16 +17,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 
 #include <algorithm>
-#include <array>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -40,33 +39,6 @@ const QString CheckTip =
 // The picture loader's failure, numbered as the classic "Invalid picture" error.
 constexpr int InvalidPicture = 481;
 
-constexpr const char *ExtentProperty = "pexaHorizontalExtent";
-constexpr const char *RowHeightProperty = "pexaRowHeight";
-constexpr const char *RowOverheadProperty = "pexaRowOverhead";
-
-// Shaping every path of a 30,000-entry scan costs more than the walk itself; paths are almost
-// always plain ASCII, whose advances are looked up once per font and summed.
-qreal textWidth(const QFont &font, QStringView text)
-{
-    static QFont cachedFont;
-    static std::array<qreal, 128> advances{};
-    static bool cached = false;
-    if (!cached || cachedFont != font) {
-        const QFontMetricsF metrics(font);
-        for (char16_t c = 0; c < advances.size(); ++c)
-            advances[c] = metrics.horizontalAdvance(QChar(c));
-        cachedFont = font;
-        cached = true;
-    }
-    qreal width = 0;
-    for (const QChar c : text) {
-        if (c.unicode() >= advances.size())
-            return QFontMetricsF(font).horizontalAdvance(text.toString());
-        width += advances[c.unicode()];
-    }
-    return width;
-}
-
 } // namespace
 
 CatalogActions::CatalogActions(frmMain &form, MainControls &ui, RunState &run)
@@ -77,11 +49,15 @@ CatalogActions::CatalogActions(frmMain &form, MainControls &ui, RunState &run)
     connect(ui.cmdALL, &QPushButton::clicked, this, &CatalogActions::cmdALL_Click);
     connect(ui.cmdNONE, &QPushButton::clicked, this, &CatalogActions::cmdNONE_Click);
     connect(ui.cmdINV, &QPushButton::clicked, this, &CatalogActions::cmdINV_Click);
+    m_model = new CatalogListModel(this);
+    m_model->setFont(ui.List1->font());
+    ui.List1->setModel(m_model);
     // A new current entry (by mouse or keyboard) is previewed at once; a click on the entry
     // that was already current, on its text or its check box, previews it again.
-    connect(ui.List1, &QListWidget::currentRowChanged, this, &CatalogActions::List1_Click);
-    connect(ui.List1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { List1_ItemClicked(m_ui.List1->row(item)); });
+    connect(ui.List1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &CatalogActions::List1_Click);
+    connect(ui.List1, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex &index) { List1_ItemClicked(index.row()); });
     m_listViewport = ui.List1->viewport();
     m_listViewport->installEventFilter(this);
 }
@@ -91,37 +67,39 @@ bool CatalogActions::eventFilter(QObject *watched, QEvent *event)
     // The window's own members are not touched for other events: the list's viewport still
     // sends some while the window is being torn down.
     if (event->type() == QEvent::MouseButtonPress && watched == m_listViewport)
-        m_rowBeforePress = m_ui.List1->currentRow();
+        m_rowBeforePress = m_ui.List1->currentIndex().row();
     return QObject::eventFilter(watched, event);
 }
 
-void CatalogActions::AddListItem(QListWidget *list, const QString &text)
+void CatalogActions::setTicked(int index, bool ticked)
 {
-    auto *item = new QListWidgetItem(text);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Unchecked);
-    const int width = qRound(textWidth(list->font(), u" ") + textWidth(list->font(), text));
-    const int stored = list->property(ExtentProperty).toInt();
-    const int extent = std::max(width, stored);
-    if (extent > stored)
-        list->setProperty(ExtentProperty, extent);
-    // The list sizes every row like its last one, so the widest width seen so far rides on the
-    // newest entry; the extent never shrinks, not even when the list is cleared.
-    // The check box and the margins come on top of the text; they are measured once, on the
-    // first entry, by the list's own delegate.
-    const QVariant rowHeight = list->property(RowHeightProperty);
-    if (rowHeight.isValid())
-        item->setData(Qt::SizeHintRole,
-                      QSize(extent + list->property(RowOverheadProperty).toInt(), rowHeight.toInt()));
-    list->addItem(item);
-    if (!rowHeight.isValid()) {
-        const int row = list->row(item);
-        const int overhead = std::max(0, list->sizeHintForColumn(0) - width);
-        const int height = list->sizeHintForRow(row);
-        list->setProperty(RowHeightProperty, height);
-        list->setProperty(RowOverheadProperty, overhead);
-        item->setData(Qt::SizeHintRole, QSize(extent + overhead, height));
-    }
+    m_model->setTicked(index, ticked);
+}
+
+void CatalogActions::clearEntries()
+{
+    m_model->clearEntries();
+}
+
+void CatalogActions::setCatalog(const Catalog &catalog)
+{
+    m_model->setFont(m_ui.List1->font());
+    m_model->reset(catalog);
+    m_ui.lstFolders->clear();
+    m_ui.lstFolders->addItems(catalog.folders());
+    if (!catalog.isEmpty() && !m_model->rowMetricsKnown())
+        measureRows();
+}
+
+void CatalogActions::measureRows()
+{
+    // Every row is sized like the widest path so far: the check box and the margins come on
+    // top of the text. They are measured once, on the first entry, by the list's own delegate,
+    // before the model gives rows a size of its own.
+    const QModelIndex first = m_model->index(0);
+    const QSize natural = m_ui.List1->sizeHintForIndex(first);
+    const int width = m_model->textWidth(m_model->catalog().entry(0).path);
+    m_model->setRowMetrics(std::max(0, natural.width() - width), natural.height());
 }
 
 void CatalogActions::cmdSetFolder_Click()
@@ -138,7 +116,7 @@ void CatalogActions::cmdSetFolder_Click()
         m_run.ImagesFound = 0;
         m_run.FilesScanned = 0;
         m_run.setCancelRequested(false);
-        m_ui.List1->clear();
+        clearEntries();
         m_ui.List1->setToolTip(QString());
         m_ui.Label1->clear();
         RunControls::apply(m_ui, RunControls::RootChanged, false);
@@ -163,10 +141,10 @@ void CatalogActions::scanSteps()
     m_run.ImagesFound = 0;
     m_run.FilesScanned = 0;
     m_run.OverLimitCount = 0;
-    m_run.ScanWholeTree = false;
     m_run.setCancelRequested(false);
 
-    m_ui.List1->clear();
+    m_model->setFont(m_ui.List1->font());
+    m_model->reset();
     m_ui.List1->setToolTip(QString());
     m_ui.lstFolders->clear();
     m_ui.Label1->clear();
@@ -184,7 +162,7 @@ void CatalogActions::scanSteps()
     scan.GetFileList(m_ui.txtImgRootPath->text());
     m_unreadableNames = scan.unreadableNames();
     m_firstUnreadable = scan.firstUnreadable();
-    m_run.ScanWholeTree = scan.walkedWhole() && !m_run.cancelRequested() && m_unreadableNames == 0;
+    m_model->setWholeTree(scan.walkedWhole() && !m_run.cancelRequested() && m_unreadableNames == 0);
     disconnect(beforePump);
     flushProgress();
 }
@@ -244,7 +222,9 @@ double CatalogActions::fileSize(const QString &path)
 
 void CatalogActions::addImage(const QString &path)
 {
-    AddListItem(m_ui.List1, path);
+    m_model->appendEntry(path);
+    if (!m_model->rowMetricsKnown())
+        measureRows();
     m_ui.cmdALL->setEnabled(true);
     m_ui.cmdINV->setEnabled(true);
     m_ui.cmdNONE->setEnabled(true);
@@ -253,6 +233,7 @@ void CatalogActions::addImage(const QString &path)
 
 void CatalogActions::addFolder(const QString &path)
 {
+    m_model->appendFolder(path);
     m_ui.lstFolders->addItem(path);
 }
 
@@ -296,20 +277,7 @@ void CatalogActions::bulkTick(const QString &procedure, Tick tick)
         if (tick == Tick::Clear)
             m_ui.Label1->clear();
 
-        for (int row = 0; row < m_ui.List1->count(); ++row) {
-            QListWidgetItem *item = m_ui.List1->item(row);
-            switch (tick) {
-            case Tick::Set:
-                item->setCheckState(Qt::Checked);
-                break;
-            case Tick::Clear:
-                item->setCheckState(Qt::Unchecked);
-                break;
-            case Tick::Invert:
-                item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-                break;
-            }
-        }
+        m_model->tickAll(tick);
 
         if (insideRun) {
             for (qsizetype k = 0; k < stateInRun.size(); ++k)
@@ -324,17 +292,17 @@ void CatalogActions::bulkTick(const QString &procedure, Tick tick)
 
 void CatalogActions::List1_ItemClicked(int row)
 {
-    if (row >= 0 && row == m_rowBeforePress && row == m_ui.List1->currentRow())
+    if (row >= 0 && row == m_rowBeforePress && row == m_ui.List1->currentIndex().row())
         List1_Click();
 }
 
 void CatalogActions::List1_Click()
 {
     guarded(Owner, u"List1_Click"_s, [&] {
-        const QListWidgetItem *item = m_ui.List1->currentItem();
-        if (!item)
+        const QModelIndex current = m_ui.List1->currentIndex();
+        if (!current.isValid())
             return;
-        const QString path = item->text();
+        const QString path = catalog().entry(current.row()).path;
         int32_t height = 0;
         int32_t width = 0;
         int32_t bitsPerPixel = 0;

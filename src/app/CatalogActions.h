@@ -1,18 +1,19 @@
 #pragma once
 
+#include "CatalogListModel.h"
 #include "ScanHost.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QListWidget;
 class frmMain;
 struct MainControls;
 struct RunState;
 
 // The image catalogue on the main window: choosing the image root, the folder scan that fills
-// the image list and the hidden folder list, bulk ticking and the preview of one image.
+// the catalogue, the image list and the hidden folder list that show it, bulk ticking and the
+// preview of one image. The catalogue lives here; the batches get it when they start.
 class CatalogActions : public QObject, private ScanHost
 {
     Q_OBJECT
@@ -20,8 +21,15 @@ class CatalogActions : public QObject, private ScanHost
 public:
     CatalogActions(frmMain &form, MainControls &ui, RunState &run);
 
-    // Appends an entry and widens the list's horizontal scroll range to cover it.
-    static void AddListItem(QListWidget *list, const QString &text);
+    // What the last scan found, with the ticks as they stand now.
+    const Catalog &catalog() const { return m_model->catalog(); }
+    // Ticks or unticks an entry, in the catalogue and the list together.
+    void setTicked(int index, bool ticked);
+    // Empties the list (a new image root, a complete upload). The folders, and whether the scan
+    // saw the whole tree, stay until the next scan.
+    void clearEntries();
+    // Shows this catalogue as a scan would have left it; for tests that need no scan.
+    void setCatalog(const Catalog &catalog);
 
 public slots:
     void cmdSetFolder_Click();
@@ -35,14 +43,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Tick
-    {
-        Set,
-        Clear,
-        Invert
-    };
+    using Tick = CatalogListModel::Tick;
 
     void List1_ItemClicked(int row);
+    void measureRows();
     void bulkTick(const QString &procedure, Tick tick);
     void scanSteps();
     void closingSteps();
@@ -58,6 +62,7 @@ private:
     frmMain &m_form;
     MainControls &m_ui;
     RunState &m_run;
+    CatalogListModel *m_model = nullptr;
     QObject *m_listViewport = nullptr;
     // The row that was current when the mouse went down: a click on it previews it again.
     int m_rowBeforePress = -1;

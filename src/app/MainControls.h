@@ -5,6 +5,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -19,9 +20,11 @@ struct MainControls
     QPushButton *cmdINV = nullptr;
     QPushButton *cmdALL = nullptr;
     QPushButton *cmdNONE = nullptr;
+    // Hidden: shows the catalogue's folders, as the image list shows its entries.
     QListWidget *lstFolders = nullptr;
     QPushButton *cmdExit = nullptr;
-    QListWidget *List1 = nullptr;
+    // Shows the catalogue (CatalogActions); no other code reads its rows.
+    QListView *List1 = nullptr;
     QLabel *picbRawImage = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *txtImgDimensions = nullptr;

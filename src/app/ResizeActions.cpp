@@ -1,5 +1,6 @@
 #include "ResizeActions.h"
 
+#include "CatalogActions.h"
 #include "ErrorGuard.h"
 #include "GalleryOptions.h"
 #include "GalleryPlan.h"
@@ -19,7 +20,6 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -179,23 +179,12 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
     m_ui.Label1->setText(QString());
 
     // The rule controls stay locked until the batch ends, so what they read now holds for it.
-    ResizeInputs inputs{m_ui.cmbMode->currentText(),
-                        m_ui.cmbResizePct->currentText(),
-                        m_ui.txtRSizeLimit->text(),
-                        m_ui.cmbTNSize->currentText(),
-                        m_ui.txtTNPrefix->text(),
-                        m_ui.chkRecreate->isChecked(),
-                        m_ui.txtImgRootPath->text(),
-                        m_ui.txtFDestin->text(),
-                        m_ui.cmbFTPSizeLimit->currentText(),
-                        {},
-                        {}};
-    for (int row = 0; row < m_ui.List1->count(); ++row) {
-        inputs.entries.append(m_ui.List1->item(row)->text());
-        inputs.ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
-    }
+    ResizeInputs inputs{
+        m_ui.cmbMode->currentText(),   m_ui.cmbResizePct->currentText(), m_ui.txtRSizeLimit->text(),
+        m_ui.cmbTNSize->currentText(), m_ui.txtTNPrefix->text(),         m_ui.chkRecreate->isChecked(),
+        m_ui.txtImgRootPath->text(),   m_ui.txtFDestin->text(),          m_ui.cmbFTPSizeLimit->currentText()};
 
-    ResizeBatch batch(inputs, m_run, *this);
+    ResizeBatch batch(inputs, m_form.catalogActions()->catalog(), m_run, *this);
     batch.setWebOptions(WebCopyOptions::fromSettings());
     ResizeBatch::Outcome outcome = batch.run();
     // Pages describe a whole tree: a batch that was cancelled or stopped at an error leaves the
@@ -230,11 +219,8 @@ bool ResizeActions::writeGalleryPages(const ResizeInputs &inputs)
                                   inputs.thumbnailPrefix);
         // After the batch a tick means "too large, do not upload": such a picture would be
         // missing from the published gallery, so its page leaves it out.
-        QList<bool> ticked;
-        for (int row = 0; row < m_ui.List1->count(); ++row)
-            ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
         const GalleryPlan plan(layout, options.pageName,
-                               GalleryPlan::shownEntries(inputs.entries, ticked, layout));
+                               GalleryPlan::shownEntries(m_form.catalogActions()->catalog(), layout));
         m_form.setWindowTitle(u"Writing pages "_s + inputs.destinationRoot);
         GalleryWriter(plan, options.titleFor(inputs.imageRoot)).write([this] { return yieldCancelled(); });
     });
@@ -267,7 +253,7 @@ void ResizeActions::setStatus(const QString &text)
 
 void ResizeActions::setTicked(int index, bool ticked)
 {
-    m_ui.List1->item(index)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    m_form.catalogActions()->setTicked(index, ticked);
 }
 
 void ResizeActions::showBox(const QString &text, const QString &title, MessageBoxService::Icon icon)

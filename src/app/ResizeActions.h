@@ -30,7 +30,7 @@ public:
 
     ResizeActions(frmMain &form, MainControls &ui, RunState &run);
 
-    // The resize batch over List1. Does not take the run lock: the caller holds it.
+    // The resize batch over the catalogue. Does not take the run lock: the caller holds it.
     BatchResult runResizeBatch();
 
     // True when the limit text held a "W" at its last change; picks the default a rejected

@@ -1,6 +1,6 @@
 #include "UploadActions.h"
 
-#include "Catalog.h"
+#include "CatalogActions.h"
 #include "ErrorGuard.h"
 #include "FTPStatus.h"
 #include "GalleryOptions.h"
@@ -21,7 +21,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -124,18 +124,7 @@ void UploadActions::runUploadBatch()
     inputs.destinationRoot = m_ui.txtFDestin->text();
     inputs.thumbnailPrefix = m_ui.txtTNPrefix->text();
     inputs.thumbnailSize = m_ui.cmbTNSize->currentText();
-    Catalog catalog;
-    for (int row = 0; row < m_ui.lstFolders->count(); ++row)
-        catalog.addFolder(m_ui.lstFolders->item(row)->text());
-    QStringList entries;
-    QList<bool> ticked;
-    for (int row = 0; row < m_ui.List1->count(); ++row) {
-        catalog.addEntry(m_ui.List1->item(row)->text());
-        catalog.setTicked(row, m_ui.List1->item(row)->checkState() == Qt::Checked);
-        entries.append(m_ui.List1->item(row)->text());
-        ticked.append(m_ui.List1->item(row)->checkState() == Qt::Checked);
-    }
-    catalog.setWholeTree(m_run.ScanWholeTree);
+    const Catalog &catalog = m_form.catalogActions()->catalog();
     // Beside the settings, where every run of the program finds it.
     if (!m_publishMemory)
         m_publishMemory = std::make_shared<PublishMemory>(
@@ -144,7 +133,7 @@ void UploadActions::runUploadBatch()
     if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
         // The same plan the resize wrote the pages from.
         const OutputLayout layout = inputs.layout();
-        const GalleryPlan plan(layout, gallery.pageName, GalleryPlan::shownEntries(entries, ticked, layout));
+        const GalleryPlan plan(layout, gallery.pageName, GalleryPlan::shownEntries(catalog, layout));
         inputs.pageWaves = plan.waves();
         inputs.pageName = plan.pageName();
         inputs.pageFolders = plan.folders();
@@ -201,7 +190,7 @@ void UploadActions::restoreControls()
 
 void UploadActions::clearUploadedList()
 {
-    m_ui.List1->clear();
+    m_form.catalogActions()->clearEntries();
     m_ui.List1->setToolTip(QString());
     m_run.ImagesFound = 0;
     RunControls::apply(m_ui, RunControls::ListCleared, false);

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -138,7 +139,7 @@ void frmMain::createControls()
     m_ui.lstFolders = place(new QListWidget, u"lstFolders"_s, twips(4215, 675, 660, 255));
     m_ui.lstFolders->hide();
     m_ui.cmdExit = button(u"cmdExit"_s, u"Exit"_s, twips(6090, 675, 885, 315));
-    m_ui.List1 = place(new QListWidget, u"List1"_s, twips(120, 960, 3855, 3210));
+    m_ui.List1 = place(new QListView, u"List1"_s, twips(120, 960, 3855, 3210));
     m_ui.List1->setAccessibleName(u"Images"_s);
     m_ui.List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_ui.List1->setUniformItemSizes(true);

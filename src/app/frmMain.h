@@ -45,6 +45,8 @@ public:
     TrayIcon *trayIcon() const { return m_tray; }
     // The resize rules and batch, for Resize & Upload.
     ResizeActions *resizeActions() const { return m_resize; }
+    // The catalogue of the last scan and the image list that shows it.
+    CatalogActions *catalogActions() const { return m_catalog; }
     // After an error report: the Exit button enabled and reading Exit.
     void giveBackExit();
 

@@ -13,11 +13,14 @@ class Catalog
 {
 public:
     void clear();
+    // The entries alone; the folders and wholeTree() stay.
+    void clearEntries() { m_entries.clear(); }
 
     void addEntry(const QString &path);
     void addFolder(const QString &path);
     void setTicked(qsizetype index, bool ticked);
-    // The scan listed every image below the image root, so what it did not list is gone.
+    // The scan listed every image below the image root, so what it did not list is gone: it was
+    // not cancelled, stopped at its limit or by an error, and read every name.
     void setWholeTree(bool whole) { m_wholeTree = whole; }
 
     const QList<CatalogEntry> &entries() const { return m_entries; }

@@ -17,9 +17,6 @@ struct RunState
     int32_t FileLimit = 0;
     // True while Resize & Upload runs.
     bool ResizeUploadActive = false;
-    // The last scan listed every image below the image root: it was not cancelled, stopped at
-    // its limit or by an error, and read every name.
-    bool ScanWholeTree = false;
 
     bool cancelRequested() const { return CancelRequested != 0; }
     void setCancelRequested(bool requested) { CancelRequested = requested ? -1 : 0; }

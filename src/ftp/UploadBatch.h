@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalog.h"
 #include "FtpClient.h"
 #include "FtpSettings.h"
 #include "OutputLayout.h"
@@ -12,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-class Catalog;
 class PartLedger;
 class RemoteFolders;
 class UploadConnections;
@@ -91,7 +91,8 @@ private:
     void finish();
 
     UploadInputs m_inputs;
-    const Catalog &m_catalog;
+    // A snapshot: the list's ticks may change while the upload runs.
+    const Catalog m_catalog;
     OutputLayout m_layout;
     RunState &m_run;
     UploadHost &m_host;

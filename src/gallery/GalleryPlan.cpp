@@ -47,13 +47,12 @@ void GalleryPlan::order(const QString &folder)
         !self.images.isEmpty() ? self.images.first() : m_folders.value(self.subfolders.first()).cover;
 }
 
-QStringList GalleryPlan::shownEntries(const QStringList &entries, const QList<bool> &ticked,
-                                      const OutputLayout &layout)
+QStringList GalleryPlan::shownEntries(const Catalog &catalog, const OutputLayout &layout)
 {
     QStringList shown;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (!ticked.value(i) && FileSystem::FileExists(layout.copyPath(entries[i])))
-            shown.append(entries[i]);
+    for (const CatalogEntry &entry : catalog.entries()) {
+        if (!entry.ticked && FileSystem::FileExists(layout.copyPath(entry.path)))
+            shown.append(entry.path);
     }
     return shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalog.h"
 #include "OutputLayout.h"
 
 #include <QHash>
@@ -14,7 +15,7 @@
 //
 // A folder is named by its path below the destination root, "/"-separated, "" for the root
 // itself ("2008", "2008/June"). Every path a plan gives is below the destination root too.
-// The upload side builds the same plan from the same entries (see shownEntries) to learn,
+// The upload side builds the same plan from the same catalogue (see shownEntries) to learn,
 // after the resize wrote the pages:
 //   folders()        the folders that get a page;
 //   pagePath(f)      the page of folder f ("2008/June/index.html");
@@ -33,10 +34,10 @@ public:
     // entries: the images the pages show, full source paths in the scan's order.
     GalleryPlan(const OutputLayout &layout, const QString &pageName, const QStringList &entries);
 
-    // The entries of a finished resize that the pages show: those not ticked (a tick after a
-    // resize means "too large, do not upload") whose copy is in the destination tree.
-    static QStringList shownEntries(const QStringList &entries, const QList<bool> &ticked,
-                                    const OutputLayout &layout);
+    // The entries of the catalogue after a finished resize that the pages show: those not
+    // ticked (a tick after a resize means "too large, do not upload") whose copy is in the
+    // destination tree.
+    static QStringList shownEntries(const Catalog &catalog, const OutputLayout &layout);
 
     const OutputLayout &layout() const { return m_layout; }
     const QString &pageName() const { return m_pageName; }

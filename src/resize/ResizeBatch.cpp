@@ -35,12 +35,12 @@ QString realFolder(const QString &path)
 
 } // namespace
 
-ResizeBatch::ResizeBatch(const ResizeInputs &inputs, RunState &run, ResizeBatchHost &host,
-                         ImageProcessor &processor)
-    : m_inputs(inputs),
+ResizeBatch::ResizeBatch(const ResizeInputs &inputs, const Catalog &catalog, RunState &run,
+                         ResizeBatchHost &host, ImageProcessor &processor)
+    : m_inputs(inputs), m_catalog(catalog),
       m_layout(inputs.imageRoot, inputs.destinationRoot, inputs.thumbnailSize, inputs.thumbnailPrefix),
       m_run(run), m_host(host), m_processor(processor), m_capacity(processor.capacity()),
-      m_preparedMemory(inputs.entries.size(), 0)
+      m_preparedMemory(catalog.size(), 0)
 {}
 
 std::optional<QString> ResizeBatch::refusal(const QString &imageRoot, const QString &destinationRoot)
@@ -61,7 +61,7 @@ ResizeBatch::Outcome ResizeBatch::run()
     bool processorMissing = false;
     const bool ranThrough = guarded(Owner, u"cmdResize_Click"_s, [&] {
         try {
-            for (int index = 0; index < m_inputs.entries.size(); ++index) {
+            for (int index = 0; index < m_catalog.size(); ++index) {
                 if (!processEntry(index))
                     break;
             }
@@ -80,7 +80,7 @@ ResizeBatch::Outcome ResizeBatch::run()
 ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
 {
     EntryPlan plan;
-    plan.source = m_inputs.entries.at(index);
+    plan.source = m_catalog.entry(index).path;
     const QString destination = m_layout.copyPath(plan.source);
     const qsizetype separator = destination.lastIndexOf(u'/');
     plan.folder = destination.left(separator);
@@ -91,7 +91,7 @@ ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
     plan.action = EntryPlan::Action::Copy;
     plan.thumbnail = m_layout.thumbnailPath(plan.source);
     // A ticked entry is only copied, but its size still tells what its thumbnail costs.
-    const bool justCopy = m_inputs.ticked.at(index);
+    const bool justCopy = m_catalog.entry(index).ticked;
     try {
         int32_t bitsPerPixel = 0;
         ImageHeader::ReadImageSize(plan.source, plan.height, plan.width, bitsPerPixel);
@@ -120,11 +120,20 @@ ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
     return plan;
 }
 
+ResizeBatch::EntryPlan ResizeBatch::plannedEntry(int index)
+{
+    const auto known = m_plans.constFind(index);
+    if (known != m_plans.cend())
+        return *known;
+    ++m_plansMade;
+    return *m_plans.insert(index, plan(index));
+}
+
 bool ResizeBatch::processEntry(int index)
 {
     if (m_host.yieldCancelled())
         return false;
-    const QString source = m_inputs.entries.at(index);
+    const QString source = m_catalog.entry(index).path;
     m_host.setCaption(u"Processing "_s + source);
 
     // The destination path is walked separator by separator, with a yield at each.
@@ -133,7 +142,7 @@ bool ResizeBatch::processEntry(int index)
         if (c == u'/' && m_host.yieldCancelled())
             break;
     }
-    const EntryPlan entry = plan(index);
+    const EntryPlan entry = plannedEntry(index);
 
     if (entry.action != EntryPlan::Action::Skip) {
         if (m_host.yieldCancelled())
@@ -184,6 +193,7 @@ bool ResizeBatch::processEntry(int index)
     }
 
     markBySize(index, entry.output);
+    m_plans.remove(index);
     ++m_processed;
     m_host.setStatus(QString::number(m_processed) + u" images out of "_s +
                      NumberText::general(m_run.ImagesFound) + u" files completed!"_s);
@@ -214,8 +224,8 @@ void ResizeBatch::useProcessor(int index)
     for (int entry = index; entry <= m_preparedUpTo; ++entry)
         memoryInFlight += m_preparedMemory.at(entry);
     for (int entry = std::max(index, m_preparedUpTo + 1);
-         entry < m_inputs.entries.size() && entry - index < m_capacity.images; ++entry) {
-        const EntryPlan next = plan(entry);
+         entry < m_catalog.size() && entry - index < m_capacity.images; ++entry) {
+        const EntryPlan next = plannedEntry(entry);
         const qint64 memory = m_processor.memoryFor(next.width, next.height);
         // The entry in hand is converted whatever it needs; the next wait for room.
         if (entry > index && memoryInFlight + memory > m_capacity.memory)

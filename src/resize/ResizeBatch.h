@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Catalog.h"
 #include "ImageProcessor.h"
 #include "OutputLayout.h"
 #include "RunTimeError.h"
 #include "WebCopyOptions.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -27,11 +29,9 @@ struct ResizeInputs
     QString imageRoot;
     QString destinationRoot;
     QString uploadSizeLimit;
-    QStringList entries;
-    QList<bool> ticked;
 };
 
-// The resize batch: for every entry of the last scan, a resized copy or a plain copy in the
+// The resize batch: for every entry of the catalogue, a resized copy or a plain copy in the
 // mirrored destination tree, a thumbnail beside it, and a tick for an output above the upload
 // size limit. Runs on the calling thread and yields between its steps.
 class ResizeBatch
@@ -71,7 +71,9 @@ public:
         std::optional<RunTimeError> optionError;
     };
 
-    ResizeBatch(const ResizeInputs &inputs, RunState &run, ResizeBatchHost &host,
+    // The batch works on the catalogue as it stands now (its ticks mean "just copy"); its own
+    // ticks for outputs above the upload size limit go to the host.
+    ResizeBatch(const ResizeInputs &inputs, const Catalog &catalog, RunState &run, ResizeBatchHost &host,
                 ImageProcessor &processor = ImageProcessor::instance());
 
     // The message a batch with these roots refuses to start with, if any.
@@ -86,9 +88,15 @@ public:
     // The size-limit and cancel messages of a batch that ended as it should.
     void showClosingMessages();
 
+    // What an entry's steps will do, worked out afresh.
     EntryPlan plan(int index) const;
+    // How many entries run() has planned: each at most once, however often the look-ahead
+    // and the entry's own steps need the plan.
+    int plansMade() const { return m_plansMade; }
 
 private:
+    // The entry's plan, worked out on its first use and kept until its steps are over.
+    EntryPlan plannedEntry(int index);
     // False when Cancel stopped the batch.
     bool processEntry(int index);
     void copy(int index, const EntryPlan &entry);
@@ -97,6 +105,8 @@ private:
     void markBySize(int index, const QString &output);
 
     ResizeInputs m_inputs;
+    // A copy of the window's catalogue, which shares its data until the window ticks an entry.
+    Catalog m_catalog;
     WebCopyOptions m_web;
     OutputLayout m_layout;
     RunState &m_run;
@@ -108,5 +118,8 @@ private:
     int m_preparedUpTo = -1;
     // The estimated memory of every prepared entry, by index.
     QList<qint64> m_preparedMemory;
+    // The plans of the entry in hand and of those the look-ahead reached.
+    QHash<int, EntryPlan> m_plans;
+    int m_plansMade = 0;
     QSet<QString> m_cleanedFolders;
 };

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -129,7 +130,7 @@ void TestFrmMain::controlsKeepTheirDesignedPlacesAndNames()
     auto *cmdResize_Upload = control<QPushButton>(*form, u"cmdResize_Upload");
     QCOMPARE(form->centralWidget()->size(), QSize(473, 464));
     QCOMPARE(control<QPushButton>(*form, u"cmdSetFolder")->geometry(), QRect(8, 7, 114, 21));
-    QCOMPARE(control<QListWidget>(*form, u"List1")->geometry(), QRect(8, 64, 257, 214));
+    QCOMPARE(control<QListView>(*form, u"List1")->geometry(), QRect(8, 64, 257, 214));
     QCOMPARE(cmdResize_Upload->geometry(), QRect(215, 432, 102, 21));
     QCOMPARE(cmdResize_Upload->text(), u"Resize && Upload"_s);
     QVERIFY(control<QListWidget>(*form, u"lstFolders")->isHidden());

@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "Controls.h"
 #include "FTPStatus.h"
 #include "FakeFtpClient.h"
@@ -23,6 +24,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -248,16 +250,9 @@ void tst_UploadActions::buildTree(const QStringList &images)
 // The list as a new scan of these images gives it, in a window that has run an upload before.
 void tst_UploadActions::relist(const QStringList &images)
 {
-    auto *List1 = control<QListWidget>(*m_form, u"List1");
-    List1->clear();
     m_images = images;
-    for (const QString &image : images) {
-        auto *item = new QListWidgetItem(image, List1);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-    }
+    showCatalog(*m_form, catalogOf(images, {}, catalogOf(*m_form).folders(), true));
     m_form->runState().ImagesFound = images.size();
-    m_form->runState().ScanWholeTree = true;
     m_form->txtFDestin_Change();
 }
 
@@ -299,13 +294,10 @@ void tst_UploadActions::makeForm(const QStringList &ticked)
     control<QComboBox>(*m_form, u"cmbTNSize")->setEditText(u"50x50"_s);
     control<QLineEdit>(*m_form, u"txtTNPrefix")->setText(u"tn_"_s);
     m_form->runState().FileLimit = 32768;
-    for (const QString &folder : std::as_const(m_folders))
-        control<QListWidget>(*m_form, u"lstFolders")->addItem(folder);
-    for (const QString &image : std::as_const(m_images)) {
-        auto *item = new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(ticked.contains(QFileInfo(image).fileName()) ? Qt::Checked : Qt::Unchecked);
-    }
+    QList<bool> ticks;
+    for (const QString &image : std::as_const(m_images))
+        ticks.append(ticked.contains(QFileInfo(image).fileName()));
+    showCatalog(*m_form, catalogOf(m_images, ticks, m_folders));
     m_form->runState().ImagesFound = m_images.size();
     control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_dest);
     QVERIFY(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled());
@@ -409,7 +401,7 @@ void tst_UploadActions::verifyRestored(bool listKept)
     QCOMPARE(control<QPushButton>(*m_form, u"cmdUpload")->isEnabled(), listKept);
     QCOMPARE(control<QPushButton>(*m_form, u"cmdResize")->isEnabled(), listKept);
     QCOMPARE(control<QPushButton>(*m_form, u"cmdResize_Upload")->isEnabled(), listKept);
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->count(), listKept ? m_images.size() : 0);
+    QCOMPARE(shownEntries(control<QListView>(*m_form, u"List1")).size(), listKept ? m_images.size() : 0);
     QCOMPARE(m_form->runState().ImagesFound, listKept ? double(m_images.size()) : 0.0);
     QVERIFY(!m_form->runActive());
     if (status())
@@ -431,7 +423,7 @@ void tst_UploadActions::happyPathMirrorsTheDestinationTree()
 {
     makeForm({u"skip.jpg"_s});
     useFakeServer();
-    auto *List1 = control<QListWidget>(*m_form, u"List1");
+    auto *List1 = control<QListView>(*m_form, u"List1");
     QStringList lockedStates;
     m_fake->setHook([&](const QString &operation, const QString &) {
         if (operation != u"login"_s)
@@ -752,11 +744,8 @@ void tst_UploadActions::secondRunReplacesRemoteFilesAndReusesTheWindow()
     const int firstLines = lines().size();
 
     QVERIFY(writeFile(m_dest + u"/2008/June/img01.JPG"_s, "replaced, and shorter"));
-    for (const QString &image : std::as_const(m_images)) {
-        auto *item = new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-    }
+    showCatalog(*m_form,
+                catalogOf(m_images, {}, catalogOf(*m_form).folders(), catalogOf(*m_form).wholeTree()));
     m_form->runState().ImagesFound = m_images.size();
     m_form->txtFDestin_Change();
     clickUpload();
@@ -1015,8 +1004,8 @@ void tst_UploadActions::resizeAndUploadRunsBothInTurn()
 
     // With Exit when complete the program closes after the upload, failures or not.
     control<QCheckBox>(*m_form, u"chkExit")->setChecked(true);
-    for (const QString &image : std::as_const(m_images))
-        new QListWidgetItem(image, control<QListWidget>(*m_form, u"List1"));
+    showCatalog(*m_form,
+                catalogOf(m_images, {}, catalogOf(*m_form).folders(), catalogOf(*m_form).wholeTree()));
     m_form->runState().ImagesFound = m_images.size();
     m_form->txtFDestin_Change();
     QVERIFY(QFile::remove(m_dest + u"/root.jpg"_s));
@@ -1065,7 +1054,7 @@ void tst_UploadActions::resizeAndUploadStopsWhenTheResizeRefuses()
     QVERIFY(!m_form->runState().ResizeUploadActive);
     QVERIFY(!m_form->runActive());
     QVERIFY(m_form->isVisible());
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->count(), m_images.size());
+    QCOMPARE(shownEntries(control<QListView>(*m_form, u"List1")).size(), m_images.size());
 }
 
 // One connection's server side goes at the rename of one file; the others send the rest.

@@ -1,4 +1,5 @@
 #include "CatalogActions.h"
+#include "CatalogHelpers.h"
 #include "Controls.h"
 #include "Settings.h"
 #include "TestFiles.h"
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -33,20 +35,9 @@ namespace {
 const QString CheckTip =
     u"Unchecked - Follow Rule Below / Checked - Just copy file: Do not follow rule below."_s;
 
-QStringList entries(const QListWidget *list)
+int rows(const QListView *list)
 {
-    QStringList texts;
-    for (int row = 0; row < list->count(); ++row)
-        texts.append(list->item(row)->text());
-    return texts;
-}
-
-QList<Qt::CheckState> ticks(const QListWidget *list)
-{
-    QList<Qt::CheckState> states;
-    for (int row = 0; row < list->count(); ++row)
-        states.append(list->item(row)->checkState());
-    return states;
+    return list->model()->rowCount();
 }
 
 // Runs a check at every pump of the event loop while the window's run is active.
@@ -157,11 +148,11 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     QVERIFY(writeFile(root() + u"a.jpg"_s));
     QVERIFY(writeFile(root() + u"sub/b.png"_s));
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(List1->count(), 2);
+    QCOMPARE(rows(List1), 2);
     QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
 
     const QString other = m_tree->path() + u"/sub"_s;
@@ -172,13 +163,13 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     for (const QString &name : {u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s, u"cmdALL"_s,
                                 u"cmdINV"_s, u"cmdNONE"_s, u"List1"_s})
         QVERIFY2(!control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
-    QCOMPARE(List1->count(), 0);
+    QCOMPARE(rows(List1), 0);
     QVERIFY(List1->toolTip().isEmpty());
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
     QCOMPARE(form->runState().ImagesFound, 0.0);
     QCOMPARE(form->runState().FilesScanned, 0.0);
     // The folder list waits for the next scan.
-    QCOMPARE(entries(control<QListWidget>(*form, u"lstFolders")), QStringList{root() + u"sub"_s});
+    QCOMPARE(shownEntries(control<QListWidget>(*form, u"lstFolders")), QStringList{root() + u"sub"_s});
     QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
 }
 
@@ -193,8 +184,8 @@ void TestCatalogWindow::cancelledRootPickerChangesNothing()
     chooseRoot(*form, QString());
     QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), m_tree->path());
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), stored);
-    QCOMPARE(entries(control<QListWidget>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
-    QVERIFY(control<QListWidget>(*form, u"List1")->isEnabled());
+    QCOMPARE(shownEntries(control<QListView>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
+    QVERIFY(control<QListView>(*form, u"List1")->isEnabled());
     QVERIFY(control<QPushButton>(*form, u"cmdALL")->isEnabled());
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"1 images out of 1 scanned!"_s);
 }
@@ -209,22 +200,27 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
     QVERIFY(QFile::link(root(), root() + u"A/back to root"_s));
 
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     auto *lstFolders = control<QListWidget>(*form, u"lstFolders");
     chooseRoot(*form, m_tree->path());
     scan(*form);
 
-    QCOMPARE(List1->count(), 5);
+    QCOMPARE(rows(List1), 5);
     for (const QString &name :
          {u"a.jpg"_s, u"c.gif"_s, u"Ärger über.PNG"_s, u"A/one.JPEG"_s, u"A/two two.bmp"_s})
-        QVERIFY2(entries(List1).contains(root() + name), qPrintable(name));
-    for (int row = 0; row < List1->count(); ++row) {
-        QVERIFY(List1->item(row)->flags() & Qt::ItemIsUserCheckable);
-        QCOMPARE(List1->item(row)->checkState(), Qt::Unchecked);
-    }
-    QStringList folders = entries(lstFolders);
+        QVERIFY2(shownEntries(List1).contains(root() + name), qPrintable(name));
+    for (int row = 0; row < rows(List1); ++row)
+        QVERIFY(List1->model()->index(row, 0).flags() & Qt::ItemIsUserCheckable);
+    QCOMPARE(shownTicks(List1), QList<Qt::CheckState>(5, Qt::Unchecked));
+    QStringList folders = shownEntries(lstFolders);
     folders.sort();
     QCOMPARE(folders, (QStringList{root() + u"A"_s, root() + u"empty"_s, root() + u"y.jpg"_s}));
+    // The list shows the catalogue the batches get, which holds the same folders in walk order.
+    QCOMPARE(catalogOf(*form).entries().size(), 5);
+    for (qsizetype row = 0; row < 5; ++row)
+        QCOMPARE(catalogOf(*form).entry(row).path, shownEntries(List1).at(row));
+    QCOMPARE(catalogOf(*form).folders(), shownEntries(lstFolders));
+    QVERIFY(catalogOf(*form).wholeTree());
     QVERIFY(!lstFolders->isVisible());
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"5 images out of 13 scanned!"_s);
 
@@ -239,7 +235,7 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
 
     // A second scan starts from empty lists.
     scan(*form);
-    QCOMPARE(List1->count(), 5);
+    QCOMPARE(rows(List1), 5);
     QCOMPARE(lstFolders->count(), 3);
 }
 
@@ -258,7 +254,7 @@ void TestCatalogWindow::namesThatAreNoTextAreCountedAndTold()
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(entries(control<QListWidget>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
+    QCOMPARE(shownEntries(control<QListView>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"1 images out of 5 scanned!"_s);
     const QStringList told = m_env->boxes.take();
     QCOMPARE(told.size(), 1);
@@ -295,7 +291,7 @@ void TestCatalogWindow::destinationDecidesResizeAndUpload()
     // No image, no batch, whatever the destination.
     chooseRoot(*form, root() + u"nothing"_s);
     scan(*form);
-    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 0);
+    QCOMPARE(rows(control<QListView>(*form, u"List1")), 0);
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
     QVERIFY(!cmdResize->isEnabled() && !cmdUpload->isEnabled());
     QVERIFY(!control<QPushButton>(*form, u"cmdALL")->isEnabled());
@@ -308,7 +304,7 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     for (int k = 0; k < 15000; ++k)
         QVERIFY(writeFile(root() + u"d%1/f%2.%3"_s.arg(k % 20).arg(k).arg(k % 3 ? u"jpg"_s : u"txt"_s)));
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
     chooseRoot(*form, m_tree->path());
     auto *actions = form->findChild<CatalogActions *>();
@@ -329,11 +325,11 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
                    control<QComboBox>(*form, u"cmbMode")->isEnabled(),
                u"Exit and rules enabled"_s);
         // What the window shows at a pump is what the last file left.
-        const int listed = List1->count();
+        const int listed = rows(List1);
         if (listed > 0) {
             expect(control<QPushButton>(*form, u"cmdALL")->isEnabled(),
                    u"selection enabled once an image is listed"_s);
-            expect(form->windowTitle() == u"Scanning "_s + List1->item(listed - 1)->text(),
+            expect(form->windowTitle() == u"Scanning "_s + shownEntries(List1).at(listed - 1),
                    u"caption names the last image"_s);
         }
         if (form->runState().FilesScanned > 0)
@@ -356,7 +352,7 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     // The root picker was not opened inside the run, and no scan ran inside it.
     QCOMPARE(m_env->picker.titles.size(), 1);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
-    QCOMPARE(List1->count(), 10000);
+    QCOMPARE(rows(List1), 10000);
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"10000 images out of 15000 scanned!"_s);
     QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
@@ -367,22 +363,22 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     for (int k = 0; k < 6000; ++k)
         QVERIFY(writeFile(root() + u"d%1/f%2.png"_s.arg(k % 10).arg(k)));
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
 
     double scannedAtCancel = -1;
     int listedAtCancel = -1;
     DuringRun during(*form, [&] {
-        if (scannedAtCancel < 0 && List1->count() > 50) {
+        if (scannedAtCancel < 0 && rows(List1) > 50) {
             scannedAtCancel = form->runState().FilesScanned;
-            listedAtCancel = List1->count();
+            listedAtCancel = rows(List1);
             QTest::mouseClick(control<QPushButton>(*form, u"cmdExit"), Qt::LeftButton);
         }
     });
     scan(*form);
     QVERIFY(scannedAtCancel > 0);
     QCOMPARE(form->runState().FilesScanned, scannedAtCancel);
-    QCOMPARE(List1->count(), listedAtCancel);
+    QCOMPARE(rows(List1), listedAtCancel);
     QVERIFY(form->isVisible());
     QCOMPARE(m_env->boxes.take(), QStringList{u"Cancelled!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
@@ -392,12 +388,12 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     // What was listed stays usable.
     QVERIFY(List1->isEnabled());
     QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
-    QVERIFY(!ticks(List1).contains(Qt::Unchecked));
+    QVERIFY(!shownTicks(List1).contains(Qt::Unchecked));
 
     // The close box during a scan stops it like Cancel; the window closes once the scan is over.
     bool closed = false;
     DuringRun closing(*form, [&] {
-        if (!closed && List1->count() > 50) {
+        if (!closed && rows(List1) > 50) {
             closed = true;
             form->close();
         }
@@ -405,7 +401,7 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     scan(*form);
     QVERIFY(closed);
     QVERIFY(!form->isVisible());
-    QVERIFY(List1->count() < 6000);
+    QVERIFY(rows(List1) < 6000);
     QCOMPARE(m_env->boxes.take(), QStringList());
     QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
     QVERIFY(m_env->errors.reports.isEmpty());
@@ -418,13 +414,15 @@ void TestCatalogWindow::limitListsExactly32768()
     auto form = makeWindow();
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 32768);
+    QCOMPARE(rows(control<QListView>(*form, u"List1")), 32768);
     QCOMPARE(form->runState().FileLimit, 32768);
     QCOMPARE(m_env->boxes.take(), QStringList{u"Hit 32768 file limit!!"_s});
     QCOMPARE(m_env->boxes.shown().first().title, u"PexaResizer"_s);
     // The image that hit the limit was counted, not listed; nothing after it was examined.
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"32769 images out of 32769 scanned!"_s);
     QCOMPARE(control<QListWidget>(*form, u"lstFolders")->count(), 4);
+    // What the limit stopped is not the whole tree.
+    QVERIFY(!catalogOf(*form).wholeTree());
 }
 
 void TestCatalogWindow::failuresGoToTheirProcedures()
@@ -435,7 +433,7 @@ void TestCatalogWindow::failuresGoToTheirProcedures()
     chooseRoot(*form, m_tree->path());
     scan(*form);
     QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/GetFSize/53"_s});
-    QCOMPARE(control<QListWidget>(*form, u"List1")->count(), 2);
+    QCOMPARE(rows(control<QListView>(*form, u"List1")), 2);
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"2 images out of 2 scanned!"_s);
     QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
     QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
@@ -446,14 +444,15 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     for (const QString &name : {u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s})
         QVERIFY(writeFile(root() + name));
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     auto *cmbTNSize = control<QComboBox>(*form, u"cmbTNSize");
     auto *txtTNPrefix = control<QLineEdit>(*form, u"txtTNPrefix");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(List1->count(), 3);
+    QCOMPARE(rows(List1), 3);
     QVERIFY(control<QLineEdit>(*form, u"txtFDestin")->text().isEmpty());
-    List1->item(0)->setCheckState(Qt::Checked);
+    tickRow(List1, 0);
+    QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{true, false, false}));
 
     const QStringList released = {
         u"cmdFTPSettings"_s, u"cmdSetFolder"_s, u"cmdScan"_s,         u"List1"_s,   u"cmdFDestin"_s,
@@ -474,7 +473,8 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
 
     QCOMPARE(cmbTNSize->currentText(), u"Disabled"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdINV"), Qt::LeftButton);
-    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
+    QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
+    QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{false, true, true}));
     QCOMPARE(allReleased(), QString());
     QVERIFY(!txtTNPrefix->isEnabled());
     // Without a destination root the batch buttons stay disabled.
@@ -484,7 +484,7 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
 
     cmbTNSize->setEditText(u"40x40"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
-    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Checked, Qt::Checked, Qt::Checked}));
+    QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Checked, Qt::Checked, Qt::Checked}));
     QCOMPARE(allReleased(), QString());
     QVERIFY(txtTNPrefix->isEnabled());
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"3 images out of 3 scanned!"_s);
@@ -496,7 +496,8 @@ void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
     cmbTNSize->setEditText(u"Disabled"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdNONE"), Qt::LeftButton);
     QVERIFY(batchesEnabled());
-    QCOMPARE(ticks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
+    QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
+    QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{false, false, false}));
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
     QCOMPARE(allReleased(), QString());
     QVERIFY(!txtTNPrefix->isEnabled());
@@ -510,10 +511,10 @@ void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
     for (int k = 0; k < 30; ++k)
         QVERIFY(writeFile(root() + u"b/%1.jpg"_s.arg(k)));
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    QCOMPARE(List1->count(), 31);
+    QCOMPARE(rows(List1), 31);
     const int longWidth = List1->fontMetrics().horizontalAdvance(u" "_s + root() + u"a/"_s + longName);
     const int shortest = List1->fontMetrics().horizontalAdvance(root() + u"b/1.jpg"_s);
     QTRY_VERIFY(List1->horizontalScrollBar()->maximum() + List1->viewport()->width() >= longWidth);
@@ -521,13 +522,13 @@ void TestCatalogWindow::horizontalRangeCoversTheLongestEntry()
     QVERIFY(longWidth > shortest + List1->viewport()->width());
     // A row holds the whole text beside its check box, so no path is cut short.
     const int indicator = List1->style()->pixelMetric(QStyle::PM_IndicatorWidth);
-    QTRY_VERIFY(List1->visualItemRect(List1->item(0)).width() >= longWidth + indicator);
+    QTRY_VERIFY(List1->visualRect(List1->model()->index(0, 0)).width() >= longWidth + indicator);
 
     // Clearing keeps the range; the short entries of the next scan still scroll as far.
     const int before = List1->horizontalScrollBar()->maximum();
     chooseRoot(*form, root() + u"b"_s);
     scan(*form);
-    QCOMPARE(List1->count(), 30);
+    QCOMPARE(rows(List1), 30);
     QTRY_COMPARE(List1->horizontalScrollBar()->maximum(), before);
 }
 
@@ -550,15 +551,18 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
                       QByteArray::fromHex("FFD8FFC0001108003000400300") + QByteArray(500, 'x')));
 
     auto form = makeWindow();
-    auto *List1 = control<QListWidget>(*form, u"List1");
+    auto *List1 = control<QListView>(*form, u"List1");
     auto *picbRawImage = control<QLabel>(*form, u"picbRawImage");
     auto *txtImgDimensions = control<QLineEdit>(*form, u"txtImgDimensions");
     chooseRoot(*form, m_tree->path());
     scan(*form);
-    List1->sortItems();
-    QCOMPARE(List1->count(), 3);
+    QCOMPARE(rows(List1), 3);
+    // In the order of their names, whatever order the walk met them in.
+    QStringList sorted = shownEntries(List1);
+    sorted.sort();
+    showCatalog(*form, catalogOf(sorted));
     auto clickRow = [&](int row) {
-        const QRect rect = List1->visualItemRect(List1->item(row));
+        const QRect rect = List1->visualRect(List1->model()->index(row, 0));
         QTest::mouseClick(List1->viewport(), Qt::LeftButton, {}, rect.center() + QPoint(rect.width() / 4, 0));
     };
     const qint64 iconKey = picbRawImage->pixmap().cacheKey();
@@ -573,7 +577,7 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
 
     // The keyboard moves the preview along.
     QTest::keyClick(List1, Qt::Key_Down);
-    QCOMPARE(List1->currentRow(), 1);
+    QCOMPARE(List1->currentIndex().row(), 1);
     const qint64 pngBytes = QFileInfo(root() + u"2 small.png"_s).size();
     QCOMPARE(txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
     const qint64 secondKey = picbRawImage->pixmap().cacheKey();
@@ -582,7 +586,7 @@ void TestCatalogWindow::previewShowsPictureAndDimensionLine()
 
     // A picture that cannot be decoded is reported once and the last preview stays.
     clickRow(2);
-    QCOMPARE(List1->currentRow(), 2);
+    QCOMPARE(List1->currentIndex().row(), 2);
     QCOMPARE(m_env->errors.take(), QStringList{u"frmMain/List1_Click/481"_s});
     QCOMPARE(txtImgDimensions->text(), u"200x320x24  %1K"_s.arg(qRound(pngBytes / 1024.0)));
     QCOMPARE(picbRawImage->pixmap().cacheKey(), secondKey);

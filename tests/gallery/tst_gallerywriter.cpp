@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "GalleryPlan.h"
 #include "GalleryWriter.h"
 #include "OutputLayout.h"
@@ -238,7 +239,7 @@ void TestGalleryWriter::shownEntriesLeaveOutTickedImagesAndMissingCopies()
     image(u"web/a.png"_s, 4, 4);
     image(u"web/b.png"_s, 4, 4);
     image(u"web/d.png"_s, 4, 4);
-    QCOMPARE(GalleryPlan::shownEntries(entries, {false, true, false, false}, layout),
+    QCOMPARE(GalleryPlan::shownEntries(catalogOf(entries, {false, true, false, false}), layout),
              (QStringList{entries[0], entries[3]}));
 }
 

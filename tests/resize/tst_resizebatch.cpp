@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "Controls.h"
 #include "ErrorRecorder.h"
 #include "RecordingImageProcessor.h"
@@ -18,7 +19,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -94,7 +95,7 @@ void TestResizeBatch::init()
     m_form->show();
     control<QLineEdit>(*m_form, u"txtImgRootPath")->setText(m_root);
     m_form->runState().FileLimit = 32768;
-    control<QListWidget>(*m_form, u"List1")->setEnabled(true);
+    control<QListView>(*m_form, u"List1")->setEnabled(true);
 }
 
 void TestResizeBatch::cleanup()
@@ -135,11 +136,10 @@ QString TestResizeBatch::makeFile(const QString &relative, qsizetype bytes)
 void TestResizeBatch::addEntries(const QStringList &paths, int ticked)
 {
     // What a scan leaves behind: checkable entries, the count, and the destination set after.
-    for (int i = 0; i < paths.size(); ++i) {
-        auto *item = new QListWidgetItem(paths[i], control<QListWidget>(*m_form, u"List1"));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(i == ticked ? Qt::Checked : Qt::Unchecked);
-    }
+    QList<bool> ticks(paths.size(), false);
+    if (ticked >= 0)
+        ticks[ticked] = true;
+    showCatalog(*m_form, catalogOf(paths, ticks));
     m_form->runState().ImagesFound = paths.size();
     control<QLineEdit>(*m_form, u"txtFDestin")->setText(m_dest);
 }
@@ -246,7 +246,7 @@ void TestResizeBatch::modeTableDecidesBetweenConvertAndCopy()
     }
     QCOMPARE(captions.at(0).at(0).toString(), u"Processing "_s + source);
     // Afterwards the tick only tells whether the output is over the upload limit.
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(0), Qt::Unchecked);
     QCOMPARE(m_errors->summary(), QStringList());
 }
 
@@ -290,7 +290,7 @@ void TestResizeBatch::existingOutputIsSkippedButStillWeighed()
     QCOMPARE(captions.at(1).at(0).toString(), u"Skipping "_s + source);
     QCOMPARE(m_processor->summary(), QStringList());
     QVERIFY(!QFile::exists(out(u"tn_a.png"_s)));
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(0), Qt::Checked);
     QCOMPARE(m_form->runState().OverLimitCount, int16_t(1));
     QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"FTP Size Limit"_s);
@@ -306,8 +306,9 @@ void TestResizeBatch::sizeMarkIsStrictlyAboveTheLimitAndCountsAcrossBatches()
     setMode(u"Exceed Limit to Pct"_s);
     control<QComboBox>(*m_form, u"cmbFTPSizeLimit")->setEditText(u"1"_s);
     clickResize();
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(0), Qt::Unchecked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(1), Qt::Checked);
+    QCOMPARE(ticksOf(catalogOf(*m_form)), (QList<bool>{false, true}));
     QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
 
     // A second batch on the same scan copies the marked entry as it is and counts it again.
@@ -334,8 +335,8 @@ void TestResizeBatch::cancelTakesEffectAfterTheCurrentFile()
     QCOMPARE(m_processor->calls.size(), 2);
     QCOMPARE(m_processor->calls[1].target, out(u"tn_a.png"_s));
     QVERIFY(!QFile::exists(out(u"b.png"_s)));
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Checked);
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(1)->checkState(), Qt::Checked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(0), Qt::Checked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(1), Qt::Checked);
     QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"1 images out of 2 files completed!"_s);
     QCOMPARE(m_boxes->take(), QStringList{u"Cancelled!!"_s});
     QCOMPARE(m_boxes->shown()[0].title, u"PexaResizer"_s);
@@ -463,7 +464,7 @@ void TestResizeBatch::failedConversionsLeaveNoOutputAndACopiedThumbnail()
     QVERIFY(!QFile::exists(out(u"a.png"_s)));
     QCOMPARE(readFile(out(u"tn_a.png"_s)), readFile(source));
     QCOMPARE(m_errors->take(), QStringList{u"frmMain/GetFSize/53"_s});
-    QCOMPARE(control<QListWidget>(*m_form, u"List1")->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(shownTicks(control<QListView>(*m_form, u"List1")).at(0), Qt::Unchecked);
     QCOMPARE(control<QLabel>(*m_form, u"Label1")->text(), u"1 images out of 1 files completed!"_s);
 
     // A mode nobody knows converts nothing, though the image is above the limit.
@@ -644,7 +645,7 @@ void TestResizeBatch::webOptionsStoredAtTheStartReachEveryConversionAndCopy()
     m_processor->webOptions.clear();
     m_processor->copyResult = ImageProcessor::CopyResult::Written;
     // After a batch the tick tells the size mark; here it is put back to mean copy.
-    auto tick = [&] { control<QListWidget>(*m_form, u"List1")->item(2)->setCheckState(Qt::Checked); };
+    auto tick = [&] { tickRow(control<QListView>(*m_form, u"List1"), 2); };
     tick();
     clickResize();
     const WebCopyOptions chosen{true, true, false, true};
@@ -731,7 +732,7 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     WriteIniValue(SettingKeys::WebPages, u"0"_s);
     for (const QString &page : {u"album.html"_s, u"pexa-gallery.css"_s, u"trip/album.html"_s})
         QVERIFY(QFile::remove(out(page)));
-    control<QListWidget>(*m_form, u"List1")->item(1)->setCheckState(Qt::Unchecked);
+    tickRow(control<QListView>(*m_form, u"List1"), 1, false);
     clickResize();
     m_boxes->take();
     QCOMPARE(filesBelow(m_dest), (QStringList{u"top.png"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));

@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "ErrorRecorder.h"
 #include "ImageProcessor.h"
 #include "QuietResizeHost.h"
@@ -75,7 +76,7 @@ QString TestResizeFaults::photo(const QString &name, int width, int height, int 
 ResizeInputs TestResizeFaults::inputs(const QString &destination)
 {
     return {u"All to Pct"_s,         u"90"_s,     u"600W"_s, u"20x20"_s, u"tn_"_s, true,
-            m_dir.filePath(u"in"_s), destination, u"1000"_s, {},         {}};
+            m_dir.filePath(u"in"_s), destination, u"1000"_s};
 }
 
 bool TestResizeFaults::mountTmpfs(const QString &folder, const QString &options)
@@ -102,11 +103,10 @@ void TestResizeFaults::damagedPhotosAmongGoodOnes()
         file.write(QByteArray("\xff\xd8\xff\xe0") + QByteArray(4000, '\x5a'));
     }
     ResizeInputs in = inputs(m_dir.filePath(u"out"_s));
-    in.entries = {good, truncated, m_dir.filePath(u"in/corrupt.jpg"_s)};
-    in.ticked = {false, false, false};
+    const Catalog catalog = catalogOf({good, truncated, m_dir.filePath(u"in/corrupt.jpg"_s)});
     RunState run;
     QuietResizeHost host;
-    ResizeBatch batch(in, run, host);
+    ResizeBatch batch(in, catalog, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(batch.processed(), 3);
     // The corrupt photo has no output: its size step reports it, and the batch goes on.
@@ -127,11 +127,10 @@ void TestResizeFaults::longestNamesResizeAndGetThumbnails()
     const QString name = QString(247, u'p') + u".jpg"_s;
     ResizeInputs in = inputs(m_dir.filePath(u"long"_s));
     in.thumbnailPrefix = u"tn_"_s;
-    in.entries = {photo(name, 120, 80)};
-    in.ticked = {false};
+    const Catalog catalog = catalogOf({photo(name, 120, 80)});
     RunState run;
     QuietResizeHost host;
-    ResizeBatch batch(in, run, host);
+    ResizeBatch batch(in, catalog, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(filesBelow(m_dir.filePath(u"long"_s)), (QStringList{name, u"tn_"_s + name}));
     QCOMPARE(QImageReader(m_dir.filePath(u"long/"_s + name)).size(), QSize(108, 72));
@@ -144,11 +143,10 @@ void TestResizeFaults::readOnlyDestinationChangesNothing()
     if (!mountTmpfs(destination, u"ro,size=1m"_s))
         QSKIP("needs root in a private mount namespace (the test command runs it in one)");
     ResizeInputs in = inputs(destination + u"/gallery"_s);
-    in.entries = {photo(u"a.jpg"_s, 120, 80), photo(u"b.jpg"_s, 120, 80)};
-    in.ticked = {false, false};
+    const Catalog catalog = catalogOf({photo(u"a.jpg"_s, 120, 80), photo(u"b.jpg"_s, 120, 80)});
     RunState run;
     QuietResizeHost host;
-    ResizeBatch batch(in, run, host);
+    ResizeBatch batch(in, catalog, run, host);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Failed);
     QCOMPARE(batch.processed(), 0);
     const QStringList reports = m_errors.take();
@@ -164,19 +162,20 @@ void TestResizeFaults::fullDiskLeavesOnlyWholeFiles()
         QSKIP("needs root in a private mount namespace (the test command runs it in one)");
     ResizeInputs in = inputs(destination);
     in.thumbnailSize = u"Disabled"_s;
+    Catalog catalog;
     for (int i = 0; i < 6; ++i) {
-        in.entries.append(photo(u"p%1.jpg"_s.arg(i), 240, 180, 95));
-        in.ticked.append(i % 2 == 1);
+        catalog.addEntry(photo(u"p%1.jpg"_s.arg(i), 240, 180, 95));
+        catalog.setTicked(i, i % 2 == 1);
     }
     RunState run;
     QuietResizeHost host;
-    ResizeBatch batch(in, run, host);
+    ResizeBatch batch(in, catalog, run, host);
     batch.run();
     const QStringList reports = m_errors.take();
     QVERIFY2(!reports.isEmpty(), "a full disk went unreported");
     // Whatever is there is whole: no temporary file, no truncated photo.
     const QStringList left = filesBelow(destination);
-    QVERIFY(left.size() < in.entries.size());
+    QVERIFY(left.size() < catalog.size());
     for (const QString &file : left) {
         QVERIFY2(!file.startsWith(u'.'), qPrintable(file));
         QImageReader reader(destination + u'/' + file);

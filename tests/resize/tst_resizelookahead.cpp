@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "ErrorRecorder.h"
 #include "RecordingImageProcessor.h"
 #include "ResizeBatch.h"
@@ -46,30 +47,23 @@ private slots:
     void planDecidesResizeCopyOrSkipWithItsGeometry();
 
 private:
-    ResizeInputs inputsFor(const QTemporaryDir &dir, int images, int width, int height);
+    // The inputs, and in catalog that many images of that size.
+    ResizeInputs inputsFor(const QTemporaryDir &dir, Catalog &catalog, int images, int width, int height);
 };
 
-ResizeInputs TestResizeLookahead::inputsFor(const QTemporaryDir &dir, int images, int width, int height)
+ResizeInputs TestResizeLookahead::inputsFor(const QTemporaryDir &dir, Catalog &catalog, int images, int width,
+                                            int height)
 {
-    ResizeInputs inputs{u"All to Pct"_s,
-                        u"50"_s,
-                        u"600W"_s,
-                        u"100x100"_s,
-                        u"tn_"_s,
-                        true,
-                        dir.path() + u"/in"_s,
-                        dir.path() + u"/out"_s,
-                        u"500"_s,
-                        {},
-                        {}};
+    ResizeInputs inputs{
+        u"All to Pct"_s,        u"50"_s, u"600W"_s, u"100x100"_s, u"tn_"_s, true, dir.path() + u"/in"_s,
+        dir.path() + u"/out"_s, u"500"_s};
     QDir().mkpath(inputs.imageRoot);
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::gray);
     for (int i = 0; i < images; ++i) {
         const QString path = inputs.imageRoot + u"/img%1.png"_s.arg(i);
         image.save(path);
-        inputs.entries.append(path);
-        inputs.ticked.append(false);
+        catalog.addEntry(path);
     }
     return inputs;
 }
@@ -90,9 +84,13 @@ void TestResizeLookahead::inFlightFollowsTheImageCount()
     processor.room = {cores, qint64(1) << 40};
     RunState run;
     RecordingHost host;
-    ResizeBatch batch(inputsFor(dir, 10, 40, 30), run, host, processor);
+    Catalog catalog;
+    const ResizeInputs inputs = inputsFor(dir, catalog, 10, 40, 30);
+    ResizeBatch batch(inputs, catalog, run, host, processor);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(batch.processed(), 10);
+    // The look-ahead and the entry's own steps share one plan of each entry.
+    QCOMPARE(batch.plansMade(), 10);
     QCOMPARE(processor.peakInFlight, cores);
     // Everything prepared was converted: nothing is left waiting.
     QVERIFY(processor.inFlight.isEmpty());
@@ -103,20 +101,21 @@ void TestResizeLookahead::memoryBudgetHoldsBackLargeImages()
 {
     QTemporaryDir dir;
     RecordingImageProcessor processor;
-    const ResizeInputs inputs = inputsFor(dir, 6, 400, 300);
+    Catalog catalog;
+    const ResizeInputs inputs = inputsFor(dir, catalog, 6, 400, 300);
     const qint64 oneImage = processor.memoryFor(400, 300);
     RunState run;
     RecordingHost host;
 
     // Room for two and a half images: the third waits although there are cores for four.
     processor.room = {4, oneImage * 5 / 2};
-    ResizeBatch(inputs, run, host, processor).run();
+    ResizeBatch(inputs, catalog, run, host, processor).run();
     QCOMPARE(processor.peakInFlight, 2);
 
     // Less room than one image: the image in hand is still converted, alone.
     RecordingImageProcessor tight;
     tight.room = {4, oneImage / 2};
-    ResizeBatch batch(inputs, run, host, tight);
+    ResizeBatch batch(inputs, catalog, run, host, tight);
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(tight.peakInFlight, 1);
     QCOMPARE(batch.processed(), 6);
@@ -126,9 +125,10 @@ void TestResizeLookahead::planDecidesResizeCopyOrSkipWithItsGeometry()
 {
     QTemporaryDir dir;
     RecordingImageProcessor processor;
-    ResizeInputs inputs = inputsFor(dir, 3, 800, 200);
+    Catalog catalog;
+    ResizeInputs inputs = inputsFor(dir, catalog, 3, 800, 200);
     inputs.mode = u"Exceed Limit to Limit"_s;
-    inputs.ticked[1] = true;
+    catalog.setTicked(1, true);
     inputs.recreate = false;
     QDir().mkpath(inputs.destinationRoot);
     QFile existing(inputs.destinationRoot + u"/img2.png"_s);
@@ -136,7 +136,7 @@ void TestResizeLookahead::planDecidesResizeCopyOrSkipWithItsGeometry()
     existing.close();
     RunState run;
     RecordingHost host;
-    const ResizeBatch batch(inputs, run, host, processor);
+    const ResizeBatch batch(inputs, catalog, run, host, processor);
 
     const ResizeBatch::EntryPlan resized = batch.plan(0);
     QCOMPARE(resized.action, ResizeBatch::EntryPlan::Action::Resize);

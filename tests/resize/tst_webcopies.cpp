@@ -1,3 +1,4 @@
+#include "CatalogHelpers.h"
 #include "ErrorRecorder.h"
 #include "ExifBlock.h"
 #include "JpegSegments.h"
@@ -318,18 +319,10 @@ void TestWebCopies::corruptExifIsDroppedAndTheBatchGoesOn()
     RunState run;
     QuietResizeHost host;
     // Ticked: both are plain copies, which decode the whole file.
-    const ResizeInputs inputs{u"All to Pct"_s,
-                              u"50"_s,
-                              u"600W"_s,
-                              u"20x20"_s,
-                              u"tn_"_s,
-                              true,
-                              path(u"corrupt/in"_s),
-                              path(u"corrupt/out"_s),
-                              u"1000"_s,
-                              {corrupt, good},
-                              {true, true}};
-    ResizeBatch batch(inputs, run, host, m_processor);
+    const ResizeInputs inputs{
+        u"All to Pct"_s,        u"50"_s,  u"600W"_s, u"20x20"_s, u"tn_"_s, true, path(u"corrupt/in"_s),
+        path(u"corrupt/out"_s), u"1000"_s};
+    ResizeBatch batch(inputs, catalogOf({corrupt, good}, {true, true}), run, host, m_processor);
     batch.setWebOptions({true, false, false, false});
     QCOMPARE(batch.run(), ResizeBatch::Outcome::Finished);
     QCOMPARE(batch.processed(), 2);
