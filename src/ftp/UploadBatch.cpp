@@ -178,7 +178,8 @@ UploadBatch::Outcome UploadBatch::transfer()
     m_connections.append(first);
     bool opened = false;
     m_pool->run(
-        first->index, [&](FtpClient &client) { opened = client.open(); }, [this] { yieldCancelled(); });
+        first->index, [&](AtomicPutClient &client) { opened = client.inner().open(); },
+        [this] { yieldCancelled(); });
     if (!opened) {
         fail(u"ERROR: Failed access the internet!!"_s, u"FTP Connection Error!!"_s);
         return Outcome::Refused;
@@ -218,15 +219,16 @@ bool UploadBatch::connectFirst(uint16_t port)
 {
     const FtpSettings &settings = m_inputs.server;
     const auto connect = [&] {
-        return call([&](FtpClient &client) {
-            return client.connect(settings.address, port, settings.username, settings.password);
+        return call([&](AtomicPutClient &client) {
+            return client.inner().connect(settings.address, port, settings.username, settings.password);
         });
     };
     if (connect())
         return true;
     ServerIdentity identity;
     m_pool->run(
-        0, [&](FtpClient &client) { identity = client.identity(); }, [this] { yieldCancelled(); });
+        0, [&](AtomicPutClient &client) { identity = client.inner().identity(); },
+        [this] { yieldCancelled(); });
     if (identity.problem == ServerIdentity::Problem::None || m_run.cancelRequested())
         return false;
     line(IdentityMessages::line(identity));
@@ -238,7 +240,8 @@ bool UploadBatch::connectFirst(uint16_t port)
             return false;
         bool kept = false;
         m_pool->run(
-            0, [&](FtpClient &client) { kept = client.trust(identity); }, [this] { yieldCancelled(); });
+            0, [&](AtomicPutClient &client) { kept = client.inner().trust(identity); },
+            [this] { yieldCancelled(); });
         if (!kept)
             line(IdentityMessages::notKept());
         if (identity.problem == ServerIdentity::Problem::UntrustedCertificate)
@@ -268,9 +271,10 @@ void UploadBatch::connectOthers(uint16_t port)
         auto connection = std::make_shared<Connection>();
         connection->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient(), m_parts));
         m_connections.append(connection);
-        m_pool->start(connection->index, [settings, port, trusted, connection](FtpClient &client) {
+        m_pool->start(connection->index, [settings, port, trusted, connection](AtomicPutClient &put) {
+            FtpClient &client = put.inner();
             const auto login = [&] {
-                return client.connect(settings.address, port, settings.username, settings.password);
+                return client.connect(settings.address, port, settings.username, settings.password).ok();
             };
             bool connected = client.open() && login();
             const ServerIdentity offered = client.identity();
@@ -300,7 +304,7 @@ bool UploadBatch::locateRoot(const QString &root)
         if (piece.isEmpty())
             continue;
         const QString below = joined(m_rootPath, piece);
-        if (call([&](FtpClient &client) { return client.folderExists(below); }))
+        if (call([&](AtomicPutClient &client) { return client.inner().folderExists(below); }))
             m_rootPath = below;
         else
             located = false;
@@ -325,14 +329,14 @@ bool UploadBatch::folderPhase()
             if (piece.isEmpty())
                 continue;
             const QString below = joined(reached, piece);
-            if (call([&](FtpClient &client) { return client.folderExists(below); })) {
+            if (call([&](AtomicPutClient &client) { return client.inner().folderExists(below); })) {
                 reached = below;
                 continue;
             }
             if (m_run.cancelRequested())
                 break;
-            if (call([&](FtpClient &client) { return client.makeFolder(below); })) {
-                if (call([&](FtpClient &client) { return client.folderExists(below); })) {
+            if (call([&](AtomicPutClient &client) { return client.inner().makeFolder(below); })) {
+                if (call([&](AtomicPutClient &client) { return client.inner().folderExists(below); })) {
                     reached = below;
                 } else if (!m_run.cancelRequested()) {
                     line(u"ERROR: "_s + piece + u" cannot be found!!"_s);
@@ -356,7 +360,7 @@ bool UploadBatch::folderPhase()
 }
 
 // Runs an operation on the first connection still there, waiting for it with the window alive.
-bool UploadBatch::call(const std::function<bool(AtomicPutClient &)> &operation)
+bool UploadBatch::call(const std::function<TransferOutcome(AtomicPutClient &)> &operation)
 {
     const auto alive = std::find_if(m_connections.cbegin(), m_connections.cend(), [](const auto &connection) {
         return connection->health != Health::Gone;
@@ -364,7 +368,7 @@ bool UploadBatch::call(const std::function<bool(AtomicPutClient &)> &operation)
     if (alive == m_connections.cend())
         return false;
     bool result = false;
-    m_pool->run((*alive)->index, [&](AtomicPutClient &client) { result = operation(client); },
+    m_pool->run((*alive)->index, [&](AtomicPutClient &client) { result = operation(client).ok(); },
                 [this] { yieldCancelled(); });
     return result;
 }
@@ -545,16 +549,19 @@ bool UploadBatch::dispatchNext()
         // A folder that lists is there; only one that does not is looked at again.
         m_pool->start(connection->index, [step, path](AtomicPutClient &client) {
             if (step->list) {
-                step->listed = step->readClock ? client.listFolderReadingClock(path, step->clock)
-                                               : client.listFolder(path);
-                step->failure = client.lastFailure();
+                const FtpClient::Listing listed = step->readClock
+                                                      ? client.listFolderReadingClock(path, step->clock)
+                                                      : client.listFolder(path);
+                step->listed = listed.outcome ? std::optional(listed.entries) : std::nullopt;
+                step->failure = listed.outcome.failure;
                 step->exists = step->listed.has_value();
                 if (step->exists || step->failure != FtpClient::Failure::Refused)
                     return;
             }
-            step->exists = !step->check || client.folderExists(path);
+            const TransferOutcome found = step->check ? client.inner().folderExists(path) : TransferOutcome();
+            step->exists = found.ok();
             if (!step->exists || !step->list)
-                step->failure = client.lastFailure();
+                step->failure = found.failure;
         });
         return true;
     }
@@ -575,17 +582,17 @@ bool UploadBatch::dispatchNext()
         const auto put = [&](const QString &local, const QString &remote, const QDateTime &time) {
             if (!setTimes || m_timesRefused)
                 return client.putFile(local, remote, progress);
-            FtpClient::Failure timeFailure = FtpClient::Failure::None;
-            const bool stored = client.putFileWithTime(local, remote, time, timeFailure, progress);
-            if (timeFailure == FtpClient::Failure::Refused)
+            const AtomicPutClient::TimedPut stored = client.putFileWithTime(local, remote, time, progress);
+            if (stored.time == FtpClient::Failure::Refused)
                 m_timesRefused = true;
-            else if (timeFailure != FtpClient::Failure::None)
-                step->timeFailure = timeFailure;
-            return stored;
+            else if (stored.time != FtpClient::Failure::None)
+                step->timeFailure = stored.time;
+            return stored.put;
         };
         if (step->sendImage) {
-            step->imageSent = put(step->localImage, step->remoteImage, step->imageTime);
-            step->failure = client.lastFailure();
+            const TransferOutcome image = put(step->localImage, step->remoteImage, step->imageTime);
+            step->imageSent = image.ok();
+            step->failure = image.failure;
             if (!step->imageSent)
                 return;
         } else {
@@ -594,8 +601,10 @@ bool UploadBatch::dispatchNext()
         if (step->sendThumbnail) {
             connection->sent = 0;
             connection->total = 0;
-            step->thumbnailSent = put(step->localThumbnail, step->remoteThumbnail, step->thumbnailTime);
-            step->thumbnailFailure = client.lastFailure();
+            const TransferOutcome thumbnail =
+                put(step->localThumbnail, step->remoteThumbnail, step->thumbnailTime);
+            step->thumbnailSent = thumbnail.ok();
+            step->thumbnailFailure = thumbnail.failure;
         }
     });
     return true;
@@ -899,7 +908,7 @@ void UploadBatch::removeLeftParts()
         return;
     call([](AtomicPutClient &client) {
         client.removeLeftParts();
-        return true;
+        return TransferOutcome();
     });
 }
 
@@ -967,7 +976,7 @@ void UploadBatch::offerRemovals()
         if (yieldCancelled())
             return;
         const QString target = remotePath(path);
-        if (call([&](FtpClient &client) { return client.removeFile(target); })) {
+        if (call([&](AtomicPutClient &client) { return client.inner().removeFile(target); })) {
             line(u"Removed /"_s + path);
         } else if (!m_run.cancelRequested()) {
             ++m_failedFiles;
@@ -983,9 +992,11 @@ std::optional<RemoteListing> UploadBatch::listing(const QString &folder)
         return *found;
     const QString path = remotePath(folder);
     std::optional<QList<RemoteEntry>> entries;
-    call([&](FtpClient &client) {
-        entries = client.listFolder(path);
-        return entries.has_value();
+    call([&](AtomicPutClient &client) {
+        const FtpClient::Listing listed = client.listFolder(path);
+        if (listed.outcome)
+            entries = listed.entries;
+        return listed.outcome;
     });
     std::optional<RemoteListing> remote;
     if (entries)

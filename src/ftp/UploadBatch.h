@@ -102,7 +102,7 @@ private:
     Outcome cancelledEarly();
     bool locateRoot(const QString &root);
     bool folderPhase();
-    bool call(const std::function<bool(AtomicPutClient &)> &operation);
+    bool call(const std::function<TransferOutcome(AtomicPutClient &)> &operation);
     Outcome filePhase();
     void planSteps();
     bool dispatchNext();

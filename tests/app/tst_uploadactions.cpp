@@ -87,57 +87,59 @@ public:
         hook(u"open"_s, QString());
         return m_real->open();
     }
-    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override
+    TransferOutcome connect(const QString &host, uint16_t port, const QString &user,
+                            const QString &password) override
     {
         hook(u"connect"_s, host);
         return m_real->connect(host, port, user, password);
     }
     ServerIdentity identity() const override { return m_real->identity(); }
     bool trust(const ServerIdentity &identity) override { return m_real->trust(identity); }
-    bool folderExists(const QString &folder) override
+    TransferOutcome folderExists(const QString &folder) override
     {
         hook(u"folderExists"_s, folder);
         return m_real->folderExists(folder);
     }
-    bool makeFolder(const QString &folder) override
+    TransferOutcome makeFolder(const QString &folder) override
     {
         hook(u"makeFolder"_s, folder);
         return m_real->makeFolder(folder);
     }
-    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override
+    Listing listFolder(const QString &folder) override
     {
         hook(u"listFolder"_s, folder);
         return m_real->listFolder(folder);
     }
-    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override
+    TransferOutcome putFile(const QString &localPath, const QString &path, const Progress &progress) override
     {
         hook(u"putFile"_s, path);
         return m_real->putFile(localPath, path, progress);
     }
-    bool putMayHaveLeftPart() const override { return m_real->putMayHaveLeftPart(); }
     // The SFTP client puts under the temporary name in one go: that is its put.
-    PutAs putFileAs(const QString &localPath, const QString &temporaryPath, const QString &path,
-                    const QDateTime &time, Failure &timeFailure, const Progress &progress) override
+    PutAsOutcome putFileAs(const QString &localPath, const QString &temporaryPath, const QString &path,
+                           const QDateTime &time, const Progress &progress) override
     {
         if (!m_putsAs)
-            return PutAs::NotOffered;
+            return {};
         hook(u"putFile"_s, temporaryPath);
-        return m_real->putFileAs(localPath, temporaryPath, path, time, timeFailure, progress);
+        return m_real->putFileAs(localPath, temporaryPath, path, time, progress);
     }
-    bool rename(const QString &from, const QString &to) override { return m_real->rename(from, to); }
-    bool removeFile(const QString &path) override
+    TransferOutcome rename(const QString &from, const QString &to) override
+    {
+        return m_real->rename(from, to);
+    }
+    TransferOutcome removeFile(const QString &path) override
     {
         hook(u"removeFile"_s, path);
         return m_real->removeFile(path);
     }
     void tidyRemove(const QString &path) override { m_real->tidyRemove(path); }
-    bool setModified(const QString &path, const QDateTime &time) override
+    TransferOutcome setModified(const QString &path, const QDateTime &time) override
     {
         return m_real->setModified(path, time);
     }
-    Failure lastFailure() const override { return m_real->lastFailure(); }
-    QString lastReply() const override { return m_real->lastReply(); }
     void cancel() override { m_real->cancel(); }
+    void watch() override { m_real->watch(); }
     void close() override
     {
         if (m_closed)
