@@ -51,35 +51,13 @@ bool AtomicPutClient::isStaleTemporary(const RemoteEntry &entry, const QDateTime
     return entry.modified.isValid() && entry.modified.secsTo(now) > StaleAfterSeconds;
 }
 
-bool AtomicPutClient::connect(const QString &host, uint16_t port, const QString &user,
-                              const QString &password)
-{
-    const bool connected = m_inner->connect(host, port, user, password);
-    keepOutcome(connected);
-    return connected;
-}
-
-bool AtomicPutClient::folderExists(const QString &folder)
-{
-    const bool exists = m_inner->folderExists(folder);
-    keepOutcome(exists);
-    return exists;
-}
-
-bool AtomicPutClient::makeFolder(const QString &folder)
-{
-    const bool made = m_inner->makeFolder(folder);
-    keepOutcome(made);
-    return made;
-}
-
-std::optional<QList<RemoteEntry>> AtomicPutClient::listFolder(const QString &folder)
+FtpClient::Listing AtomicPutClient::listFolder(const QString &folder)
 {
     return listing(folder, {}, nullptr);
 }
 
-std::optional<QList<RemoteEntry>> AtomicPutClient::listFolderReadingClock(const QString &folder,
-                                                                          std::optional<ServerClock> &clock)
+FtpClient::Listing AtomicPutClient::listFolderReadingClock(const QString &folder,
+                                                           std::optional<ServerClock> &clock)
 {
     clock.reset();
     QTemporaryFile empty(QDir::tempPath() + u"/pexa-clock-XXXXXX"_s);
@@ -89,22 +67,24 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listFolderReadingClock(const 
     const QString name = temporaryName();
     const QString probe = joined(folder, name);
     m_parts->writing(probe);
-    if (!m_inner->putFile(empty.fileName(), probe, {})) {
-        keepOutcome(false);
-        if (m_inner->putMayHaveLeftPart())
-            dropPart(probe);
+    const TransferOutcome sent = m_inner->putFile(empty.fileName(), probe, {});
+    if (!sent) {
+        if (sent.partMayBeLeft)
+            dropPart(probe, sent.failure);
         else
             m_parts->gone(probe);
-        return m_failure == Failure::Refused ? listFolder(folder) : std::nullopt;
+        if (sent.failure == FtpClient::Failure::Refused)
+            return listFolder(folder);
+        return {{}, sent};
     }
     const QDateTime sentAt = QDateTime::currentDateTimeUtc();
     // Far enough from now that a server which keeps the time of arrival shows it.
     const QDateTime setTo = QDateTime::fromSecsSinceEpoch(sentAt.toSecsSinceEpoch(), Qt::UTC).addDays(-2);
-    const bool timeSet = m_inner->setModified(probe, setTo);
+    const bool timeSet = m_inner->setModified(probe, setTo).ok();
     RemoteEntry probed{name};
-    std::optional<QList<RemoteEntry>> entries = listing(folder, name, &probed);
-    if (!entries)
-        dropPart(probe);
+    FtpClient::Listing entries = listing(folder, name, &probed);
+    if (!entries.outcome)
+        dropPart(probe, entries.outcome.failure);
     else
         clock = ServerClock::learn(probed.modified, setTo, timeSet, sentAt);
     return entries;
@@ -112,15 +92,14 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listFolderReadingClock(const 
 
 // Lists a folder, removing the parts no put is writing any more; the entry of the probe, which
 // goes too, is given back.
-std::optional<QList<RemoteEntry>> AtomicPutClient::listing(const QString &folder, const QString &probe,
-                                                           RemoteEntry *probed)
+FtpClient::Listing AtomicPutClient::listing(const QString &folder, const QString &probe, RemoteEntry *probed)
 {
-    std::optional<QList<RemoteEntry>> entries = m_inner->listFolder(folder);
-    keepOutcome(entries.has_value());
-    if (!entries)
-        return entries;
+    FtpClient::Listing listed = m_inner->listFolder(folder);
+    if (!listed.outcome)
+        return listed;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (auto it = entries->begin(); it != entries->end();) {
+    QList<RemoteEntry> &entries = listed.entries;
+    for (auto it = entries.begin(); it != entries.end();) {
         if (!isStaleTemporary(*it, now)) {
             ++it;
             continue;
@@ -128,151 +107,118 @@ std::optional<QList<RemoteEntry>> AtomicPutClient::listing(const QString &folder
         if (probed && it->name == probe)
             *probed = *it;
         const QString path = joined(folder, it->name);
-        if (m_inner->removeFile(path) || m_inner->lastFailure() == Failure::Refused)
+        const TransferOutcome removed = m_inner->removeFile(path);
+        if (removed || removed.failure == FtpClient::Failure::Refused)
             m_parts->gone(path);
-        it = entries->erase(it);
+        it = entries.erase(it);
     }
-    return entries;
+    return listed;
 }
 
-bool AtomicPutClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
+TransferOutcome AtomicPutClient::putFile(const QString &localPath, const QString &path,
+                                         const FtpClient::Progress &progress)
 {
-    bool timed = false;
-    Failure timeFailure = Failure::None;
-    return put(localPath, path, QDateTime(), timed, timeFailure, progress);
+    return put(localPath, path, QDateTime(), progress).outcome;
 }
 
-bool AtomicPutClient::putFileWithTime(const QString &localPath, const QString &path, const QDateTime &time,
-                                      Failure &timeFailure, const Progress &progress)
+AtomicPutClient::TimedPut AtomicPutClient::putFileWithTime(const QString &localPath, const QString &path,
+                                                           const QDateTime &time,
+                                                           const FtpClient::Progress &progress)
 {
-    timeFailure = Failure::None;
-    bool timed = false;
-    if (!put(localPath, path, time, timed, timeFailure, progress)) {
-        // The time of a file not sent tells nothing of the server.
-        timeFailure = Failure::None;
-        return false;
-    }
-    if (!timed && !m_inner->setModified(path, time))
-        timeFailure = m_inner->lastFailure();
-    return true;
+    const Put stored = put(localPath, path, time, progress);
+    // The time of a file not sent tells nothing of the server.
+    if (!stored.outcome)
+        return {stored.outcome};
+    if (stored.timed)
+        return {stored.outcome, stored.timeFailure};
+    return {stored.outcome, m_inner->setModified(path, time).failure};
 }
 
-bool AtomicPutClient::put(const QString &localPath, const QString &path, const QDateTime &time, bool &timed,
-                          Failure &timeFailure, const Progress &progress)
+AtomicPutClient::Put AtomicPutClient::put(const QString &localPath, const QString &path,
+                                          const QDateTime &time, const FtpClient::Progress &progress)
 {
-    timed = false;
     if (m_renameRefused)
-        return putStraight(localPath, path, progress);
+        return {m_inner->putFile(localPath, path, progress)};
     const QString temporary = joined(folderOf(path), temporaryName());
     m_parts->writing(temporary);
-    PutAs reached = m_inner->putFileAs(localPath, temporary, path, time, timeFailure, progress);
-    timed = reached != PutAs::NotOffered;
-    if (!timed) {
-        reached = !m_inner->putFile(localPath, temporary, progress) ? PutAs::NotStored
-                  : m_inner->rename(temporary, path)                ? PutAs::Renamed
-                                                                    : PutAs::NotRenamed;
+    FtpClient::PutAsOutcome reached = m_inner->putFileAs(localPath, temporary, path, time, progress);
+    if (!reached.offered) {
+        reached.outcome = m_inner->putFile(localPath, temporary, progress);
+        reached.stored = reached.outcome.ok();
+        if (reached.stored) {
+            reached.outcome = m_inner->rename(temporary, path);
+            reached.renamed = reached.outcome.ok();
+        }
     }
-    if (reached == PutAs::Renamed) {
+    const Put done{reached.outcome, reached.offered, reached.timeFailure};
+    if (reached.stored && reached.renamed) {
         m_parts->gone(temporary);
-        keepOutcome(true);
         removeLeftParts();
-        return true;
+        return done;
     }
-    keepOutcome(false);
-    if (reached == PutAs::NotStored) {
-        if (m_inner->putMayHaveLeftPart())
-            dropPart(temporary);
+    if (!reached.stored && !reached.renamed) {
+        if (reached.outcome.partMayBeLeft)
+            dropPart(temporary, reached.outcome.failure);
         else
             m_parts->gone(temporary);
-        return false;
+        return done;
     }
-    if (reached == PutAs::RenamedInDoubt) {
+    if (reached.renamed) {
         m_parts->gone(temporary);
         // Bytes the server would not confirm are no picture to stand under the name.
         m_inner->removeFile(path);
-        return false;
+        return done;
     }
-    if (m_failure != Failure::Refused) {
+    TransferOutcome failed = reached.outcome;
+    if (failed.failure != FtpClient::Failure::Refused) {
         // The bytes reached the server before the connection went.
-        if (m_failure == Failure::Unreachable)
-            m_failure = Failure::ConnectionLost;
-        dropPart(temporary);
-        return false;
+        if (failed.failure == FtpClient::Failure::Unreachable)
+            failed.failure = FtpClient::Failure::ConnectionLost;
+        dropPart(temporary, failed.failure);
+        return {failed, done.timed, done.timeFailure};
     }
     // Some servers will not rename onto an existing file: the old one goes first.
-    if (m_inner->removeFile(path) && m_inner->rename(temporary, path)) {
-        m_parts->gone(temporary);
-        keepOutcome(true);
-        removeLeftParts();
-        return true;
+    if (m_inner->removeFile(path)) {
+        const TransferOutcome renamed = m_inner->rename(temporary, path);
+        if (renamed) {
+            m_parts->gone(temporary);
+            removeLeftParts();
+            return {renamed, done.timed, done.timeFailure};
+        }
     }
     // This server does not rename: files go straight under their names from now on.
     m_inner->removeFile(temporary);
     m_parts->gone(temporary);
     m_renameRefused = true;
-    timed = false;
-    timeFailure = Failure::None;
-    return putStraight(localPath, path, progress);
-}
-
-bool AtomicPutClient::putStraight(const QString &localPath, const QString &path, const Progress &progress)
-{
-    const bool stored = m_inner->putFile(localPath, path, progress);
-    keepOutcome(stored);
-    return stored;
-}
-
-bool AtomicPutClient::rename(const QString &from, const QString &to)
-{
-    const bool renamed = m_inner->rename(from, to);
-    keepOutcome(renamed);
-    return renamed;
-}
-
-bool AtomicPutClient::removeFile(const QString &path)
-{
-    const bool removed = m_inner->removeFile(path);
-    keepOutcome(removed);
-    return removed;
-}
-
-bool AtomicPutClient::setModified(const QString &path, const QDateTime &time)
-{
-    const bool set = m_inner->setModified(path, time);
-    keepOutcome(set);
-    return set;
-}
-
-void AtomicPutClient::keepOutcome(bool succeeded)
-{
-    m_failure = succeeded ? Failure::None : m_inner->lastFailure();
-    m_reply = m_inner->lastReply();
+    return {m_inner->putFile(localPath, path, progress)};
 }
 
 // After Cancel the part goes at once, as far as a moment allows; a server that answers still
 // is asked now; one whose connection went is asked after the next put that reaches it, rather
 // than waited for again now.
-void AtomicPutClient::dropPart(const QString &temporary)
+void AtomicPutClient::dropPart(const QString &temporary, FtpClient::Failure failure)
 {
-    switch (m_failure) {
-    case Failure::Cancelled:
+    switch (failure) {
+    case FtpClient::Failure::Cancelled:
         // A moment may not be enough: the next run makes sure.
         m_inner->tidyRemove(temporary);
         m_parts->leftBehind(temporary);
         break;
-    case Failure::Stalled:
-    case Failure::ConnectionLost:
-    case Failure::Unreachable:
+    case FtpClient::Failure::Stalled:
+    case FtpClient::Failure::ConnectionLost:
+    case FtpClient::Failure::Unreachable:
         m_parts->leftBehind(temporary);
         break;
-    case Failure::None:
-    case Failure::Refused:
-    case Failure::LocalFile:
-        if (m_inner->removeFile(temporary) || m_inner->lastFailure() == Failure::Refused)
+    case FtpClient::Failure::None:
+    case FtpClient::Failure::Refused:
+    case FtpClient::Failure::LocalFile: {
+        const TransferOutcome removed = m_inner->removeFile(temporary);
+        if (removed || removed.failure == FtpClient::Failure::Refused)
             m_parts->gone(temporary);
         else
             m_parts->leftBehind(temporary);
         break;
+    }
     }
 }
 
@@ -282,7 +228,8 @@ void AtomicPutClient::removeLeftParts()
 {
     const QStringList parts = m_parts->takeLeftBehind();
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (m_inner->removeFile(parts.at(i)) || m_inner->lastFailure() == Failure::Refused) {
+        const TransferOutcome removed = m_inner->removeFile(parts.at(i));
+        if (removed || removed.failure == FtpClient::Failure::Refused) {
             m_parts->gone(parts.at(i));
             continue;
         }

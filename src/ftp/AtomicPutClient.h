@@ -12,7 +12,8 @@
 // whole, so that an interrupted put never leaves part of a file under its name. For servers
 // that will not rename onto an existing file the old one goes first; a server that will not
 // rename at all gets its files straight. An inner client that can put under the temporary name
-// and rename in one go (putFileAs()) does so. Everything else is the inner client's.
+// and rename in one go (putFileAs()) does so. Everything else is the inner client's, through
+// inner().
 //
 // Temporary names never repeat within one run of the program, so a part left by a server that
 // died cannot be in the way of a later put. A part is removed only when a put began it: at
@@ -20,9 +21,17 @@
 // by the connections to the server, and the next put that succeeds on any of them (or
 // removeLeftParts()) removes it. Listing a folder removes the parts this program left there
 // before.
-class AtomicPutClient : public FtpClient
+class AtomicPutClient
 {
 public:
+    // A put that also gives the file a time: why the time was not set, None when it was (or the
+    // file was not stored).
+    struct TimedPut
+    {
+        TransferOutcome put;
+        FtpClient::Failure time = FtpClient::Failure::None;
+    };
+
     // Without a ledger, the client keeps one of its own.
     explicit AtomicPutClient(std::unique_ptr<FtpClient> inner, std::shared_ptr<PartLedger> parts = {});
 
@@ -33,48 +42,37 @@ public:
     // than any put of a running program leaves it.
     static bool isStaleTemporary(const RemoteEntry &entry, const QDateTime &now);
 
-    bool open() override { return m_inner->open(); }
-    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override;
-    ServerIdentity identity() const override { return m_inner->identity(); }
-    bool trust(const ServerIdentity &identity) override { return m_inner->trust(identity); }
-    bool folderExists(const QString &folder) override;
-    bool makeFolder(const QString &folder) override;
-    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
+    // The connection itself, for everything but puts and listings.
+    FtpClient &inner() { return *m_inner; }
+
+    FtpClient::Listing listFolder(const QString &folder);
     // listFolder(), after sending an empty file there and giving it a time, to learn from the
     // listing how the server tells times; clock stays empty when the listing did not tell.
-    std::optional<QList<RemoteEntry>> listFolderReadingClock(const QString &folder,
-                                                             std::optional<ServerClock> &clock);
-    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
+    FtpClient::Listing listFolderReadingClock(const QString &folder, std::optional<ServerClock> &clock);
+    TransferOutcome putFile(const QString &localPath, const QString &path,
+                            const FtpClient::Progress &progress);
     // putFile(), and the file takes the time as by setModified(): with the put where the inner
-    // client can, after it where not. True when the file is stored, timeFailure then telling why
-    // its time was not set (None when it was).
-    bool putFileWithTime(const QString &localPath, const QString &path, const QDateTime &time,
-                         Failure &timeFailure, const Progress &progress);
-    bool putMayHaveLeftPart() const override { return false; }
-    bool rename(const QString &from, const QString &to) override;
-    bool removeFile(const QString &path) override;
-    void tidyRemove(const QString &path) override { m_inner->tidyRemove(path); }
-    bool setModified(const QString &path, const QDateTime &time) override;
-    Failure lastFailure() const override { return m_failure; }
-    QString lastReply() const override { return m_reply; }
-    void cancel() override { m_inner->cancel(); }
-    void close() override { m_inner->close(); }
+    // client can, after it where not.
+    TimedPut putFileWithTime(const QString &localPath, const QString &path, const QDateTime &time,
+                             const FtpClient::Progress &progress);
     // Removes the parts in the ledger, as far as the server answers.
     void removeLeftParts();
 
 private:
-    // timed tells whether the inner client was given the time with the put.
-    bool put(const QString &localPath, const QString &path, const QDateTime &time, bool &timed,
-             Failure &timeFailure, const Progress &progress);
-    bool putStraight(const QString &localPath, const QString &path, const Progress &progress);
-    void keepOutcome(bool succeeded);
-    void dropPart(const QString &temporary);
-    std::optional<QList<RemoteEntry>> listing(const QString &folder, const QString &probe,
-                                              RemoteEntry *probed);
+    // How far put() came: timed tells whether the inner client was given the time with the put.
+    struct Put
+    {
+        TransferOutcome outcome;
+        bool timed = false;
+        FtpClient::Failure timeFailure = FtpClient::Failure::None;
+    };
+
+    Put put(const QString &localPath, const QString &path, const QDateTime &time,
+            const FtpClient::Progress &progress);
+    void dropPart(const QString &temporary, FtpClient::Failure failure);
+    FtpClient::Listing listing(const QString &folder, const QString &probe, RemoteEntry *probed);
 
     std::unique_ptr<FtpClient> m_inner;
-    Failure m_failure = Failure::None;
-    QString m_reply;
     // The server would not rename: files then go straight under their names.
     bool m_renameRefused = false;
     // Parts of failed puts that the server could not be asked to remove yet.

@@ -4,6 +4,7 @@
 
 ConnectionPool::~ConnectionPool()
 {
+    closeEvery(false);
     {
         const std::lock_guard lock(m_mutex);
         m_quitting = true;
@@ -13,10 +14,10 @@ ConnectionPool::~ConnectionPool()
         connection->thread.join();
 }
 
-int ConnectionPool::add(std::unique_ptr<AtomicPutClient> client)
+int ConnectionPool::add(std::unique_ptr<AtomicPutClient> put)
 {
     auto connection = std::make_unique<Connection>();
-    connection->client = std::move(client);
+    connection->put = std::move(put);
     Connection *added = connection.get();
     {
         const std::lock_guard lock(m_mutex);
@@ -49,18 +50,18 @@ QList<int> ConnectionPool::collect(std::chrono::milliseconds timeout)
     QList<int> ended;
     std::exception_ptr error;
     std::unique_lock lock(m_mutex);
-    const auto anyFinished = [&] {
+    m_changed.wait_for(lock, timeout, [this] {
         return std::any_of(m_connections.begin(), m_connections.end(),
                            [](const auto &connection) { return connection->finished; });
-    };
-    m_changed.wait_for(lock, timeout, anyFinished);
+    });
+    watchAll();
     for (int i = 0; i < static_cast<int>(m_connections.size()); ++i) {
         Connection &connection = *m_connections[static_cast<size_t>(i)];
-        if (!connection.finished)
+        if (!std::exchange(connection.finished, false))
             continue;
-        connection.finished = false;
         ended.append(i);
-        takeError(connection, error);
+        if (!error)
+            error = std::exchange(connection.error, nullptr);
     }
     lock.unlock();
     if (error)
@@ -72,48 +73,54 @@ void ConnectionPool::run(int connection, Step step, const std::function<void()> 
 {
     start(connection, std::move(step));
     Connection &target = *m_connections.at(static_cast<size_t>(connection));
-    for (;;) {
-        std::exception_ptr error;
-        {
-            std::unique_lock lock(m_mutex);
-            if (m_changed.wait_for(lock, std::chrono::milliseconds(10), [&] { return target.finished; })) {
-                target.finished = false;
-                takeError(target, error);
-                lock.unlock();
-                if (error)
-                    std::rethrow_exception(error);
-                return;
-            }
-        }
+    std::unique_lock lock(m_mutex);
+    while (!m_changed.wait_for(lock, std::chrono::milliseconds(10), [&] { return target.finished; })) {
+        watchAll();
+        lock.unlock();
         if (whileWaiting)
             whileWaiting();
+        lock.lock();
     }
+    target.finished = false;
+    const std::exception_ptr error = std::exchange(target.error, nullptr);
+    lock.unlock();
+    if (error)
+        std::rethrow_exception(error);
 }
 
-void ConnectionPool::takeError(Connection &connection, std::exception_ptr &error)
+void ConnectionPool::watchAll()
 {
-    if (connection.error && !error)
-        error = std::exchange(connection.error, nullptr);
+    for (const auto &connection : m_connections)
+        connection->put->inner().watch();
 }
 
 void ConnectionPool::cancel()
 {
     const std::lock_guard lock(m_mutex);
     for (const auto &connection : m_connections)
-        connection->client->cancel();
+        connection->put->inner().cancel();
 }
 
-void ConnectionPool::closeAll()
+// A connection busy with a step is closed once the step has ended, so that its close is watched.
+void ConnectionPool::closeEvery(bool rethrow)
 {
-    for (int i = 0; i < size(); ++i) {
-        if (!busy(i))
-            start(i, [](FtpClient &client) { client.close(); });
+    for (bool waiting = true; waiting;) {
+        waiting = false;
+        for (int i = 0; i < size(); ++i) {
+            const bool stepInHand = busy(i);
+            bool &closed = m_connections.at(static_cast<size_t>(i))->closed;
+            waiting = waiting || stepInHand || !closed;
+            if (!stepInHand && !std::exchange(closed, true))
+                start(i, [](AtomicPutClient &put) { put.inner().close(); });
+        }
+        try {
+            if (waiting)
+                collect(std::chrono::milliseconds(10));
+        } catch (...) {
+            if (rethrow)
+                throw;
+        }
     }
-    while (std::any_of(m_connections.begin(), m_connections.end(), [this](const auto &connection) {
-        const std::lock_guard lock(m_mutex);
-        return connection->busy;
-    }))
-        collect(std::chrono::milliseconds(10));
 }
 
 void ConnectionPool::work(Connection &connection)
@@ -127,7 +134,7 @@ void ConnectionPool::work(Connection &connection)
         lock.unlock();
         std::exception_ptr error;
         try {
-            step(*connection.client);
+            step(*connection.put);
         } catch (...) {
             error = std::current_exception();
         }

@@ -16,20 +16,21 @@
 // its own so that several can wait on the server at once. The calling thread hands a connection
 // one step at a time, waits for any step to end, and reads what the step left in its own
 // variables after that. A step's exception is handed back to the calling thread when the step is
-// collected.
+// collected. Each time the calling thread wakes from a wait here it watches every step in hand:
+// that is what ends a stalled one.
 class ConnectionPool
 {
 public:
-    using Step = std::function<void(AtomicPutClient &client)>;
+    using Step = std::function<void(AtomicPutClient &put)>;
 
     ConnectionPool() = default;
-    // Waits for the steps in hand; cancel() first to have them end at once.
+    // Closes every connection once its step in hand has ended; cancel() first to end those at once.
     ~ConnectionPool();
     ConnectionPool(const ConnectionPool &) = delete;
     ConnectionPool &operator=(const ConnectionPool &) = delete;
 
     // Adds a connection and starts its thread; returns its number.
-    int add(std::unique_ptr<AtomicPutClient> client);
+    int add(std::unique_ptr<AtomicPutClient> put);
     int size() const { return static_cast<int>(m_connections.size()); }
     bool busy(int connection);
 
@@ -45,22 +46,24 @@ public:
     // Ends the steps in hand at once, and fails every later one: from the calling thread.
     void cancel();
     // Closes every connection, on its own thread, and waits for that.
-    void closeAll();
+    void closeAll() { closeEvery(true); }
 
 private:
     struct Connection
     {
-        std::unique_ptr<AtomicPutClient> client;
+        std::unique_ptr<AtomicPutClient> put;
         std::thread thread;
         Step step;
         bool busy = false;
         bool finished = false;
+        bool closed = false;
         std::exception_ptr error;
     };
 
     void work(Connection &connection);
-    // Takes what the ended steps left: their exception, if any.
-    static void takeError(Connection &connection, std::exception_ptr &error);
+    // Under the mutex.
+    void watchAll();
+    void closeEvery(bool rethrow);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,6 +1,7 @@
 #include "CurlFtpClient.h"
 
 #include "FtpListing.h"
+#include "RemotePath.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <utility>
 
 using namespace Qt::Literals::StringLiterals;
+using namespace RemotePath;
 
 namespace {
 
@@ -36,33 +38,6 @@ QByteArray escaped(CURL *curl, const QString &piece)
     QByteArray result(text);
     curl_free(text);
     return result;
-}
-
-QStringList piecesOf(const QString &path)
-{
-    return path.split(u'/', Qt::SkipEmptyParts);
-}
-
-// A line break in a command argument would end the command and start another; "." and ".."
-// would name another folder than the one meant.
-bool safePath(const QString &path)
-{
-    if (path.contains(u'\r') || path.contains(u'\n') || path.contains(QChar(0)))
-        return false;
-    const QStringList pieces = piecesOf(path);
-    return std::none_of(pieces.begin(), pieces.end(),
-                        [](const QString &piece) { return piece == u"."_s || piece == u".."_s; });
-}
-
-QString nameOf(const QString &path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash);
 }
 
 struct FileCloser
@@ -93,15 +68,8 @@ size_t readFromFile(char *buffer, size_t size, size_t count, void *userData)
 
 FtpClient::Failure failureFor(CURLcode code, TransferEngine::Stop stop)
 {
-    switch (stop) {
-    case TransferEngine::Stop::Cancelled:
-        return FtpClient::Failure::Cancelled;
-    case TransferEngine::Stop::Stalled:
-    case TransferEngine::Stop::OutOfTime:
-        return FtpClient::Failure::Stalled;
-    case TransferEngine::Stop::None:
-        break;
-    }
+    if (stop != TransferEngine::Stop::None)
+        return TransferEngine::failureOf(stop);
     switch (code) {
     case CURLE_OK:
         return FtpClient::Failure::None;
@@ -220,9 +188,8 @@ struct CurlFtpClient::Replies
     }
 };
 
-CurlFtpClient::CurlFtpClient(ConnectionOptions options, Waiting whileWaiting, Cancelled cancelled)
-    : m_options(std::move(options)),
-      m_engine(m_options.stallSeconds * 1000, std::move(whileWaiting), std::move(cancelled)),
+CurlFtpClient::CurlFtpClient(ConnectionOptions options)
+    : m_options(std::move(options)), m_engine(m_options.stallSeconds * 1000),
       m_replies(std::make_unique<Replies>()), m_tls(m_options.tlsPin, m_options.certificateAuthorities)
 {
     m_replies->engine = &m_engine;
@@ -285,7 +252,8 @@ bool CurlFtpClient::open()
     return true;
 }
 
-bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &user, const QString &password)
+TransferOutcome CurlFtpClient::connect(const QString &host, uint16_t port, const QString &user,
+                                       const QString &password)
 {
     // The address goes into a URL: characters that would make another URL of it are refused.
     static const QString notInHost = u"/@?#\\ \t\r\n"_s;
@@ -310,20 +278,21 @@ bool CurlFtpClient::connect(const QString &host, uint16_t port, const QString &u
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl({}).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-    m_connected = perform();
+    TransferOutcome outcome = perform();
     // A server that speaks nothing older than TLS 1.3 is still reached, with what that costs.
-    if (!m_connected && m_tlsCapped && m_lastCode == CURLE_SSL_CONNECT_ERROR &&
+    if (!outcome && m_tlsCapped && m_lastCode == CURLE_SSL_CONNECT_ERROR &&
         m_options.security == TransferSecurity::Ftps) {
         m_tlsCapped = false;
         curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, TlsFrom12);
-        m_connected = perform();
+        outcome = perform();
     }
+    m_connected = outcome.ok();
     // A login the server turned down is its answer; later, it means the connection is lost.
     if (m_lastCode == CURLE_LOGIN_DENIED)
-        m_failure = Failure::Refused;
+        outcome.failure = Failure::Refused;
     if (m_connected)
         findLoginFolder();
-    return m_connected;
+    return outcome;
 }
 
 // A folder named from the login folder is entered from there, so libcurl first goes back to it
@@ -336,12 +305,11 @@ void CurlFtpClient::findLoginFolder()
         return;
     const QString path = QString::fromUtf8(entry);
     if (!path.startsWith(u'/') || path.contains(u'\\') || path.contains(QChar::ReplacementCharacter) ||
-        !safePath(path))
+        !safe(path))
         return;
     m_root = piecesOf(path);
     if (!folderExists(QString()))
         m_root.reset();
-    m_failure = Failure::None;
 }
 
 // Turns what a failed connect saw of the server into what the user is to be told.
@@ -361,9 +329,9 @@ bool CurlFtpClient::trust(const ServerIdentity &identity)
 
 // A folder URL without a body makes libcurl enter the folder and nothing more, so success
 // means the server accepted the change.
-bool CurlFtpClient::folderExists(const QString &folder)
+TransferOutcome CurlFtpClient::folderExists(const QString &folder)
 {
-    if (!m_connected || !safePath(folder))
+    if (!m_connected || !safe(folder))
         return refuse();
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
@@ -371,59 +339,57 @@ bool CurlFtpClient::folderExists(const QString &folder)
     return perform();
 }
 
-bool CurlFtpClient::makeFolder(const QString &folder)
+TransferOutcome CurlFtpClient::makeFolder(const QString &folder)
 {
-    if (!m_connected || !safePath(folder) || piecesOf(folder).isEmpty())
+    if (!m_connected || !safeEntry(folder))
         return refuse();
     return commands(folderOf(folder), {"MKD " + nameOf(folder).toUtf8()});
 }
 
-std::optional<QList<RemoteEntry>> CurlFtpClient::listFolder(const QString &folder)
+FtpClient::Listing CurlFtpClient::listFolder(const QString &folder)
 {
-    if (!m_connected || !safePath(folder)) {
-        refuse();
-        return std::nullopt;
-    }
+    if (!m_connected || !safe(folder))
+        return {{}, refuse()};
+    QByteArray text;
     if (!m_mlsdMissing) {
-        if (const std::optional<QByteArray> facts = listing(folder, "MLSD"))
-            return FtpListing::parseMlsd(*facts);
+        const TransferOutcome listed = listing(folder, "MLSD", text);
+        if (listed)
+            return {FtpListing::parseMlsd(text), listed};
         const Replies::Answer *answer = m_replies->answerTo("MLSD");
         if (!answer || !answer->unknownCommand())
-            return std::nullopt;
+            return {{}, listed};
         m_mlsdMissing = true;
     }
-    const std::optional<QByteArray> names = listing(folder, nullptr);
-    if (!names)
-        return std::nullopt;
-    return withSizesAndTimes(folder, FtpListing::parseNames(*names));
+    const TransferOutcome named = listing(folder, nullptr, text);
+    if (!named)
+        return {{}, named};
+    return withSizesAndTimes(folder, FtpListing::parseNames(text));
 }
 
 // A folder's listing: the command's, or the names alone.
-std::optional<QByteArray> CurlFtpClient::listing(const QString &folder, const char *command)
+TransferOutcome CurlFtpClient::listing(const QString &folder, const char *command, QByteArray &listing)
 {
-    QByteArray listing;
+    listing.clear();
     curl_easy_setopt(m_curl, CURLOPT_URL, folderUrl(piecesOf(folder)).constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &listing);
     curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, command);
     curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, command ? 0L : 1L);
-    const bool listed = perform();
+    const TransferOutcome listed = perform();
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 0L);
-    if (!listed)
-        return std::nullopt;
-    return listing;
+    return listed;
 }
 
 // Where the listing gave names alone: SIZE and MDTM of each, all sent at once. SIZE counts bytes
 // in binary mode only, which the listing left. A name that SIZE refuses is no plain file; where
 // the server knows no SIZE, folders cannot be told from files, and every entry is a file of
 // unknown size. The first name alone shows which of the two commands the server knows.
-std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString &folder,
-                                                                   const QList<QString> &names)
+FtpClient::Listing CurlFtpClient::withSizesAndTimes(const QString &folder, const QList<QString> &names)
 {
+    TransferOutcome outcome;
     QList<RemoteEntry> entries;
     for (const QString &name : names)
         entries.append({name});
@@ -440,8 +406,9 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString
             if (!m_mdtmMissing)
                 list.append("*MDTM " + name);
         }
-        if (!commands(folder, list))
-            return std::nullopt;
+        outcome = commands(folder, list);
+        if (!outcome)
+            return {{}, outcome};
         for (; asked < end; ++asked) {
             RemoteEntry &entry = entries[asked];
             const QByteArray name = entry.name.toUtf8();
@@ -459,20 +426,17 @@ std::optional<QList<RemoteEntry>> CurlFtpClient::withSizesAndTimes(const QString
     }
     for (RemoteEntry &entry : entries)
         entry.kindKnown = !m_sizeMissing;
-    return entries;
+    return {entries, outcome};
 }
 
-bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
+TransferOutcome CurlFtpClient::putFile(const QString &localPath, const QString &path,
+                                       const Progress &progress)
 {
-    m_storeBegun = false;
-    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+    if (!m_connected || !safeEntry(path))
         return refuse();
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(QFile::encodeName(localPath).constData(), "rb"));
-    if (!file) {
-        m_failure = Failure::LocalFile;
-        m_lastReply.clear();
-        return false;
-    }
+    if (!file)
+        return TransferOutcome::failed(Failure::LocalFile);
     const qint64 size = QFileInfo(localPath).size();
     QStringList pieces = piecesOf(path);
     const QString name = pieces.takeLast();
@@ -483,20 +447,19 @@ bool CurlFtpClient::putFile(const QString &localPath, const QString &path, const
     curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, readFromFile);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, file.get());
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-    const bool stored = perform(TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
+    TransferOutcome stored = perform(TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    m_storeBegun = !stored && m_replies->storeBegun();
+    stored.partMayBeLeft = !stored && m_replies->storeBegun();
     if (stored && progress)
         progress(size, size);
     return stored;
 }
 
-bool CurlFtpClient::rename(const QString &from, const QString &to)
+TransferOutcome CurlFtpClient::rename(const QString &from, const QString &to)
 {
-    if (!m_connected || !safePath(from) || !safePath(to) || piecesOf(from).isEmpty() ||
-        piecesOf(to).isEmpty())
+    if (!m_connected || !safeEntry(from) || !safeEntry(to))
         return refuse();
     // RNTO names the target from the folder entered, which is the source's.
     if (folderOf(from) != folderOf(to)) {
@@ -510,16 +473,16 @@ bool CurlFtpClient::rename(const QString &from, const QString &to)
     return commands(folderOf(from), {"RNFR " + nameOf(from).toUtf8(), "RNTO " + nameOf(to).toUtf8()});
 }
 
-bool CurlFtpClient::removeFile(const QString &path)
+TransferOutcome CurlFtpClient::removeFile(const QString &path)
 {
-    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+    if (!m_connected || !safeEntry(path))
         return refuse();
     return commands(folderOf(path), {"DELE " + nameOf(path).toUtf8()});
 }
 
 void CurlFtpClient::tidyRemove(const QString &path)
 {
-    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty())
+    if (!m_connected || !safeEntry(path))
         return;
     commands(folderOf(path), {"DELE " + nameOf(path).toUtf8()}, TransferEngine::Budget::Tidying);
 }
@@ -528,9 +491,9 @@ void CurlFtpClient::tidyRemove(const QString &path)
 // before the name (vsftpd), and SITE UTIME with the times in UTC (proftpd's mod_site_misc). The
 // first that works serves the rest of the connection; a server that takes none is not asked
 // again.
-bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
+TransferOutcome CurlFtpClient::setModified(const QString &path, const QDateTime &time)
 {
-    if (!m_connected || !safePath(path) || piecesOf(path).isEmpty() || !time.isValid())
+    if (!m_connected || !safeEntry(path) || !time.isValid())
         return refuse();
     const QByteArray stamp = FtpListing::timeText(time);
     const QByteArray name = nameOf(path).toUtf8();
@@ -549,24 +512,20 @@ bool CurlFtpClient::setModified(const QString &path, const QDateTime &time)
         case TimeCommand::None:
             break;
         }
-        const bool done = commands(folderOf(path), {command});
+        TransferOutcome done = commands(folderOf(path), {command});
         const Replies::Answer *answer = m_replies->answerTo(command);
         // MDTM with one argument reads a time: only the reply of the setting form tells it set one.
         if (done && (m_timeCommand != TimeCommand::MdtmWithTime || (answer && answer->code == 213)))
-            return true;
-        if (m_failure != Failure::Refused && m_failure != Failure::None)
-            return false;
+            return done;
+        if (done.failure != Failure::Refused && done.failure != Failure::None)
+            return done;
         // A file MFMT refuses is refused; the other forms may mean nothing to the server.
-        if (m_timeCommand == TimeCommand::Mfmt && !(answer && answer->unknownCommand())) {
-            m_failure = Failure::Refused;
-            return false;
-        }
+        if (m_timeCommand == TimeCommand::Mfmt && !(answer && answer->unknownCommand()))
+            return TransferOutcome::failed(Failure::Refused, done.reply);
         m_timeCommand = static_cast<TimeCommand>(static_cast<int>(m_timeCommand) + 1);
-        m_timeRefusal = m_lastReply;
+        m_timeRefusal = done.reply;
     }
-    m_failure = Failure::Refused;
-    m_lastReply = m_timeRefusal;
-    return false;
+    return TransferOutcome::failed(Failure::Refused, m_timeRefusal);
 }
 
 void CurlFtpClient::close()
@@ -610,8 +569,8 @@ QByteArray CurlFtpClient::folderUrl(const QStringList &pieces) const
 }
 
 // Commands in a folder, after libcurl has entered it.
-bool CurlFtpClient::commands(const QString &folder, const QList<QByteArray> &list,
-                             TransferEngine::Budget budget)
+TransferOutcome CurlFtpClient::commands(const QString &folder, const QList<QByteArray> &list,
+                                        TransferEngine::Budget budget)
 {
     std::unique_ptr<curl_slist, ListFreer> quoted;
     for (const QByteArray &command : list) {
@@ -625,16 +584,14 @@ bool CurlFtpClient::commands(const QString &folder, const QList<QByteArray> &lis
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, quoted.get());
-    const bool done = perform(budget);
+    const TransferOutcome done = perform(budget);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
     return done;
 }
 
-bool CurlFtpClient::refuse()
+TransferOutcome CurlFtpClient::refuse()
 {
-    m_failure = Failure::Refused;
-    m_lastReply.clear();
-    return false;
+    return TransferOutcome::failed(Failure::Refused);
 }
 
 // Runs the transfer set up on the handle to its end. A transfer that was stopped leaves its
@@ -642,7 +599,7 @@ bool CurlFtpClient::refuse()
 // for this one. One that failed after asking for a data connection ends its connection too:
 // libcurl keeps it after a refused transfer, but the server may still answer for the data
 // connection, as pyftpdlib does for one closed during its TLS handshake.
-bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
+TransferOutcome CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progress, qint64 total)
 {
     m_replies->answers.clear();
     m_replies->lastLine.clear();
@@ -680,9 +637,7 @@ bool CurlFtpClient::perform(TransferEngine::Budget budget, const Progress *progr
     else if (result != CURLE_OK && m_replies->dataConnection)
         dropConnection();
     m_lastCode = result;
-    m_failure = failureFor(result, stop);
-    m_lastReply = QString::fromUtf8(m_replies->lastLine);
     if (result != CURLE_OK && stop == TransferEngine::Stop::None && !m_connected)
         checkIdentity(result);
-    return m_failure == Failure::None;
+    return {failureFor(result, stop), QString::fromUtf8(m_replies->lastLine)};
 }

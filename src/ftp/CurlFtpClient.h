@@ -29,29 +29,30 @@ typedef void CURLM;
 class CurlFtpClient : public FtpClient
 {
 public:
-    using Waiting = TransferEngine::Waiting;
-    using Cancelled = TransferEngine::Cancelled;
-
-    explicit CurlFtpClient(ConnectionOptions options = {}, Waiting whileWaiting = {},
-                           Cancelled cancelled = {});
+    explicit CurlFtpClient(ConnectionOptions options = {});
     ~CurlFtpClient() override;
 
     bool open() override;
-    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override;
+    TransferOutcome connect(const QString &host, uint16_t port, const QString &user,
+                            const QString &password) override;
     ServerIdentity identity() const override { return m_identity; }
     bool trust(const ServerIdentity &identity) override;
-    bool folderExists(const QString &folder) override;
-    bool makeFolder(const QString &folder) override;
-    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
-    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
-    bool putMayHaveLeftPart() const override { return m_storeBegun; }
-    bool rename(const QString &from, const QString &to) override;
-    bool removeFile(const QString &path) override;
+    TransferOutcome folderExists(const QString &folder) override;
+    TransferOutcome makeFolder(const QString &folder) override;
+    Listing listFolder(const QString &folder) override;
+    TransferOutcome putFile(const QString &localPath, const QString &path, const Progress &progress) override;
+    // FTP has no way to send the rename before the store is answered.
+    PutAsOutcome putFileAs(const QString &, const QString &, const QString &, const QDateTime &,
+                           const Progress &) override
+    {
+        return {};
+    }
+    TransferOutcome rename(const QString &from, const QString &to) override;
+    TransferOutcome removeFile(const QString &path) override;
     void tidyRemove(const QString &path) override;
-    bool setModified(const QString &path, const QDateTime &time) override;
-    Failure lastFailure() const override { return m_failure; }
-    QString lastReply() const override { return m_lastReply; }
+    TransferOutcome setModified(const QString &path, const QDateTime &time) override;
     void cancel() override { m_engine.cancel(); }
+    void watch() override { m_engine.watch(); }
     void close() override;
 
 private:
@@ -60,15 +61,15 @@ private:
     QByteArray folderUrl(const QStringList &pieces) const;
     void findLoginFolder();
     void checkIdentity(int code);
-    std::optional<QByteArray> listing(const QString &folder, const char *command);
-    std::optional<QList<RemoteEntry>> withSizesAndTimes(const QString &folder, const QList<QString> &names);
-    bool commands(const QString &folder, const QList<QByteArray> &list,
-                  TransferEngine::Budget budget = TransferEngine::Budget::Operation);
-    bool perform(TransferEngine::Budget budget = TransferEngine::Budget::Operation,
-                 const Progress *progress = nullptr, qint64 total = 0);
+    TransferOutcome listing(const QString &folder, const char *command, QByteArray &listing);
+    Listing withSizesAndTimes(const QString &folder, const QList<QString> &names);
+    TransferOutcome commands(const QString &folder, const QList<QByteArray> &list,
+                             TransferEngine::Budget budget = TransferEngine::Budget::Operation);
+    TransferOutcome perform(TransferEngine::Budget budget = TransferEngine::Budget::Operation,
+                            const Progress *progress = nullptr, qint64 total = 0);
     // Ends the connection; the next operation logs in anew.
     void dropConnection();
-    bool refuse();
+    static TransferOutcome refuse();
 
     ConnectionOptions m_options;
     TransferEngine m_engine;
@@ -100,9 +101,6 @@ private:
     TimeCommand m_timeCommand = TimeCommand::Mfmt;
     // The server's answer to the last of them it did not take.
     QString m_timeRefusal;
-    Failure m_failure = Failure::None;
     // libcurl's code for the last step.
     int m_lastCode = 0;
-    QString m_lastReply;
-    bool m_storeBegun = false;
 };

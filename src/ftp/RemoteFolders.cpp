@@ -19,7 +19,7 @@ bool RemoteFolders::locateRoot(const QString &root)
         if (piece.isEmpty())
             continue;
         const QString below = UploadPlan::joined(m_rootPath, piece);
-        if (m_connections.call([&](FtpClient &client) { return client.folderExists(below); }))
+        if (m_connections.call([&](AtomicPutClient &client) { return client.inner().folderExists(below); }))
             m_rootPath = below;
         else
             located = false;
@@ -40,14 +40,17 @@ bool RemoteFolders::makeFolders(const QStringList &folders, const QStringList &l
             if (piece.isEmpty())
                 continue;
             const QString below = UploadPlan::joined(reached, piece);
-            if (m_connections.call([&](FtpClient &client) { return client.folderExists(below); })) {
+            if (m_connections.call(
+                    [&](AtomicPutClient &client) { return client.inner().folderExists(below); })) {
                 reached = below;
                 continue;
             }
             if (m_run.cancelRequested())
                 break;
-            if (m_connections.call([&](FtpClient &client) { return client.makeFolder(below); })) {
-                if (m_connections.call([&](FtpClient &client) { return client.folderExists(below); })) {
+            if (m_connections.call(
+                    [&](AtomicPutClient &client) { return client.inner().makeFolder(below); })) {
+                if (m_connections.call(
+                        [&](AtomicPutClient &client) { return client.inner().folderExists(below); })) {
                     reached = below;
                 } else if (!m_run.cancelRequested()) {
                     m_line(u"ERROR: "_s + piece + u" cannot be found!!"_s);
@@ -82,9 +85,11 @@ std::optional<RemoteListing> RemoteFolders::listing(const QString &folder)
         return *found;
     const QString path = remotePath(folder);
     std::optional<QList<RemoteEntry>> entries;
-    m_connections.call([&](FtpClient &client) {
-        entries = client.listFolder(path);
-        return entries.has_value();
+    m_connections.call([&](AtomicPutClient &client) {
+        const FtpClient::Listing listed = client.listFolder(path);
+        if (listed.outcome)
+            entries = listed.entries;
+        return listed.outcome;
     });
     std::optional<RemoteListing> remote;
     if (entries)

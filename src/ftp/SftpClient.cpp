@@ -1,6 +1,7 @@
 #include "SftpClient.h"
 
 #include "KnownHosts.h"
+#include "RemotePath.h"
 #include "SftpConnection.h"
 
 #include <QFile>
@@ -13,16 +14,12 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The SFTP path of a path below the login folder: relative, as servers resolve such paths from
-// it. Empty when it cannot be sent: "." and ".." would name another place, and a line break or
-// NUL has no place in a name.
+// it. Empty when it cannot be sent.
 QByteArray sftpPath(const QString &path, bool mayBeLoginFolder)
 {
-    if (path.contains(u'\r') || path.contains(u'\n') || path.contains(QChar(0)))
+    if (!RemotePath::safe(path))
         return {};
-    const QStringList pieces = path.split(u'/', Qt::SkipEmptyParts);
-    if (std::any_of(pieces.begin(), pieces.end(),
-                    [](const QString &piece) { return piece == u"."_s || piece == u".."_s; }))
-        return {};
+    const QStringList pieces = RemotePath::piecesOf(path);
     if (pieces.isEmpty())
         return mayBeLoginFolder ? QByteArrayLiteral(".") : QByteArray();
     return pieces.join(u'/').toUtf8();
@@ -39,15 +36,8 @@ std::optional<qint64> sftpSeconds(const QDateTime &time)
 
 FtpClient::Failure failureFor(TransferEngine::Stop stop, SftpConnection::Fault fault)
 {
-    switch (stop) {
-    case TransferEngine::Stop::Cancelled:
-        return FtpClient::Failure::Cancelled;
-    case TransferEngine::Stop::Stalled:
-    case TransferEngine::Stop::OutOfTime:
-        return FtpClient::Failure::Stalled;
-    case TransferEngine::Stop::None:
-        break;
-    }
+    if (stop != TransferEngine::Stop::None)
+        return TransferEngine::failureOf(stop);
     switch (fault) {
     case SftpConnection::Fault::Status:
         return FtpClient::Failure::Refused;
@@ -66,9 +56,8 @@ FtpClient::Failure failureFor(TransferEngine::Stop stop, SftpConnection::Fault f
 
 } // namespace
 
-SftpClient::SftpClient(ConnectionOptions options, Waiting whileWaiting, Cancelled cancelled)
-    : m_options(std::move(options)),
-      m_engine(m_options.stallSeconds * 1000, std::move(whileWaiting), std::move(cancelled)),
+SftpClient::SftpClient(ConnectionOptions options)
+    : m_options(std::move(options)), m_engine(m_options.stallSeconds * 1000),
       m_hostKeys(m_options.knownHostsPath.isEmpty() ? KnownHosts::defaultPath() : m_options.knownHostsPath)
 {}
 
@@ -84,7 +73,8 @@ bool SftpClient::open()
     return m_opened;
 }
 
-bool SftpClient::connect(const QString &host, uint16_t port, const QString &user, const QString &password)
+TransferOutcome SftpClient::connect(const QString &host, uint16_t port, const QString &user,
+                                    const QString &password)
 {
     close();
     m_identity = {};
@@ -95,14 +85,15 @@ bool SftpClient::connect(const QString &host, uint16_t port, const QString &user
     m_user = user;
     m_password = password;
     m_hostKeys.setServer(m_host, m_port);
-    m_loggedIn = perform([](SftpConnection &) { return true; });
+    TransferOutcome outcome = perform([](SftpConnection &) { return true; });
+    m_loggedIn = outcome.ok();
     // A login the server turned down is its answer; later, it means the connection is lost.
     if (m_fault == SftpConnection::Fault::Login)
-        m_failure = Failure::Refused;
-    return m_loggedIn;
+        outcome.failure = Failure::Refused;
+    return outcome;
 }
 
-bool SftpClient::folderExists(const QString &folder)
+TransferOutcome SftpClient::folderExists(const QString &folder)
 {
     const QByteArray path = sftpPath(folder, true);
     if (!m_loggedIn || path.isEmpty())
@@ -110,7 +101,7 @@ bool SftpClient::folderExists(const QString &folder)
     return perform([&](SftpConnection &connection) { return connection.isFolder(path); });
 }
 
-bool SftpClient::makeFolder(const QString &folder)
+TransferOutcome SftpClient::makeFolder(const QString &folder)
 {
     const QByteArray path = sftpPath(folder, false);
     if (!m_loggedIn || path.isEmpty())
@@ -118,70 +109,63 @@ bool SftpClient::makeFolder(const QString &folder)
     return perform([&](SftpConnection &connection) { return connection.makeFolder(path); });
 }
 
-std::optional<QList<RemoteEntry>> SftpClient::listFolder(const QString &folder)
+FtpClient::Listing SftpClient::listFolder(const QString &folder)
 {
     const QByteArray path = sftpPath(folder, true);
-    if (!m_loggedIn || path.isEmpty()) {
-        refuse();
-        return std::nullopt;
-    }
+    if (!m_loggedIn || path.isEmpty())
+        return {{}, refuse()};
     std::optional<QList<RemoteEntry>> entries;
-    perform([&](SftpConnection &connection) {
+    const TransferOutcome outcome = perform([&](SftpConnection &connection) {
         entries = connection.list(path);
         return entries.has_value();
     });
     // Also after a listing that came whole just as the step was stopped.
-    if (m_failure != Failure::None)
-        return std::nullopt;
-    return entries;
+    if (!outcome)
+        return {{}, outcome};
+    return {*entries, outcome};
 }
 
-bool SftpClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
+TransferOutcome SftpClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
 {
-    m_putOpened = false;
     const QByteArray remote = sftpPath(path, false);
     if (!m_loggedIn || remote.isEmpty())
         return refuse();
     QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_failure = Failure::LocalFile;
-        m_lastReply = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return TransferOutcome::failed(Failure::LocalFile, file.errorString());
     const qint64 size = file.size();
     bool opened = false;
-    const bool stored =
+    TransferOutcome stored =
         perform([&](SftpConnection &connection) { return connection.put(file, remote, opened); },
                 TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
-    m_putOpened = !stored && opened;
+    stored.partMayBeLeft = !stored && opened;
     if (stored && progress)
         progress(size, size);
     return stored;
 }
 
-FtpClient::PutAs SftpClient::putFileAs(const QString &localPath, const QString &temporaryPath,
-                                       const QString &path, const QDateTime &time, Failure &timeFailure,
-                                       const Progress &progress)
+FtpClient::PutAsOutcome SftpClient::putFileAs(const QString &localPath, const QString &temporaryPath,
+                                              const QString &path, const QDateTime &time,
+                                              const Progress &progress)
 {
-    m_putOpened = false;
-    timeFailure = Failure::None;
+    PutAsOutcome reached;
+    reached.offered = true;
     const QByteArray temporary = sftpPath(temporaryPath, false);
     const QByteArray target = sftpPath(path, false);
     if (!m_loggedIn || temporary.isEmpty() || target.isEmpty()) {
-        refuse();
-        return PutAs::NotStored;
+        reached.outcome = refuse();
+        return reached;
     }
     std::optional<qint64> seconds;
     if (time.isValid()) {
         seconds = sftpSeconds(time);
         if (!seconds)
-            timeFailure = Failure::Refused;
+            reached.timeFailure = Failure::Refused;
     }
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_failure = Failure::LocalFile;
-        m_lastReply = file.errorString();
-        return PutAs::NotStored;
+        reached.outcome = TransferOutcome::failed(Failure::LocalFile, file.errorString());
+        return reached;
     }
     const qint64 size = file.size();
     bool opened = false;
@@ -189,7 +173,7 @@ FtpClient::PutAs SftpClient::putFileAs(const QString &localPath, const QString &
     SftpConnection::Placed placed;
     // One step: the handle the writes leave open belongs to this session, which a later step may
     // have replaced.
-    perform(
+    reached.outcome = perform(
         [&](SftpConnection &connection) {
             LIBSSH2_SFTP_HANDLE *handle = connection.write(file, temporary, opened);
             written = handle != nullptr;
@@ -204,20 +188,20 @@ FtpClient::PutAs SftpClient::putFileAs(const QString &localPath, const QString &
         },
         TransferEngine::Budget::Operation, progress ? &progress : nullptr, size);
     if (!written) {
-        m_putOpened = opened;
-        return PutAs::NotStored;
+        reached.outcome.partMayBeLeft = opened;
+        return reached;
     }
     if (placed.stored && progress)
         progress(size, size);
     if (placed.timeFault != SftpConnection::Fault::None)
-        timeFailure = failureFor(TransferEngine::Stop::None, placed.timeFault);
-    m_putOpened = !placed.stored && !placed.renamed;
-    if (placed.renamed)
-        return placed.stored ? PutAs::Renamed : PutAs::RenamedInDoubt;
-    return placed.stored ? PutAs::NotRenamed : PutAs::NotStored;
+        reached.timeFailure = failureFor(TransferEngine::Stop::None, placed.timeFault);
+    reached.outcome.partMayBeLeft = !placed.stored && !placed.renamed;
+    reached.stored = placed.stored;
+    reached.renamed = placed.renamed;
+    return reached;
 }
 
-bool SftpClient::rename(const QString &from, const QString &to)
+TransferOutcome SftpClient::rename(const QString &from, const QString &to)
 {
     const QByteArray source = sftpPath(from, false);
     const QByteArray target = sftpPath(to, false);
@@ -226,7 +210,7 @@ bool SftpClient::rename(const QString &from, const QString &to)
     return perform([&](SftpConnection &connection) { return connection.rename(source, target); });
 }
 
-bool SftpClient::removeFile(const QString &path)
+TransferOutcome SftpClient::removeFile(const QString &path)
 {
     const QByteArray remote = sftpPath(path, false);
     if (!m_loggedIn || remote.isEmpty())
@@ -243,7 +227,7 @@ void SftpClient::tidyRemove(const QString &path)
             TransferEngine::Budget::Tidying);
 }
 
-bool SftpClient::setModified(const QString &path, const QDateTime &time)
+TransferOutcome SftpClient::setModified(const QString &path, const QDateTime &time)
 {
     const QByteArray remote = sftpPath(path, false);
     const std::optional<qint64> seconds = sftpSeconds(time);
@@ -265,13 +249,13 @@ void SftpClient::close()
     m_loggedIn = false;
 }
 
-bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budget, const Progress *progress,
-                         qint64 total)
+TransferOutcome SftpClient::perform(const Operation &operation, TransferEngine::Budget budget,
+                                    const Progress *progress, qint64 total)
 {
     bool done = false;
     bool connectFailed = false;
     m_fault = SftpConnection::Fault::None;
-    m_lastReply.clear();
+    QString reply;
     const TransferEngine::Stop stop = m_engine.run(
         [&] {
             // Like an FTP client, a session the server ended while idle is not tried again.
@@ -282,7 +266,7 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
                 if (!m_connection->open(m_host, m_port, m_user, m_password,
                                         m_options.connectSeconds * 1000)) {
                     m_fault = m_connection->fault();
-                    m_lastReply = m_connection->faultText();
+                    reply = m_connection->faultText();
                     if (m_fault == SftpConnection::Fault::HostKey)
                         m_identity = m_hostKeys.identity();
                     m_connection.reset();
@@ -292,7 +276,7 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
             }
             done = operation(*m_connection);
             m_fault = m_connection->fault();
-            m_lastReply = m_connection->faultText();
+            reply = m_connection->faultText();
             // A connection that broke is left; the next operation makes another.
             if (m_fault != SftpConnection::Fault::None && m_fault != SftpConnection::Fault::Status &&
                 m_fault != SftpConnection::Fault::LocalFile)
@@ -302,16 +286,14 @@ bool SftpClient::perform(const Operation &operation, TransferEngine::Budget budg
     // A stopped step has cut the socket, even when the operation had just ended.
     if (stop != TransferEngine::Stop::None && m_connection)
         m_engine.run([this] { m_connection.reset(); }, TransferEngine::Budget::Tidying);
-    m_failure = done && stop == TransferEngine::Stop::None ? Failure::None : failureFor(stop, m_fault);
+    Failure failure = done && stop == TransferEngine::Stop::None ? Failure::None : failureFor(stop, m_fault);
     // The connection could not be made (again): nothing of the operation reached the server.
-    if (connectFailed && m_failure == Failure::ConnectionLost)
-        m_failure = Failure::Unreachable;
-    return m_failure == Failure::None;
+    if (connectFailed && failure == Failure::ConnectionLost)
+        failure = Failure::Unreachable;
+    return {failure, reply};
 }
 
-bool SftpClient::refuse()
+TransferOutcome SftpClient::refuse()
 {
-    m_failure = Failure::Refused;
-    m_lastReply.clear();
-    return false;
+    return TransferOutcome::failed(Failure::Refused);
 }

@@ -18,8 +18,8 @@ class SshHostKeyCheck;
 
 // One SSH session with its SFTP channel, on a socket the engine opened, spoken through
 // libssh2 without blocking: every wait is a poll of that socket, which the engine's cut ends
-// at once. Paths are SFTP paths as the server takes them. Each request runs on the engine's
-// worker, and so does the destructor, which ends the session without a goodbye.
+// at once. Paths are SFTP paths as the server takes them. Each request runs within a step of the
+// engine, and so does the destructor, which ends the session without a goodbye.
 class SftpConnection
 {
 public:

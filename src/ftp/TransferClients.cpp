@@ -5,12 +5,11 @@
 
 namespace TransferClients {
 
-std::unique_ptr<FtpClient> make(const ConnectionOptions &options, TransferEngine::Waiting whileWaiting,
-                                TransferEngine::Cancelled cancelled)
+std::unique_ptr<FtpClient> make(const ConnectionOptions &options)
 {
     if (options.security == TransferSecurity::Sftp)
-        return std::make_unique<SftpClient>(options, std::move(whileWaiting), std::move(cancelled));
-    return std::make_unique<CurlFtpClient>(options, std::move(whileWaiting), std::move(cancelled));
+        return std::make_unique<SftpClient>(options);
+    return std::make_unique<CurlFtpClient>(options);
 }
 
 } // namespace TransferClients

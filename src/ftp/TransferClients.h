@@ -2,7 +2,6 @@
 
 #include "ConnectionOptions.h"
 #include "FtpClient.h"
-#include "TransferEngine.h"
 
 #include <memory>
 
@@ -10,7 +9,6 @@
 // speaks which protocol.
 namespace TransferClients {
 
-std::unique_ptr<FtpClient> make(const ConnectionOptions &options, TransferEngine::Waiting whileWaiting = {},
-                                TransferEngine::Cancelled cancelled = {});
+std::unique_ptr<FtpClient> make(const ConnectionOptions &options);
 
 } // namespace TransferClients

@@ -1,18 +1,14 @@
 #include "TransferEngine.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <chrono>
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
-
-// How long the calling thread waits between its calls back. The end of the work wakes it at
-// once; waking more often would take the processor from the work and a local server.
-constexpr std::chrono::milliseconds WaitStep{10};
 
 qint64 nowMs()
 {
@@ -22,18 +18,48 @@ qint64 nowMs()
 
 } // namespace
 
-TransferEngine::TransferEngine(long stallMs, Waiting whileWaiting, Cancelled cancelled)
-    : m_stallMs(stallMs), m_whileWaiting(std::move(whileWaiting)), m_cancelled(std::move(cancelled))
-{}
+TransferEngine::TransferEngine(long stallMs) : m_stallMs(stallMs) {}
+
+TransferFailure TransferEngine::failureOf(Stop stop)
+{
+    switch (stop) {
+    case Stop::Cancelled:
+        return TransferFailure::Cancelled;
+    case Stop::Stalled:
+    case Stop::OutOfTime:
+        return TransferFailure::Stalled;
+    case Stop::None:
+        break;
+    }
+    return TransferFailure::None;
+}
+
+void TransferEngine::setWake(std::function<void()> wake)
+{
+    const std::lock_guard lock(m_stepMutex);
+    m_wake = std::move(wake);
+}
 
 void TransferEngine::cancel()
 {
     m_cancelRequested = true;
+    const std::lock_guard lock(m_stepMutex);
+    if (m_running && m_budget == Budget::Operation)
+        stopWith(Stop::Cancelled);
 }
 
-bool TransferEngine::cancelRequested() const
+void TransferEngine::watch()
 {
-    return m_cancelRequested || (m_cancelled && m_cancelled());
+    const std::lock_guard lock(m_stepMutex);
+    if (!m_running)
+        return;
+    const qint64 now = nowMs();
+    if (m_budget == Budget::Operation && m_cancelRequested)
+        stopWith(Stop::Cancelled);
+    else if (m_budget == Budget::Tidying && now - m_started > TidyingMs)
+        stopWith(Stop::OutOfTime);
+    else if (now - m_lastActivity > (m_budget == Budget::Tidying ? TidyingMs : m_stallMs))
+        stopWith(Stop::Stalled);
 }
 
 void TransferEngine::touch()
@@ -45,6 +71,12 @@ void TransferEngine::setMoved(qint64 moved)
 {
     if (m_moved.exchange(moved) != moved)
         touch();
+    if (!m_progress || !*m_progress)
+        return;
+    const qint64 sent = std::min(delivered(), m_total);
+    if (sent != m_shown)
+        (*m_progress)(sent, m_total);
+    m_shown = sent;
 }
 
 int TransferEngine::openSocket(int family, int type, int protocol)
@@ -118,62 +150,29 @@ void TransferEngine::stopWith(Stop why)
 TransferEngine::Stop TransferEngine::run(const std::function<void()> &work, Budget budget,
                                          const Progress *progress, qint64 total)
 {
-    m_stop = Stop::None;
-    m_moved = 0;
-    if (budget == Budget::Operation && cancelRequested()) {
-        m_stop = Stop::Cancelled;
-        return Stop::Cancelled;
-    }
     {
-        const std::lock_guard lock(m_mutex);
-        m_finished = false;
+        const std::lock_guard lock(m_stepMutex);
+        m_stop = Stop::None;
+        m_moved = 0;
+        if (budget == Budget::Operation && m_cancelRequested) {
+            m_stop = Stop::Cancelled;
+            return Stop::Cancelled;
+        }
+        touch();
+        m_started = nowMs();
+        m_budget = budget;
+        m_running = true;
     }
-    touch();
-    const long limitMs = budget == Budget::Tidying ? TidyingMs : m_stallMs;
-    const qint64 started = nowMs();
-    std::thread worker([&] {
-        work();
-        const std::lock_guard lock(m_mutex);
-        m_finished = true;
-        m_finishedChanged.notify_all();
+    m_progress = progress;
+    m_total = total;
+    m_shown = -1;
+    // Also when the work throws: a late watch() must not cut the next step's sockets.
+    const auto ending = qScopeGuard([this] {
+        m_progress = nullptr;
+        const std::lock_guard lock(m_stepMutex);
+        m_running = false;
     });
-    // Also when a call back throws: the work must not outlive what it uses.
-    struct Joiner
-    {
-        std::thread &thread;
-        std::function<void()> hurry;
-        ~Joiner()
-        {
-            if (thread.joinable()) {
-                hurry();
-                thread.join();
-            }
-        }
-    } joiner{worker, [this] { stopWith(Stop::OutOfTime); }};
-
-    qint64 shown = -1;
-    for (;;) {
-        {
-            std::unique_lock lock(m_mutex);
-            if (m_finishedChanged.wait_for(lock, WaitStep, [&] { return m_finished; }))
-                break;
-        }
-        if (progress && *progress) {
-            const qint64 sent = std::min(delivered(), total);
-            if (sent != shown)
-                (*progress)(sent, total);
-            shown = sent;
-        }
-        if (m_whileWaiting)
-            m_whileWaiting();
-        if (budget == Budget::Operation && cancelRequested())
-            stopWith(Stop::Cancelled);
-        else if (budget == Budget::Tidying && nowMs() - started > limitMs)
-            stopWith(Stop::OutOfTime);
-        else if (nowMs() - m_lastActivity > limitMs)
-            stopWith(Stop::Stalled);
-    }
-    worker.join();
+    work();
     closeDrained();
     return m_stop;
 }

@@ -1,17 +1,18 @@
 #pragma once
 
+#include "TransferOutcome.h"
+
 #include <QtGlobal>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <set>
 
-// Runs the blocking network steps of one connection on a thread of their own while the calling
-// thread waits and watches: Cancel, a stall (nothing moved for the stall limit) or a tidying step
-// that takes more than its moment stops the step by cutting the connection's sockets, which ends
-// any wait of the transfer library's at once. The library opens and closes its sockets through
-// this class and reports through touch() and setMoved() that something moved.
+// Runs the blocking network steps of one connection on the calling thread, while another thread
+// watches them through watch(): Cancel, a stall (nothing moved for the stall limit) or a tidying
+// step that takes more than its moment stops the step by cutting the connection's sockets, which
+// ends any wait of the transfer library's at once. The library opens and closes its sockets
+// through this class and reports through touch() and setMoved() that something moved.
 class TransferEngine
 {
 public:
@@ -32,30 +33,26 @@ public:
 
     // Bytes of the file in hand the server has taken, and its size.
     using Progress = std::function<void(qint64 sent, qint64 total)>;
-    // Called again and again, every 10 ms, on the waiting thread.
-    using Waiting = std::function<void()>;
-    // Asked on the waiting thread; true stops an operation at once.
-    using Cancelled = std::function<bool()>;
-
     // How long a tidying step may take.
     static constexpr long TidyingMs = 500;
 
-    TransferEngine(long stallMs, Waiting whileWaiting = {}, Cancelled cancelled = {});
+    explicit TransferEngine(long stallMs);
     TransferEngine(const TransferEngine &) = delete;
     TransferEngine &operator=(const TransferEngine &) = delete;
 
-    // Runs the work to its end, or until it was stopped; tells what stopped it. The work must
-    // end soon once its sockets are cut; wake (when set) is called to hurry it.
+    // Runs the work on this thread to its end, or until stopped; tells what stopped it. The work
+    // must end soon once its sockets are cut; wake (when set) hurries it. setMoved() tells progress.
     Stop run(const std::function<void()> &work, Budget budget, const Progress *progress = nullptr,
              qint64 total = 0);
+    // The failure of an operation that the stop ended; None for Stop::None.
+    static TransferFailure failureOf(Stop stop);
     // What stopped the step in hand, read by the work to leave its loops.
     Stop stopped() const { return m_stop; }
-    void setWake(std::function<void()> wake) { m_wake = std::move(wake); }
-
+    void setWake(std::function<void()> wake);
     // From any thread: stops the step in hand, and every later one but tidying.
     void cancel();
-    // Cancel was asked for, through cancel() or the callback.
-    bool cancelRequested() const;
+    // From the waiting thread, every few ms: stops a stalled step, or a tidying one past its moment.
+    void watch();
 
     // For the transfer library's callbacks, on the work's thread.
     int openSocket(int family, int type, int protocol);
@@ -72,17 +69,20 @@ private:
     void stopWith(Stop why);
 
     long m_stallMs;
-    Waiting m_whileWaiting;
-    Cancelled m_cancelled;
-    std::function<void()> m_wake;
     std::atomic<bool> m_cancelRequested{false};
-
-    std::mutex m_mutex;
-    std::condition_variable m_finishedChanged;
-    bool m_finished = false;
+    // The step in hand, as watch() sees it; stopWith() is called under its mutex.
+    std::mutex m_stepMutex;
+    bool m_running = false;
+    Budget m_budget = Budget::Operation;
+    qint64 m_started = 0;
+    std::function<void()> m_wake;
     std::atomic<Stop> m_stop{Stop::None};
     std::atomic<qint64> m_moved{0};
     std::atomic<qint64> m_lastActivity{0};
+    const Progress *m_progress = nullptr;
+    qint64 m_shown = -1;
+    qint64 m_total = 0;
+    std::mutex m_mutex;
     // Every socket of the connection (under the mutex), and the newest: a put's data connection.
     std::set<int> m_sockets;
     int m_newest = -1;

@@ -177,7 +177,7 @@ void UploadBatch::removeLeftParts()
         return;
     m_connections->call([](AtomicPutClient &client) {
         client.removeLeftParts();
-        return true;
+        return TransferOutcome();
     });
 }
 

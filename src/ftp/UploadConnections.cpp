@@ -27,7 +27,8 @@ bool UploadConnections::open()
     m_connections.append(first);
     bool opened = false;
     m_pool->run(
-        first->index, [&](FtpClient &client) { opened = client.open(); }, [this] { yieldCancelled(); });
+        first->index, [&](AtomicPutClient &client) { opened = client.inner().open(); },
+        [this] { yieldCancelled(); });
     return opened;
 }
 
@@ -36,8 +37,8 @@ bool UploadConnections::open()
 bool UploadConnections::connectFirst(uint16_t port)
 {
     const auto connect = [&] {
-        return call([&](FtpClient &client) {
-            return client.connect(m_server.address, port, m_server.username, m_server.password);
+        return call([&](AtomicPutClient &client) {
+            return client.inner().connect(m_server.address, port, m_server.username, m_server.password);
         });
     };
     if (connect()) {
@@ -46,7 +47,8 @@ bool UploadConnections::connectFirst(uint16_t port)
     }
     ServerIdentity identity;
     m_pool->run(
-        0, [&](FtpClient &client) { identity = client.identity(); }, [this] { yieldCancelled(); });
+        0, [&](AtomicPutClient &client) { identity = client.inner().identity(); },
+        [this] { yieldCancelled(); });
     if (identity.problem == ServerIdentity::Problem::None || m_run.cancelRequested())
         return false;
     m_line(IdentityMessages::line(identity));
@@ -58,7 +60,8 @@ bool UploadConnections::connectFirst(uint16_t port)
             return false;
         bool kept = false;
         m_pool->run(
-            0, [&](FtpClient &client) { kept = client.trust(identity); }, [this] { yieldCancelled(); });
+            0, [&](AtomicPutClient &client) { kept = client.inner().trust(identity); },
+            [this] { yieldCancelled(); });
         if (!kept)
             m_line(IdentityMessages::notKept());
         if (identity.problem == ServerIdentity::Problem::UntrustedCertificate)
@@ -90,9 +93,10 @@ void UploadConnections::connectOthers(uint16_t port)
         auto connection = std::make_shared<Connection>();
         connection->index = m_pool->add(std::make_unique<AtomicPutClient>(m_makeClient(), m_parts));
         m_connections.append(connection);
-        m_pool->start(connection->index, [settings, port, trusted, connection](FtpClient &client) {
+        m_pool->start(connection->index, [settings, port, trusted, connection](AtomicPutClient &put) {
+            FtpClient &client = put.inner();
             const auto login = [&] {
-                return client.connect(settings.address, port, settings.username, settings.password);
+                return client.connect(settings.address, port, settings.username, settings.password).ok();
             };
             bool connected = client.open() && login();
             const ServerIdentity offered = client.identity();
@@ -130,7 +134,7 @@ void UploadConnections::waitForOthers()
     }
 }
 
-bool UploadConnections::call(const std::function<bool(AtomicPutClient &)> &operation)
+bool UploadConnections::call(const std::function<TransferOutcome(AtomicPutClient &)> &operation)
 {
     const auto alive = std::find_if(m_connections.cbegin(), m_connections.cend(), [](const auto &connection) {
         return connection->health != Health::Gone;
@@ -138,7 +142,7 @@ bool UploadConnections::call(const std::function<bool(AtomicPutClient &)> &opera
     if (alive == m_connections.cend())
         return false;
     bool result = false;
-    m_pool->run((*alive)->index, [&](AtomicPutClient &client) { result = operation(client); },
+    m_pool->run((*alive)->index, [&](AtomicPutClient &client) { result = operation(client).ok(); },
                 [this] { yieldCancelled(); });
     return result;
 }

@@ -58,7 +58,7 @@ public:
     void waitForOthers();
 
     // Runs an operation on the first connection still there, waiting with the window alive.
-    bool call(const std::function<bool(AtomicPutClient &)> &operation);
+    bool call(const std::function<TransferOutcome(AtomicPutClient &)> &operation);
 
     ConnectionPool &pool() { return *m_pool; }
     const QList<std::shared_ptr<Connection>> &all() const { return m_connections; }

@@ -61,7 +61,7 @@ void UploadRemovals::offer(const Catalog &catalog, const OutputLayout &layout, c
         if (m_connections.yieldCancelled())
             return;
         const QString target = m_folders.remotePath(path);
-        if (m_connections.call([&](FtpClient &client) { return client.removeFile(target); })) {
+        if (m_connections.call([&](AtomicPutClient &client) { return client.inner().removeFile(target); })) {
             m_removed.append(path);
             m_line(u"Removed /"_s + path);
         } else if (!m_run.cancelRequested()) {

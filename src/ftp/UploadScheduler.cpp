@@ -152,16 +152,19 @@ void UploadScheduler::startFolder(int index, int connection)
     m_connections.byIndex(connection)->step = index;
     m_connections.pool().start(connection, [step, stepRun, path](AtomicPutClient &client) {
         if (step.list) {
-            stepRun->listed = step.readClock ? client.listFolderReadingClock(path, stepRun->clock)
-                                             : client.listFolder(path);
-            stepRun->failure = client.lastFailure();
+            const FtpClient::Listing listed = step.readClock
+                                                  ? client.listFolderReadingClock(path, stepRun->clock)
+                                                  : client.listFolder(path);
+            stepRun->listed = listed.outcome ? std::optional(listed.entries) : std::nullopt;
+            stepRun->failure = listed.outcome.failure;
             stepRun->exists = stepRun->listed.has_value();
             if (stepRun->exists || stepRun->failure != Failure::Refused)
                 return;
         }
-        stepRun->exists = !step.enter || client.folderExists(path);
+        const TransferOutcome found = step.enter ? client.inner().folderExists(path) : TransferOutcome();
+        stepRun->exists = found.ok();
         if (!stepRun->exists || !step.list)
-            stepRun->failure = client.lastFailure();
+            stepRun->failure = found.failure;
     });
 }
 
@@ -231,18 +234,20 @@ void UploadScheduler::startFiles(int index, int connection)
                 target->sent = 0;
                 target->total = 0;
                 // The server's copy takes the local time, so later runs compare exactly.
+                TransferOutcome outcome;
                 if (!setTimes || *timesRefused) {
-                    sending.sent = client.putFile(sending.file.local, remotes.at(i), progress);
+                    outcome = client.putFile(sending.file.local, remotes.at(i), progress);
                 } else {
-                    Failure timeFailure = Failure::None;
-                    sending.sent = client.putFileWithTime(sending.file.local, remotes.at(i), sending.time,
-                                                          timeFailure, progress);
-                    if (timeFailure == Failure::Refused)
+                    const AtomicPutClient::TimedPut timed =
+                        client.putFileWithTime(sending.file.local, remotes.at(i), sending.time, progress);
+                    if (timed.time == Failure::Refused)
                         *timesRefused = true;
-                    else if (timeFailure != Failure::None)
-                        stepRun->timeFailure = timeFailure;
+                    else if (timed.time != Failure::None)
+                        stepRun->timeFailure = timed.time;
+                    outcome = timed.put;
                 }
-                sending.failure = client.lastFailure();
+                sending.sent = outcome.ok();
+                sending.failure = outcome.failure;
                 // A thumbnail stays behind with its image.
                 if (!sending.sent && sending.file.role != UploadFile::Role::Thumbnail)
                     return;

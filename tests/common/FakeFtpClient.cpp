@@ -20,13 +20,13 @@ FakeFtpClient::~FakeFtpClient()
     close();
 }
 
-bool FakeFtpClient::connect(const QString &, uint16_t, const QString &, const QString &)
+TransferOutcome FakeFtpClient::connect(const QString &, uint16_t, const QString &, const QString &)
 {
     close();
     m_server.runHook(u"login"_s, QString());
     if (m_cancelled)
-        return fail(Failure::Cancelled);
-    return logIn() ? succeed() : fail(Failure::Unreachable);
+        return TransferOutcome::failed(Failure::Cancelled);
+    return logIn() ? TransferOutcome() : TransferOutcome::failed(Failure::Unreachable);
 }
 
 bool FakeFtpClient::logIn()
@@ -44,71 +44,59 @@ void FakeFtpClient::loseConnection()
 
 // Every operation starts here: after Cancel it fails, after a dropped connection it logs in
 // again, and a scripted trouble ends it as the script says.
-bool FakeFtpClient::begin(const QString &operation, const QString &path)
+TransferOutcome FakeFtpClient::begin(const QString &operation, const QString &path)
 {
     m_server.runHook(operation, path);
     if (m_cancelled)
-        return fail(Failure::Cancelled);
+        return TransferOutcome::failed(Failure::Cancelled);
     // A connection the server dropped while idle is found dead, and made again.
     if (m_loggedIn && m_generation != m_server.m_generation)
         loseConnection();
     if (!m_loggedIn && !logIn())
-        return fail(Failure::Unreachable);
+        return TransferOutcome::failed(Failure::Unreachable);
     m_server.record(operation + u' ' + path);
     const std::optional<FakeFtpServer::Trouble> trouble = m_server.troubleFor(operation, path);
     if (!trouble)
-        return true;
+        return {};
     switch (*trouble) {
     case FakeFtpServer::Trouble::Refuse:
-        return fail(Failure::Refused);
+        return TransferOutcome::failed(Failure::Refused);
     case FakeFtpServer::Trouble::Drop:
     case FakeFtpServer::Trouble::Stall:
         // The connection is gone, or cut as the real clients cut a stalled one.
         loseConnection();
-        return fail(*trouble == FakeFtpServer::Trouble::Drop ? Failure::ConnectionLost : Failure::Stalled);
+        return TransferOutcome::failed(*trouble == FakeFtpServer::Trouble::Drop ? Failure::ConnectionLost
+                                                                                : Failure::Stalled);
     }
-    return true;
+    return {};
 }
 
-bool FakeFtpClient::fail(Failure failure)
+TransferOutcome FakeFtpClient::folderExists(const QString &folder)
 {
-    m_failure = failure;
-    return false;
+    if (TransferOutcome begun = begin(u"exists"_s, folder); !begun)
+        return begun;
+    return m_server.folders().contains(folder) ? TransferOutcome()
+                                               : TransferOutcome::failed(Failure::Refused);
 }
 
-bool FakeFtpClient::succeed()
+TransferOutcome FakeFtpClient::makeFolder(const QString &folder)
 {
-    m_failure = Failure::None;
-    return true;
-}
-
-bool FakeFtpClient::folderExists(const QString &folder)
-{
-    if (!begin(u"exists"_s, folder))
-        return false;
-    return m_server.folders().contains(folder) ? succeed() : fail(Failure::Refused);
-}
-
-bool FakeFtpClient::makeFolder(const QString &folder)
-{
-    if (!begin(u"mkdir"_s, folder))
-        return false;
+    if (TransferOutcome begun = begin(u"mkdir"_s, folder); !begun)
+        return begun;
     const std::lock_guard lock(m_server.m_mutex);
     if (m_server.m_folders.contains(folder) || !m_server.m_folders.contains(parentOf(folder)))
-        return fail(Failure::Refused);
+        return TransferOutcome::failed(Failure::Refused);
     m_server.m_folders.insert(folder);
-    return succeed();
+    return TransferOutcome();
 }
 
-std::optional<QList<RemoteEntry>> FakeFtpClient::listFolder(const QString &folder)
+FtpClient::Listing FakeFtpClient::listFolder(const QString &folder)
 {
-    if (!begin(u"list"_s, folder))
-        return std::nullopt;
+    if (TransferOutcome begun = begin(u"list"_s, folder); !begun)
+        return {{}, begun};
     const std::lock_guard lock(m_server.m_mutex);
-    if (!m_server.m_folders.contains(folder)) {
-        fail(Failure::Refused);
-        return std::nullopt;
-    }
+    if (!m_server.m_folders.contains(folder))
+        return {{}, TransferOutcome::failed(Failure::Refused)};
     QList<RemoteEntry> entries;
     const auto inFolder = [&](const QString &path) { return path != folder && parentOf(path) == folder; };
     for (const QString &path : std::as_const(m_server.m_folders)) {
@@ -125,67 +113,64 @@ std::optional<QList<RemoteEntry>> FakeFtpClient::listFolder(const QString &folde
         }
         entries.append(entry);
     }
-    succeed();
-    return entries;
+    return {entries, {}};
 }
 
-bool FakeFtpClient::putFile(const QString &localPath, const QString &path, const Progress &progress)
+TransferOutcome FakeFtpClient::putFile(const QString &localPath, const QString &path,
+                                       const Progress &progress)
 {
-    m_partLeft = false;
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(Failure::LocalFile);
+        return TransferOutcome::failed(Failure::LocalFile);
     const QByteArray bytes = file.readAll();
     // Puts go under temporary names: scripts and holds name the file that is sent.
     const QString name = QFileInfo(localPath).fileName();
-    if (!begin(u"put"_s, name))
-        return false;
+    if (TransferOutcome begun = begin(u"put"_s, name); !begun)
+        return begun;
     {
         std::unique_lock lock(m_server.m_mutex);
         if (!m_server.m_folders.contains(parentOf(path)) ||
             (!m_server.m_replacesFiles && m_server.m_files.contains(path)))
-            return fail(Failure::Refused);
+            return TransferOutcome::failed(Failure::Refused);
         m_server.m_holding.insert(name);
         m_server.m_changed.notify_all();
         while (m_server.m_held.contains(name) && !m_cancelled)
             m_server.m_changed.wait_for(lock, std::chrono::milliseconds(5));
         m_server.m_holding.remove(name);
         const bool vanished = m_generation != m_server.m_generation;
-        if (vanished || m_cancelled) {
-            m_partLeft = true;
+        if (vanished || m_cancelled)
             m_server.m_files.insert(path, {bytes.left(bytes.size() / 2), m_server.now()});
-        }
         if (vanished) {
             lock.unlock();
             loseConnection();
-            return fail(Failure::ConnectionLost);
+            return {Failure::ConnectionLost, {}, true};
         }
         if (m_cancelled)
-            return fail(Failure::Cancelled);
+            return {Failure::Cancelled, {}, true};
         m_server.m_files.insert(path, {bytes, m_server.now()});
     }
     if (progress)
         progress(bytes.size(), bytes.size());
-    return succeed();
+    return TransferOutcome();
 }
 
-bool FakeFtpClient::rename(const QString &from, const QString &to)
+TransferOutcome FakeFtpClient::rename(const QString &from, const QString &to)
 {
-    if (!begin(u"rename"_s, to))
-        return false;
+    if (TransferOutcome begun = begin(u"rename"_s, to); !begun)
+        return begun;
     const std::lock_guard lock(m_server.m_mutex);
     if (!m_server.m_files.contains(from))
-        return fail(Failure::Refused);
+        return TransferOutcome::failed(Failure::Refused);
     m_server.m_files.insert(to, m_server.m_files.take(from));
-    return succeed();
+    return TransferOutcome();
 }
 
-bool FakeFtpClient::removeFile(const QString &path)
+TransferOutcome FakeFtpClient::removeFile(const QString &path)
 {
-    if (!begin(u"remove"_s, path))
-        return false;
+    if (TransferOutcome begun = begin(u"remove"_s, path); !begun)
+        return begun;
     const std::lock_guard lock(m_server.m_mutex);
-    return m_server.m_files.remove(path) > 0 ? succeed() : fail(Failure::Refused);
+    return m_server.m_files.remove(path) > 0 ? TransferOutcome() : TransferOutcome::failed(Failure::Refused);
 }
 
 void FakeFtpClient::tidyRemove(const QString &path)
@@ -197,16 +182,16 @@ void FakeFtpClient::tidyRemove(const QString &path)
     m_server.m_files.remove(path);
 }
 
-bool FakeFtpClient::setModified(const QString &path, const QDateTime &time)
+TransferOutcome FakeFtpClient::setModified(const QString &path, const QDateTime &time)
 {
-    if (!begin(u"time"_s, path))
-        return false;
+    if (TransferOutcome begun = begin(u"time"_s, path); !begun)
+        return begun;
     const std::lock_guard lock(m_server.m_mutex);
     const auto found = m_server.m_files.find(path);
     if (found == m_server.m_files.end() || !m_server.m_takesTimes)
-        return fail(Failure::Refused);
+        return TransferOutcome::failed(Failure::Refused);
     found->modified = time;
-    return succeed();
+    return TransferOutcome();
 }
 
 void FakeFtpClient::cancel()

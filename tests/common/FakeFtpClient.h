@@ -14,35 +14,37 @@ public:
     ~FakeFtpClient() override;
 
     bool open() override { return true; }
-    bool connect(const QString &host, uint16_t port, const QString &user, const QString &password) override;
+    TransferOutcome connect(const QString &host, uint16_t port, const QString &user,
+                            const QString &password) override;
     ServerIdentity identity() const override { return {}; }
     bool trust(const ServerIdentity &) override { return false; }
-    bool folderExists(const QString &folder) override;
-    bool makeFolder(const QString &folder) override;
-    std::optional<QList<RemoteEntry>> listFolder(const QString &folder) override;
-    bool putFile(const QString &localPath, const QString &path, const Progress &progress) override;
-    bool putMayHaveLeftPart() const override { return m_partLeft; }
-    bool rename(const QString &from, const QString &to) override;
-    bool removeFile(const QString &path) override;
+    TransferOutcome folderExists(const QString &folder) override;
+    TransferOutcome makeFolder(const QString &folder) override;
+    Listing listFolder(const QString &folder) override;
+    TransferOutcome putFile(const QString &localPath, const QString &path, const Progress &progress) override;
+    // Puts and renames one after the other, as an FTP server takes them.
+    PutAsOutcome putFileAs(const QString &, const QString &, const QString &, const QDateTime &,
+                           const Progress &) override
+    {
+        return {};
+    }
+    TransferOutcome rename(const QString &from, const QString &to) override;
+    TransferOutcome removeFile(const QString &path) override;
     void tidyRemove(const QString &path) override;
-    bool setModified(const QString &path, const QDateTime &time) override;
-    Failure lastFailure() const override { return m_failure; }
-    QString lastReply() const override { return QString(); }
+    TransferOutcome setModified(const QString &path, const QDateTime &time) override;
     void cancel() override;
+    // Nothing of the fake waits on a clock: its stalls are scripted.
+    void watch() override {}
     void close() override;
 
 private:
-    // Logs in again after a dropped connection; false (with the failure) when it cannot.
-    bool begin(const QString &operation, const QString &path);
-    bool fail(Failure failure);
+    // Logs in again after a dropped connection; the failure when it cannot.
+    TransferOutcome begin(const QString &operation, const QString &path);
     bool logIn();
     void loseConnection();
-    bool succeed();
 
     FakeFtpServer &m_server;
     bool m_loggedIn = false;
     int m_generation = 0;
-    bool m_partLeft = false;
     std::atomic<bool> m_cancelled{false};
-    Failure m_failure = Failure::None;
 };

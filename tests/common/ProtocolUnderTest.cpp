@@ -50,11 +50,9 @@ ConnectionOptions ProtocolUnderTest::clientOptions() const
             .knownHostsPath = knownHostsPath()};
 }
 
-std::unique_ptr<FtpClient> ProtocolUnderTest::makeClient(const ConnectionOptions &options,
-                                                         TransferEngine::Waiting whileWaiting,
-                                                         TransferEngine::Cancelled cancelled) const
+std::unique_ptr<FtpClient> ProtocolUnderTest::makeClient(const ConnectionOptions &options) const
 {
-    return TransferClients::make(options, std::move(whileWaiting), std::move(cancelled));
+    return TransferClients::make(options);
 }
 
 int ProtocolUnderTest::runEach(int argc, char **argv,

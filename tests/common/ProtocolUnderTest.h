@@ -4,7 +4,6 @@
 #include "FtpClient.h"
 #include "FtpTestServer.h"
 #include "TestCredentials.h"
-#include "TransferEngine.h"
 #include "TransferSecurity.h"
 
 #include <QObject>
@@ -33,9 +32,7 @@ public:
     FtpTestServer::Options serverOptions(FtpTestServer::Options options = {}) const;
     ConnectionOptions clientOptions() const;
     // The client the program makes for this protocol.
-    std::unique_ptr<FtpClient> makeClient(const ConnectionOptions &options,
-                                          TransferEngine::Waiting whileWaiting = {},
-                                          TransferEngine::Cancelled cancelled = {}) const;
+    std::unique_ptr<FtpClient> makeClient(const ConnectionOptions &options) const;
 
     // Runs the test class once for each protocol, as the main function of a test executable.
     static int runEach(int argc, char **argv,

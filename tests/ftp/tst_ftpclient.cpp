@@ -1,4 +1,5 @@
 #include "AtomicPutClient.h"
+#include "ClientWatch.h"
 #include "DaemonFtpsServer.h"
 #include "FtpTestServer.h"
 #include "ProtocolUnderTest.h"
@@ -12,6 +13,7 @@
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -192,10 +194,8 @@ void tst_FtpClient::foldersAreFoundAndMadeByPath()
     QVERIFY(QFileInfo(home + u"/top"_s).isDir());
     QVERIFY(client->folderExists(u"www"_s));
 
-    QVERIFY(!client->folderExists(u"missing"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY(!client->makeFolder(u"missing/x"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->folderExists(u"missing"_s).failure, FtpClient::Failure::Refused);
+    QCOMPARE(client->makeFolder(u"missing/x"_s).failure, FtpClient::Failure::Refused);
     // Paths never climb out of the login folder nor stay in place.
     QVERIFY(!client->folderExists(u"www/../www"_s));
     QVERIFY(!client->makeFolder(u"www/./new"_s));
@@ -258,15 +258,14 @@ void tst_FtpClient::refusedOperationsGiveFalse()
     const auto reader = m_protocol.makeClient(options());
     QVERIFY(connectAs(*reader, u"reader"_s, u"r"_s));
     QVERIFY(!reader->makeFolder(u"new"_s));
-    QVERIFY(!reader->putFile(local, u"r.jpg"_s, {}));
-    QCOMPARE(reader->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(reader->putFile(local, u"r.jpg"_s, {}).failure, FtpClient::Failure::Refused);
     QVERIFY(reader->folderExists(u"inside"_s));
     QVERIFY(!QFileInfo::exists(m_server.home(u"reader"_s) + u"/new"_s));
 
     const auto client = m_protocol.makeClient(options());
     QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!client->putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::LocalFile);
+    QCOMPARE(client->putFile(m_local.filePath(u"absent.jpg"_s), u"absent.jpg"_s, {}).failure,
+             FtpClient::Failure::LocalFile);
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/absent.jpg"_s));
     // A line break in a name would smuggle in a command of its own.
     QVERIFY(!client->makeFolder(u"evil\r\nDELE x"_s));
@@ -283,20 +282,20 @@ void tst_FtpClient::refusedOperationsGiveFalse()
 void tst_FtpClient::stalledServerFailsTheOperationInHand()
 {
     const auto client = m_protocol.makeClient(options(30, 2));
+    const ClientWatch watch(*client);
     QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!client->folderExists(u"stall-here"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Stalled);
+    QCOMPARE(client->folderExists(u"stall-here"_s).failure, FtpClient::Failure::Stalled);
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(timer.elapsed() >= 1900);
 
     const QString local = m_local.filePath(u"s.jpg"_s);
     QVERIFY(writeFile(local, "s"));
     timer.restart();
-    QVERIFY(!client->putFile(local, u"stall-here"_s, {}));
+    const TransferOutcome stalled = client->putFile(local, u"stall-here"_s, {});
     QVERIFY(timer.elapsed() < 10000);
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Stalled);
+    QCOMPARE(stalled.failure, FtpClient::Failure::Stalled);
     QVERIFY2(timer.elapsed() >= 1900, qPrintable(QString::number(timer.elapsed())));
     // The run goes on after a stall.
     QVERIFY(client->putFile(local, u"fine.jpg"_s, {}));
@@ -306,9 +305,11 @@ void tst_FtpClient::stalledServerFailsTheOperationInHand()
     held.setOptions(m_protocol.serverOptions({.replyDelay = 30}));
     QVERIFY2(held.start({{u"pexa"_s, u"p"_s}}), qPrintable(held.errorText()));
     AtomicPutClient heldClient(m_protocol.makeClient(options(30, 2)));
-    QVERIFY(heldClient.open() && heldClient.connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
-    for (const auto &operation : std::initializer_list<std::function<bool()>>{
-             [&] { return heldClient.makeFolder(u"made"_s); },
+    const ClientWatch heldWatch(heldClient.inner());
+    QVERIFY(heldClient.inner().open() &&
+            heldClient.inner().connect(u"127.0.0.1"_s, held.port(), u"pexa"_s, u"p"_s));
+    for (const auto &operation : std::initializer_list<std::function<TransferOutcome()>>{
+             [&] { return heldClient.inner().makeFolder(u"made"_s); },
              [&] { return heldClient.putFile(local, u"s.jpg"_s, {}); }}) {
         timer.restart();
         QVERIFY(!operation());
@@ -318,7 +319,7 @@ void tst_FtpClient::stalledServerFailsTheOperationInHand()
     // The put was whole but not confirmed: it is not there under its name. Its part is not
     // waited for again now; a listing of its folder takes it away.
     QVERIFY(!QFileInfo::exists(held.home(u"pexa"_s) + u"/s.jpg"_s));
-    QVERIFY(heldClient.listFolder(QString()));
+    QVERIFY(heldClient.listFolder(QString()).outcome);
     QCOMPARE(filesIn(held.home(u"pexa"_s)), QStringList());
 }
 
@@ -339,22 +340,24 @@ void tst_FtpClient::silentServerFailsTheConnect()
 void tst_FtpClient::cancelEndsTheOperationInHand()
 {
     QElapsedTimer timer;
-    const auto cancelledAfter = [&](qint64 ms) { return [&timer, ms] { return timer.elapsed() > ms; }; };
     const QString local = m_local.filePath(u"c.jpg"_s);
     QVERIFY(writeFile(local, "c"));
 
     // A login that gets no answer.
+    const auto atLogin = m_protocol.makeClient(options());
+    ClientWatch atLoginWatch(*atLogin);
     timer.start();
-    const auto atLogin = m_protocol.makeClient(options(), {}, cancelledAfter(300));
+    atLoginWatch.cancelAfter(300ms);
     QVERIFY(!connectAs(*atLogin, u"stall-here"_s, u"s"_s));
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
 
     // A folder change that gets no answer; after Cancel nothing more goes to the server.
-    const auto later = m_protocol.makeClient(options(), {}, cancelledAfter(300));
+    const auto later = m_protocol.makeClient(options());
+    ClientWatch laterWatch(*later);
     timer.start();
+    laterWatch.cancelAfter(300ms);
     QVERIFY(connectAs(*later, u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!later->folderExists(u"stall-here"_s));
-    QCOMPARE(later->lastFailure(), FtpClient::Failure::Cancelled);
+    QCOMPARE(later->folderExists(u"stall-here"_s).failure, FtpClient::Failure::Cancelled);
     QVERIFY2(timer.elapsed() < 1300, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(!later->putFile(local, u"after-cancel.jpg"_s, {}));
     QVERIFY(!QFileInfo::exists(m_server.home(u"pexa"_s) + u"/after-cancel.jpg"_s));
@@ -371,14 +374,15 @@ void tst_FtpClient::interruptedPutsLeaveTheOldFileWhole()
     const QString local = m_local.filePath(u"big.jpg"_s);
     QVERIFY(writeFile(local, QByteArray(2 * 1024 * 1024, 'n')));
 
-    bool cancel = false;
     QElapsedTimer sinceCancel;
-    AtomicPutClient cancelled(m_protocol.makeClient(options(), {}, [&] { return cancel; }));
-    QVERIFY(cancelled.open() && cancelled.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
+    AtomicPutClient cancelled(m_protocol.makeClient(options()));
+    ClientWatch watch(cancelled.inner());
+    QVERIFY(cancelled.inner().open() &&
+            cancelled.inner().connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cancelled.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
-        if (sent > 100 * 1024 && !cancel) {
-            cancel = true;
+        if (sent > 100 * 1024 && !sinceCancel.isValid()) {
             sinceCancel.start();
+            watch.cancelAfter(0ms);
         }
     }));
     QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
@@ -387,7 +391,7 @@ void tst_FtpClient::interruptedPutsLeaveTheOldFileWhole()
     QCOMPARE(filesIn(slow.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
 
     AtomicPutClient cutOff(m_protocol.makeClient(options()));
-    QVERIFY(cutOff.open() && cutOff.connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(cutOff.inner().open() && cutOff.inner().connect(u"127.0.0.1"_s, slow.port(), u"pexa"_s, u"p"_s));
     QVERIFY(!cutOff.putFile(local, u"a.jpg"_s, [&](qint64 sent, qint64) {
         if (sent > 100 * 1024)
             slow.kill();
@@ -404,7 +408,7 @@ void tst_FtpClient::serversThatWillNotRenameStillGetWholeFiles()
     const QString local = m_local.filePath(u"n.jpg"_s);
     for (const QString &user : {u"pexa"_s, u"norename"_s}) {
         AtomicPutClient client(m_protocol.makeClient(options()));
-        QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
+        QVERIFY(client.inner().open() && client.inner().connect(u"127.0.0.1"_s, server.port(), user, u"p"_s));
         for (const QByteArray &content : {QByteArray("first"), QByteArray("second, longer")}) {
             QVERIFY(writeFile(local, content));
             QVERIFY2(client.putFile(local, u"n.jpg"_s, {}), qPrintable(user));
@@ -428,11 +432,10 @@ void tst_FtpClient::aWriteRefusedIsNeverFollowedByTheRename()
     const QString local = m_local.filePath(u"half.jpg"_s);
     QVERIFY(writeFile(local, QByteArray(200 * 1024, 'h')));
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-    FtpClient::Failure timeFailure = FtpClient::Failure::None;
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
     const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
-    QVERIFY(!client.putFileWithTime(local, u"a.jpg"_s, july, timeFailure, {}));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client.putFileWithTime(local, u"a.jpg"_s, july, {}).put.failure, FtpClient::Failure::Refused);
     QCOMPARE(fileBytes(remote), QByteArray("the old photo"));
     QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList({u"a.jpg"_s}));
     QCOMPARE(verbsAndArguments(server.commands()).filter(QRegularExpression(u"^(rename|setstat) "_s)),
@@ -453,11 +456,12 @@ void tst_FtpClient::aRenameRefusedOntoAFileStillReplacesItWithItsTime()
     const QString local = m_local.filePath(u"b.jpg"_s);
     QVERIFY(writeFile(local, "the new photo"));
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-    FtpClient::Failure timeFailure = FtpClient::Failure::Refused;
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
     const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
-    QVERIFY(client.putFileWithTime(local, u"b.jpg"_s, july, timeFailure, {}));
-    QCOMPARE(timeFailure, FtpClient::Failure::None);
+    const AtomicPutClient::TimedPut timed = client.putFileWithTime(local, u"b.jpg"_s, july, {});
+    QVERIFY(timed.put);
+    QCOMPARE(timed.time, FtpClient::Failure::None);
     QCOMPARE(fileBytes(remote), QByteArray("the new photo"));
     QCOMPARE(QFileInfo(remote).lastModified().toUTC(), july);
     QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList({u"b.jpg"_s}));
@@ -480,10 +484,11 @@ void tst_FtpClient::aFileWhoseClosingFailedDoesNotStayUnderTheName()
     const QString local = m_local.filePath(u"c.jpg"_s);
     QVERIFY(writeFile(local, "in doubt"));
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-    QVERIFY(!client.putFile(local, u"c.jpg"_s, {}));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Refused);
-    QCOMPARE(client.lastReply(), u"4 Failure"_s);
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    const TransferOutcome inDoubt = client.putFile(local, u"c.jpg"_s, {});
+    QCOMPARE(inDoubt.failure, FtpClient::Failure::Refused);
+    QCOMPARE(inDoubt.reply, u"4 Failure"_s);
     QCOMPARE(filesIn(server.home(u"pexa"_s)), QStringList());
     QCOMPARE(withPart(server.commands()), QStringList({u"open PART"_s, u"write"_s, u"close"_s,
                                                        u"rename PART c.jpg"_s, u"remove c.jpg"_s}));
@@ -502,15 +507,16 @@ void tst_FtpClient::theEndOfAPutIsOneWait()
     const QString local = m_local.filePath(u"d.jpg"_s);
     QVERIFY(writeFile(local, "timed"));
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-    FtpClient::Failure timeFailure = FtpClient::Failure::Refused;
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
     const QDateTime july(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(client.putFileWithTime(local, u"d.jpg"_s, july, timeFailure, {}));
+    const AtomicPutClient::TimedPut timed = client.putFileWithTime(local, u"d.jpg"_s, july, {});
+    QVERIFY(timed.put);
     QVERIFY2(timer.elapsed() >= 3 * latencyMs && timer.elapsed() < 4 * latencyMs,
              qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(timeFailure, FtpClient::Failure::None);
+    QCOMPARE(timed.time, FtpClient::Failure::None);
     QCOMPARE(QFileInfo(server.home(u"pexa"_s) + u"/d.jpg"_s).lastModified().toUTC(), july);
 }
 
@@ -527,11 +533,15 @@ void tst_FtpClient::aCancelWhileTheEndOfAPutIsAwaitedLeavesAWholeFile()
     QVERIFY(writeFile(remote, "the old photo"));
     const QString local = m_local.filePath(u"e.jpg"_s);
     QVERIFY(writeFile(local, "the new photo"));
-    bool cancel = false;
-    AtomicPutClient client(m_protocol.makeClient(options(), {}, [&] { return cancel; }));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-    QVERIFY(!client.putFile(local, u"e.jpg"_s, [&](qint64 sent, qint64 total) { cancel = sent == total; }));
-    QCOMPARE(client.lastFailure(), FtpClient::Failure::Cancelled);
+    AtomicPutClient client(m_protocol.makeClient(options()));
+    ClientWatch watch(client.inner());
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    const TransferOutcome cancelled = client.putFile(local, u"e.jpg"_s, [&](qint64 sent, qint64 total) {
+        if (sent == total)
+            watch.cancelAfter(0ms);
+    });
+    QCOMPARE(cancelled.failure, FtpClient::Failure::Cancelled);
     const QByteArray held = fileBytes(remote);
     QVERIFY2(held == "the old photo" || held == "the new photo", held.constData());
 }
@@ -553,8 +563,7 @@ void tst_FtpClient::oneLoginServesAllAndADroppedConnectionReconnects()
     QCOMPARE(m_server.logins() - before, 1);
 
     // The server hangs up; the next operation logs in again.
-    QVERIFY(!client->folderExists(u"logins/drop-here"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::ConnectionLost);
+    QCOMPARE(client->folderExists(u"logins/drop-here"_s).failure, FtpClient::Failure::ConnectionLost);
     QVERIFY(client->putFile(local, u"logins/3.jpg"_s, {}));
     QCOMPARE(m_server.logins() - before, 2);
     QCOMPARE(fileBytes(m_server.home(u"pexa"_s) + u"/logins/3.jpg"_s), QByteArray("l"));
@@ -598,22 +607,22 @@ void tst_FtpClient::listingsGiveNamesSizesAndTimesWithOrWithoutMlsd()
                 writeFileAt(list + u"empty.jpg"_s, QByteArray(), july));
         const auto client = m_protocol.makeClient(options());
         QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
-        std::optional<QList<RemoteEntry>> entries = client->listFolder(u"list"_s);
-        QVERIFY(entries);
-        QCOMPARE(described(*entries), test.expected);
+        FtpClient::Listing listed = client->listFolder(u"list"_s);
+        QVERIFY(listed.outcome);
+        QCOMPARE(described(listed.entries), test.expected);
         const qsizetype before = server.commands().size();
-        entries = client->listFolder(u"list"_s);
-        QVERIFY(entries);
-        QCOMPARE(described(*entries), test.expected);
+        listed = client->listFolder(u"list"_s);
+        QVERIFY(listed.outcome);
+        QCOMPARE(described(listed.entries), test.expected);
         const QStringList sent = verbsAndArguments(server.commands().mid(before));
         QCOMPARE(QList<qsizetype>({sent.filter(QRegularExpression(u"^MLSD"_s)).size(),
                                    sent.filter(QRegularExpression(u"^SIZE "_s)).size(),
                                    sent.filter(QRegularExpression(u"^MDTM "_s)).size()}),
                  test.again);
 
-        QVERIFY(!client->listFolder(u"missing"_s));
-        QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-        QVERIFY2(client->lastReply().startsWith(u"550"_s), qPrintable(client->lastReply()));
+        const TransferOutcome missing = client->listFolder(u"missing"_s).outcome;
+        QCOMPARE(missing.failure, FtpClient::Failure::Refused);
+        QVERIFY2(missing.reply.startsWith(u"550"_s), qPrintable(missing.reply));
     }
 }
 
@@ -638,14 +647,14 @@ void tst_FtpClient::renameAndRemoveKeepTheServersReply()
     QCOMPARE(filesIn(home + u"/sub"_s), QStringList());
     QCOMPARE(filesIn(home), QStringList());
 
-    for (const auto &refused : std::initializer_list<std::function<bool()>>{
+    for (const auto &refused : std::initializer_list<std::function<TransferOutcome()>>{
              [&] { return client->removeFile(u"sub/y.jpg"_s); },
              [&] { return client->rename(u"gone.jpg"_s, u"sub/z.jpg"_s); }}) {
-        QVERIFY(!refused());
-        QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+        const TransferOutcome outcome = refused();
+        QCOMPARE(outcome.failure, FtpClient::Failure::Refused);
         // An SFTP server answers with a status, not a line.
         if (m_protocol.security() != TransferSecurity::Sftp)
-            QVERIFY2(client->lastReply().startsWith(u"550 "_s), qPrintable(client->lastReply()));
+            QVERIFY2(outcome.reply.startsWith(u"550 "_s), qPrintable(outcome.reply));
     }
 }
 
@@ -672,9 +681,9 @@ void tst_FtpClient::setModifiedReachesTheDisk()
     QVERIFY(untimed->open() && untimed->connect(u"127.0.0.1"_s, server.port(), u"untimed"_s, u"p"_s));
     QVERIFY(untimed->putFile(local, u"t.jpg"_s, {}));
     const QDateTime stored = QFileInfo(server.home(u"untimed"_s) + u"/t.jpg"_s).lastModified();
-    QVERIFY(!untimed->setModified(u"t.jpg"_s, july));
-    QCOMPARE(untimed->lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY2(untimed->lastReply().startsWith(u"550 "_s), qPrintable(untimed->lastReply()));
+    const TransferOutcome notTimed = untimed->setModified(u"t.jpg"_s, july);
+    QCOMPARE(notTimed.failure, FtpClient::Failure::Refused);
+    QVERIFY2(notTimed.reply.startsWith(u"550 "_s), qPrintable(notTimed.reply));
     QCOMPARE(QFileInfo(server.home(u"untimed"_s) + u"/t.jpg"_s).lastModified(), stored);
 }
 
@@ -690,9 +699,10 @@ void tst_FtpClient::filesOfOneFolderCostFourCommandsAndAFolderChangeOne()
     const QString local = m_local.filePath(u"w.jpg"_s);
     QVERIFY(writeFile(local, "wire"));
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() && client.connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
     const QDateTime july = QDateTime(QDate(2008, 7, 1), QTime(12, 0, 5), Qt::UTC);
-    QVERIFY(client.folderExists(u"www/a"_s));
+    QVERIFY(client.inner().folderExists(u"www/a"_s));
     QVERIFY(client.putFile(local, u"www/a/1.jpg"_s, {}));
 
     qsizetype before = server.commands().size();
@@ -702,14 +712,14 @@ void tst_FtpClient::filesOfOneFolderCostFourCommandsAndAFolderChangeOne()
         return sent;
     };
     QVERIFY(client.putFile(local, u"www/a/2.jpg"_s, {}));
-    QVERIFY(client.setModified(u"www/a/2.jpg"_s, july));
+    QVERIFY(client.inner().setModified(u"www/a/2.jpg"_s, july));
     QCOMPARE(sentSince(), QStringList({u"EPSV"_s, u"STOR PART"_s, u"RNFR PART"_s, u"RNTO 2.jpg"_s,
                                        u"MFMT 20080701120005 2.jpg"_s}));
     QVERIFY(client.putFile(local, u"www/b/1.jpg"_s, {}));
     QCOMPARE(sentSince(),
              QStringList({u"CWD /www/b"_s, u"EPSV"_s, u"STOR PART"_s, u"RNFR PART"_s, u"RNTO 1.jpg"_s}));
-    QVERIFY(client.folderExists(u"www/a"_s));
-    QVERIFY(client.removeFile(u"www/a/1.jpg"_s));
+    QVERIFY(client.inner().folderExists(u"www/a"_s));
+    QVERIFY(client.inner().removeFile(u"www/a/1.jpg"_s));
     QCOMPARE(sentSince(), QStringList({u"CWD /www/a"_s, u"DELE 1.jpg"_s}));
 }
 
@@ -728,12 +738,13 @@ void tst_FtpClient::failedPutsCostOneAnswerOrOneStall()
     refusing.setOptions(m_protocol.serverOptions({.refusedPrefix = u".pexa-"_s, .logCommands = true}));
     QVERIFY2(refusing.start({{u"pexa"_s, u"p"_s}}), qPrintable(refusing.errorText()));
     AtomicPutClient refused(m_protocol.makeClient(options()));
-    QVERIFY(refused.open() && refused.connect(u"127.0.0.1"_s, refusing.port(), u"pexa"_s, u"p"_s));
-    QVERIFY(!refused.putFile(local, u"f.jpg"_s, {}));
-    QCOMPARE(refused.lastFailure(), FtpClient::Failure::Refused);
+    QVERIFY(refused.inner().open() &&
+            refused.inner().connect(u"127.0.0.1"_s, refusing.port(), u"pexa"_s, u"p"_s));
+    const TransferOutcome refusal = refused.putFile(local, u"f.jpg"_s, {});
+    QCOMPARE(refusal.failure, FtpClient::Failure::Refused);
     if (!sftp)
-        QCOMPARE(refused.lastReply(), u"550 Refused."_s);
-    QVERIFY(refused.folderExists(QString()));
+        QCOMPARE(refusal.reply, u"550 Refused."_s);
+    QVERIFY(refused.inner().folderExists(QString()));
     QStringList sent = verbsAndArguments(refusing.commands());
     QCOMPARE(sent.filter(store).size(), 1);
     QCOMPARE(sent.filter(remove), QStringList());
@@ -743,13 +754,14 @@ void tst_FtpClient::failedPutsCostOneAnswerOrOneStall()
                            : m_protocol.serverOptions({.logCommands = true, .silentData = true}));
     QVERIFY2(silent.start({{u"pexa"_s, u"p"_s}}), qPrintable(silent.errorText()));
     AtomicPutClient stalled(m_protocol.makeClient(options(30, 2)));
-    QVERIFY(stalled.open() && stalled.connect(u"127.0.0.1"_s, silent.port(), u"pexa"_s, u"p"_s));
+    const ClientWatch watch(stalled.inner());
+    QVERIFY(stalled.inner().open() &&
+            stalled.inner().connect(u"127.0.0.1"_s, silent.port(), u"pexa"_s, u"p"_s));
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!stalled.putFile(local, u"f.jpg"_s, {}));
-    QCOMPARE(stalled.lastFailure(), FtpClient::Failure::Stalled);
+    QCOMPARE(stalled.putFile(local, u"f.jpg"_s, {}).failure, FtpClient::Failure::Stalled);
     QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() < 3900, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(stalled.folderExists(QString()));
+    QVERIFY(stalled.inner().folderExists(QString()));
     QVERIFY2(timer.elapsed() < 3900, qPrintable(QString::number(timer.elapsed())));
     sent = verbsAndArguments(silent.commands());
     QCOMPARE(sent.filter(store).size(), 1);
@@ -772,14 +784,13 @@ void tst_FtpClient::aLateAnswerToARefusedPutIsNotTakenForTheNextOne()
     const auto client = m_protocol.makeClient(options());
     QVERIFY(client->open() && client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p"_s));
 
-    QVERIFY(!client->putFile(local, u"www/no-1.jpg"_s, {}));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-    QCOMPARE(client->lastReply(), u"550 Refused."_s);
+    const TransferOutcome refusal = client->putFile(local, u"www/no-1.jpg"_s, {});
+    QCOMPARE(refusal.failure, FtpClient::Failure::Refused);
+    QCOMPARE(refusal.reply, u"550 Refused."_s);
     QVERIFY(client->folderExists(QString()));
     QVERIFY(client->putFile(local, u"www/2.jpg"_s, {}));
     QCOMPARE(fileBytes(home + u"/www/2.jpg"_s), QByteArray("next"));
-    QVERIFY(!client->folderExists(u"missing"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->folderExists(u"missing"_s).failure, FtpClient::Failure::Refused);
 }
 
 // proftpd with its stock TLS settings refuses a data connection that does not resume the
@@ -802,13 +813,13 @@ void tst_FtpClient::ftpsPutsAllArriveAtADaemonThatRequiresTlsSessionReuse()
     QVERIFY(writeFile(local, photo));
 
     AtomicPutClient client(m_protocol.makeClient(options()));
-    QVERIFY(client.open() &&
-            client.connect(u"127.0.0.1"_s, daemon.port(), daemon.userName(), daemon.password()));
+    QVERIFY(client.inner().open() &&
+            client.inner().connect(u"127.0.0.1"_s, daemon.port(), daemon.userName(), daemon.password()));
     QStringList failed;
     for (int i = 0; i < 48; ++i) {
         const QString name = u"%1.jpg"_s.arg(i);
-        if (!client.putFile(local, name, {}))
-            failed << name + u": "_s + client.lastReply();
+        if (const TransferOutcome put = client.putFile(local, name, {}); !put)
+            failed << name + u": "_s + put.reply;
     }
     QVERIFY2(failed.isEmpty(), qPrintable(u"%1 of 48 failed:\n"_s.arg(failed.size()) + failed.join(u'\n')));
     for (int i = 0; i < 48; ++i)
@@ -838,10 +849,10 @@ void tst_FtpClient::listingsGiveExactSizesAndTimes()
 
     const auto client = m_protocol.makeClient(options());
     QVERIFY(connectAs(*client, u"pexa"_s, u"p ä:ss"_s));
-    const std::optional<QList<RemoteEntry>> listing = client->listFolder(u"listed"_s);
-    QVERIFY(listing);
-    QCOMPARE(listing->size(), 4);
-    for (const RemoteEntry &entry : *listing) {
+    const FtpClient::Listing listing = client->listFolder(u"listed"_s);
+    QVERIFY(listing.outcome);
+    QCOMPARE(listing.entries.size(), 4);
+    for (const RemoteEntry &entry : listing.entries) {
         const QFileInfo onDisk(folder + u'/' + entry.name);
         QVERIFY2(onDisk.exists(), qPrintable(entry.name));
         QCOMPARE(entry.folder, onDisk.isDir());
@@ -851,10 +862,10 @@ void tst_FtpClient::listingsGiveExactSizesAndTimes()
             QCOMPARE(entry.size, onDisk.size());
     }
 
-    QVERIFY(!client->listFolder(u"missing"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-    QVERIFY(!client->lastReply().isEmpty());
-    QVERIFY(client->listFolder(QString()));
+    const TransferOutcome missing = client->listFolder(u"missing"_s).outcome;
+    QCOMPARE(missing.failure, FtpClient::Failure::Refused);
+    QVERIFY(!missing.reply.isEmpty());
+    QVERIFY(client->listFolder(QString()).outcome);
 }
 
 void tst_FtpClient::filesAreRenamedRemovedAndTimedByPath()
@@ -870,19 +881,16 @@ void tst_FtpClient::filesAreRenamedRemovedAndTimedByPath()
     QVERIFY(client->rename(u"moves/a.jpg"_s, u"moves/into/b.jpg"_s));
     QCOMPARE(fileBytes(home + u"/moves/into/b.jpg"_s), QByteArray("moved"));
     QVERIFY(!QFileInfo::exists(home + u"/moves/a.jpg"_s));
-    QVERIFY(!client->rename(u"moves/missing.jpg"_s, u"moves/c.jpg"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->rename(u"moves/missing.jpg"_s, u"moves/c.jpg"_s).failure, FtpClient::Failure::Refused);
 
     const QDateTime time(QDate(2010, 6, 7), QTime(8, 9, 10), Qt::UTC);
     QVERIFY(client->setModified(u"moves/into/b.jpg"_s, time));
     QCOMPARE(QFileInfo(home + u"/moves/into/b.jpg"_s).lastModified().toUTC(), time);
-    QVERIFY(!client->setModified(u"moves/missing.jpg"_s, time));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->setModified(u"moves/missing.jpg"_s, time).failure, FtpClient::Failure::Refused);
 
     QVERIFY(client->removeFile(u"moves/into/b.jpg"_s));
     QVERIFY(!QFileInfo::exists(home + u"/moves/into/b.jpg"_s));
-    QVERIFY(!client->removeFile(u"moves/into/b.jpg"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->removeFile(u"moves/into/b.jpg"_s).failure, FtpClient::Failure::Refused);
     QVERIFY(!client->removeFile(u"moves/into"_s));
     QVERIFY(QFileInfo(home + u"/moves/into"_s).isDir());
     QVERIFY(writeFile(home + u"/moves/left.part"_s, "part"));
@@ -895,9 +903,9 @@ void tst_FtpClient::filesAreRenamedRemovedAndTimedByPath()
     // is told so by a refusal with the server's status.
     QVERIFY(writeFile(home + u"/moves/old.jpg"_s, "old"));
     QVERIFY(client->putFile(local, u"moves/new.jpg"_s, {}));
-    QVERIFY(!client->rename(u"moves/new.jpg"_s, u"moves/old.jpg"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
-    QCOMPARE(client->lastReply(), u"4 Failure"_s);
+    const TransferOutcome notOver = client->rename(u"moves/new.jpg"_s, u"moves/old.jpg"_s);
+    QCOMPARE(notOver.failure, FtpClient::Failure::Refused);
+    QCOMPARE(notOver.reply, u"4 Failure"_s);
     QCOMPARE(fileBytes(home + u"/moves/old.jpg"_s), QByteArray("old"));
 }
 
@@ -1071,8 +1079,7 @@ void tst_FtpClient::hostKeysOfAKnownKindAreAskedForAndRevokedOnesRefused()
     QCOMPARE(once->identity().problem, ServerIdentity::Problem::UnknownHostKey);
     QVERIFY(!once->trust(once->identity()));
     QVERIFY(once->connect(u"127.0.0.1"_s, m_server.port(), u"pexa"_s, u"p ä:ss"_s));
-    QVERIFY(!once->folderExists(u"drop-here"_s));
-    QCOMPARE(once->lastFailure(), FtpClient::Failure::ConnectionLost);
+    QCOMPARE(once->folderExists(u"drop-here"_s).failure, FtpClient::Failure::ConnectionLost);
     QVERIFY(once->folderExists(QString()));
 }
 
@@ -1087,8 +1094,8 @@ void tst_FtpClient::keyboardInteractiveLogsInWithThePassword()
     QVERIFY(client->open());
     QVERIFY(client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"p ä:ss"_s));
     QVERIFY(client->folderExists(QString()));
-    QVERIFY(!client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"wrong"_s));
-    QCOMPARE(client->lastFailure(), FtpClient::Failure::Refused);
+    QCOMPARE(client->connect(u"127.0.0.1"_s, server.port(), u"pexa"_s, u"wrong"_s).failure,
+             FtpClient::Failure::Refused);
     QCOMPARE(server.logins(), 1);
     QCOMPARE(server.passwordsReceived(), 2);
 }
