@@ -8,6 +8,7 @@
 #include "MainControls.h"
 #include "MessageBoxService.h"
 #include "NumberText.h"
+#include "OutputLayout.h"
 #include "ResizeBatch.h"
 #include "RunControls.h"
 #include "RunState.h"
@@ -90,7 +91,7 @@ void ResizeActions::cmbTNSize_Click()
     guarded(Owner, u"cmbTNSize_Click"_s, [&] {
         const QString size = m_ui.cmbTNSize->currentText();
         WriteIniValue(SettingKeys::ThumbnailSize, size);
-        m_ui.txtTNPrefix->setEnabled(size != u"Disabled"_s);
+        m_ui.txtTNPrefix->setEnabled(size != OutputLayout::ThumbnailsDisabled);
     });
 }
 

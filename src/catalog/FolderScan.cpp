@@ -98,13 +98,17 @@ void FolderScan::ScanFolder(const QString &folder)
             ScanFolder(path + u'/');
             m_host.addFolder(path);
             continue;
+        case FileSystem::EntryType::FileLink:
+            // The walk's own look at the entry did not reach the file: one that cannot be read
+            // is told here.
+            m_host.fileSize(path);
+            break;
         case FileSystem::EntryType::File:
             break;
         }
 
-        const double size = m_host.fileSize(path);
         m_filesScanned += 1;
-        if (size >= 0 && Chk_Extension(path) != 0) {
+        if (Chk_Extension(path) != 0) {
             if (m_host.yieldCancelled())
                 return;
             // The image past the limit is counted as found but not listed; it stops the scan.

@@ -13,7 +13,8 @@ public:
     virtual bool yieldCancelled() = 0;
     // Stops the scan at the next check, as Cancel would (the image limit).
     virtual void requestCancel() = 0;
-    // The file's size in bytes; a size that cannot be read is reported and counts as 0.
+    // The size in bytes of the file a link leads to; a size that cannot be read is reported and
+    // counts as 0.
     virtual double fileSize(const QString &path) = 0;
     // An image file to list, in walk order.
     virtual void addImage(const QString &path) = 0;

@@ -122,8 +122,8 @@ EntryType entryType(const QString &path)
         return EntryType::Folder;
     if (S_ISLNK(st.st_mode)) {
         if (::stat(name.constData(), &st) != 0)
-            return EntryType::File;
-        return S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::File;
+            return EntryType::FileLink;
+        return S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::FileLink;
     }
     return EntryType::File;
 }

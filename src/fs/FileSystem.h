@@ -13,7 +13,8 @@ namespace FileSystem {
 enum class EntryType
 {
     Missing,    // the entry cannot be read
-    File,       // a file, or a link to one
+    File,       // a file
+    FileLink,   // a symbolic link to a file, or one that leads nowhere
     Folder,     // a real folder
     FolderLink, // a symbolic link to a folder: never walked, so a link to an ancestor cannot loop
 };

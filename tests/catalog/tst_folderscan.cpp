@@ -31,13 +31,7 @@ public:
         return cancelled;
     }
     void requestCancel() override { cancelled = true; }
-    double fileSize(const QString &path) override
-    {
-        examined.append(path);
-        if (cancelled)
-            examinedAfterCancel.append(path);
-        return FileSystem::GetFSize(path);
-    }
+    double fileSize(const QString &path) override { return FileSystem::GetFSize(path); }
     void addImage(const QString &path) override
     {
         images.append(path);
@@ -45,15 +39,23 @@ public:
             cancelled = true;
     }
     void addFolder(const QString &path) override { folders.append(path); }
+    // Every file the walk looks at is counted before it goes on.
     void showProgress(double imagesFound, double filesScanned) override
     {
         progress = u"%1/%2"_s.arg(imagesFound).arg(filesScanned);
+        if (filesScanned > examined.size())
+            examined.append(progress);
+        if (cancelled && filesScanned > examinedBeforeCancel)
+            examinedAfterCancel.append(progress);
+        if (!cancelled)
+            examinedBeforeCancel = filesScanned;
     }
 
     QStringList images;
     QStringList folders;
     QStringList examined;
     QStringList examinedAfterCancel;
+    double examinedBeforeCancel = 0;
     QString progress;
     bool cancelled = false;
     int yields = 0;

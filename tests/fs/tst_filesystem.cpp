@@ -224,7 +224,8 @@ void TestFileSystem::folderLinksAreToldApartFromFolders()
     QVERIFY(QFile::link(dir.filePath(u"file.jpg"_s), dir.filePath(u"link.jpg"_s)));
     QCOMPARE(FileSystem::entryType(dir.filePath(u"sub"_s)), FileSystem::EntryType::Folder);
     QCOMPARE(FileSystem::entryType(dir.filePath(u"sub/up"_s)), FileSystem::EntryType::FolderLink);
-    QCOMPARE(FileSystem::entryType(dir.filePath(u"link.jpg"_s)), FileSystem::EntryType::File);
+    QCOMPARE(FileSystem::entryType(dir.filePath(u"link.jpg"_s)), FileSystem::EntryType::FileLink);
+    QCOMPARE(FileSystem::entryType(dir.filePath(u"file.jpg"_s)), FileSystem::EntryType::File);
     QCOMPARE(FileSystem::entryType(dir.filePath(u"nothing"_s)), FileSystem::EntryType::Missing);
 }
 
