@@ -64,12 +64,8 @@ UploadScheduler::UploadScheduler(const UploadPlan &plan, const FtpSettings &serv
                                  UploadLog::Output line)
     : m_steps(plan.steps()), m_server(server), m_connections(connections), m_folders(folders),
       m_memory(memory), m_run(run), m_progress(progress), m_line(line), m_log(line),
-      m_toSend(plan.filesToSend()), m_timesRefused(std::make_shared<std::atomic<bool>>(false)),
-      m_clock(memory.clock(server))
+      m_toSend(plan.filesToSend()), m_clock(memory, server)
 {
-    // SFTP speaks of times in seconds since 1970 in UTC, and every server takes them.
-    if (server.security == TransferSecurity::Sftp)
-        m_clock = ServerClock();
     for (int i = 0; i < m_steps.size(); ++i) {
         auto stepRun = std::make_shared<StepRun>();
         stepRun->slot = m_log.append(plan.linesBefore(i));
@@ -115,8 +111,7 @@ bool UploadScheduler::dispatchNext()
     const int index = m_pending.constFirst();
     const auto waitsFor = [this](int before) { return before >= 0 && !m_runs.at(before)->done; };
     if (const auto *entry = std::get_if<EntryStep>(&m_steps.at(index))) {
-        if (waitsFor(entry->folderStep) || waitsFor(entry->listingStep) ||
-            (!m_clock && !m_clockUntrusted && m_clockNeeded.contains(entry->folder)))
+        if (waitsFor(entry->folderStep) || waitsFor(entry->listingStep) || m_clock.holdsBack(entry->folder))
             return false;
     }
     if (const auto *page = std::get_if<PageStep>(&m_steps.at(index))) {
@@ -188,8 +183,8 @@ bool UploadScheduler::prepare(int index)
         return false;
     }
     const RemoteListing *listing =
-        m_server.onlyChanged && !m_clockUntrusted ? m_folders.kept(folderOf(index)) : nullptr;
-    const qint64 offset = m_clock ? m_clock->offsetSeconds() : 0;
+        m_server.onlyChanged && !m_clock.untrusted() ? m_folders.kept(folderOf(index)) : nullptr;
+    const qint64 offset = m_clock.offsetSeconds();
     for (const UploadFile &file : {primary, entry ? entry->thumbnail : UploadFile()}) {
         if (file.local.isEmpty() ||
             (file.role == UploadFile::Role::Thumbnail && !FileSystem::FileExists(file.local)))
@@ -217,7 +212,7 @@ void UploadScheduler::startFiles(int index, int connection)
     target->sent = 0;
     target->total = 0;
     const bool setTimes = m_server.onlyChanged;
-    const std::shared_ptr<std::atomic<bool>> timesRefused = m_timesRefused;
+    const std::shared_ptr<std::atomic<bool>> timesRefused = m_clock.timesRefused();
     QList<QString> remotes;
     for (const StepRun::Sending &sending : std::as_const(stepRun->sendings))
         remotes.append(m_folders.remotePath(sending.file.remote));
@@ -301,71 +296,34 @@ void UploadScheduler::finishFolder(int index, int connection)
     m_folders.keep(step.folder, stepRun.listed ? std::optional<RemoteListing>(RemoteListing(*stepRun.listed))
                                                : std::nullopt);
     if (step.readClock) {
-        if (stepRun.clock) {
-            keepClock(*stepRun.clock);
-        } else if (!m_clock) {
-            m_clockUntrusted = true;
+        if (!m_clock.probed(stepRun.clock))
             m_log.add(
                 stepRun.slot,
                 u" - The server's times cannot be compared with this computer's; every file is sent."_s);
-        }
         return;
     }
     const RemoteListing *listing = m_folders.kept(step.folder);
     if (!listing || !listing->tellsSizesAndTimes())
         m_log.add(stepRun.slot, u" - The server gives no sizes or times in "_s +
                                     UploadPlan::folderLabel(step.folder) + u"; every file there is sent."_s);
-    else if (!m_clock && !m_clockUntrusted)
-        readClock(index);
+    else if (m_clock.learnFrom(step.folder, *listing, localFilesIn(step.folder)))
+        sendProbe(index);
 }
 
-// Files this program sent before took their local times, so where the server tells the same
-// quarter-hour offset for two files of the folder's size, that is its clock. Where nothing tells
-// it, an empty file sent there and listed does, before any file of the folder is compared.
-void UploadScheduler::readClock(int listingStep)
+// The entries of the folder wait until the empty file sent there tells the server's clock.
+void UploadScheduler::sendProbe(int listingStep)
 {
-    const FolderStep listed = std::get<FolderStep>(m_steps.at(listingStep));
-    const RemoteListing *remote = m_folders.kept(listed.folder);
-    QList<qint64> offsets;
-    for (const UploadStep &step : std::as_const(m_steps)) {
-        const auto *entry = std::get_if<EntryStep>(&step);
-        if (!entry || entry->folder != listed.folder)
-            continue;
-        for (const QString &path : {entry->image.local, entry->thumbnail.local}) {
-            const QFileInfo local(path);
-            if (const std::optional<qint64> offset =
-                    remote->offsetOf(local.fileName(), local.size(), local.lastModified().toUTC()))
-                offsets.append(*offset);
-        }
-    }
-    if (offsets.isEmpty())
-        return;
-    if (const std::optional<ServerClock> clock = ServerClock::fromOffsets(offsets)) {
-        keepClock(*clock);
-        return;
-    }
-    m_clockNeeded.insert(listed.folder);
-    if (m_clockStep >= 0)
-        return;
-    FolderStep probe = listed;
+    FolderStep probe = std::get<FolderStep>(m_steps.at(listingStep));
     probe.enter = false;
     probe.list = true;
     probe.readClock = true;
-    m_clockStep = static_cast<int>(m_steps.size());
+    const int index = static_cast<int>(m_steps.size());
     m_steps.append(probe);
     auto stepRun = std::make_shared<StepRun>();
     stepRun->slot = m_log.insertAfter(m_runs.at(listingStep)->slot);
     m_runs.append(stepRun);
-    m_order.insert(m_order.indexOf(listingStep) + 1, m_clockStep);
-    requeue(m_clockStep);
-}
-
-void UploadScheduler::keepClock(const ServerClock &clock)
-{
-    m_clock = clock;
-    m_memory.setClock(m_server, clock);
-    // Times it will not take need not be offered again.
-    *m_timesRefused = *m_timesRefused || !clock.keepsTimesGiven();
+    m_order.insert(m_order.indexOf(listingStep) + 1, index);
+    requeue(index);
 }
 
 void UploadScheduler::finishFiles(int index, int connection)
@@ -484,6 +442,16 @@ void UploadScheduler::showInFlight()
 void UploadScheduler::countDone()
 {
     m_progress.showFileCount(++m_done, m_toSend);
+}
+
+QStringList UploadScheduler::localFilesIn(const QString &folder) const
+{
+    QStringList files;
+    for (const UploadStep &step : std::as_const(m_steps)) {
+        if (const auto *entry = std::get_if<EntryStep>(&step); entry && entry->folder == folder)
+            files << entry->image.local << entry->thumbnail.local;
+    }
+    return files;
 }
 
 QString UploadScheduler::folderOf(int index) const

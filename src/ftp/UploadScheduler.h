@@ -1,8 +1,8 @@
 #pragma once
 
+#include "ClockReading.h"
 #include "FtpClient.h"
 #include "FtpSettings.h"
-#include "ServerClock.h"
 #include "UploadLog.h"
 #include "UploadPlan.h"
 
@@ -59,11 +59,11 @@ private:
     void finishFiles(int step, int connection);
     void judge(int connection, FtpClient::Failure failure);
     void requeue(int step);
-    void readClock(int listingStep);
-    void keepClock(const ServerClock &clock);
+    void sendProbe(int listingStep);
     void giveUp();
     void showInFlight();
     void countDone();
+    QStringList localFilesIn(const QString &folder) const;
     QString folderOf(int step) const;
 
     QList<UploadStep> m_steps;
@@ -83,13 +83,6 @@ private:
     int m_toSend = 0;
     int m_done = 0;
     bool m_serverGone = false;
-    std::shared_ptr<std::atomic<bool>> m_timesRefused;
     Files m_files;
-
-    // How the server's listings tell times, once known; the step that sends a file to learn it,
-    // or -1; the folders whose files wait for it.
-    std::optional<ServerClock> m_clock;
-    int m_clockStep = -1;
-    QSet<QString> m_clockNeeded;
-    bool m_clockUntrusted = false;
+    ClockReading m_clock;
 };
