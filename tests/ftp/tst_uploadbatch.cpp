@@ -124,6 +124,7 @@ private:
     UploadInputs m_inputs;
     Catalog m_catalog;
     int m_failed = 0;
+    UploadResult m_result;
 };
 
 void tst_UploadBatch::init()
@@ -166,6 +167,7 @@ UploadBatch::Outcome tst_UploadBatch::upload(TestHost &host, FakeFtpServer &serv
                       [&server] { return std::make_unique<FakeFtpClient>(server); });
     const UploadBatch::Outcome outcome = batch.run();
     m_failed = batch.failedFiles();
+    m_result = batch.result();
     return outcome;
 }
 
@@ -277,6 +279,13 @@ void tst_UploadBatch::onlyNewAndChangedFilesAreSent()
     QVERIFY(host.progress.lines.contains(u"6 files already on the server were not sent."_s));
     QCOMPARE(sentFiles(server), QStringList({u"put older.jpg"_s, u"put resized.jpg"_s, u"put tn_older.jpg"_s,
                                              u"put tn_resized.jpg"_s}));
+    // The result names them, as paths below the FTP root.
+    m_result.sent.sort();
+    m_result.skipped.sort();
+    QCOMPARE(m_result.sent, QStringList({u"2008/older.jpg"_s, u"2008/resized.jpg"_s, u"2008/tn_older.jpg"_s,
+                                         u"2008/tn_resized.jpg"_s}));
+    QCOMPARE(m_result.skipped, QStringList({u"2008/same.jpg"_s, u"2008/tn_same.jpg"_s, u"end.jpg"_s,
+                                            u"tn_end.jpg"_s, u"tn_top.jpg"_s, u"top.jpg"_s}));
     // Each folder is listed once; what was sent carries the local time, to the second.
     QCOMPARE(server.log().filter(u"list "_s), QStringList({u"list 2008"_s, u"list "_s}));
     const auto files = server.files();
@@ -459,6 +468,8 @@ void tst_UploadBatch::removalsStayWithinTheMirroredImages()
         yes.progress.lines.mid(yes.progress.lines.size() - 5),
         QStringList({u"Removed /OLD.PNG"_s, u"Removed /old.jpg"_s, u"ERROR: Failed to remove /tn_old.jpg"_s,
                      u"Removed /2008/gone.gif"_s, u"1 file failed to upload!!"_s}));
+    QCOMPARE(m_result.removed, QStringList({u"OLD.PNG"_s, u"old.jpg"_s, u"2008/gone.gif"_s}));
+    QCOMPARE(m_result.failed, QStringList{u"tn_old.jpg"_s});
     QStringList left = server.files().keys();
     QCOMPARE(left, QStringList({u"2008.jpg/"_s, u"2008/b.jpg"_s, u"2008/deep/y.jpg"_s, u"2008/tn_b.jpg"_s,
                                 u"keep.jpg"_s, u"notes.txt"_s, u"other/x.jpg"_s, u"ticked.jpg"_s,
@@ -496,7 +507,7 @@ void tst_UploadBatch::galleryPagesGoLastAndAMissingOrRefusedOneFails()
                           u"ERROR: Failed to upload gallery file "_s + local(u"pexa-gallery.css"_s),
                           u"ERROR: "_s + local(u"index.html"_s) + u" does not exist!!"_s,
                           u"2 files failed to upload!!"_s}));
-    QCOMPARE(m_failed, 2);
+    QCOMPARE(m_result.failed, QStringList({u"pexa-gallery.css"_s, u"index.html"_s}));
     QCOMPARE(server.files().value(u"2008/index.html"_s).bytes, QByteArray("page"));
     const QStringList puts = server.log().filter(u"put "_s);
     QCOMPARE(puts.size(), 6);
