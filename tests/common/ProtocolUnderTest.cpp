@@ -58,9 +58,15 @@ std::unique_ptr<FtpClient> ProtocolUnderTest::makeClient(const ConnectionOptions
 int ProtocolUnderTest::runEach(int argc, char **argv,
                                const std::function<std::unique_ptr<QObject>(ProtocolUnderTest &)> &makeTest)
 {
+    return runFor({TransferSecurity::Ftp, TransferSecurity::Ftps, TransferSecurity::Sftp}, argc, argv,
+                  makeTest);
+}
+
+int ProtocolUnderTest::runFor(const QList<TransferSecurity> &securities, int argc, char **argv,
+                              const std::function<std::unique_ptr<QObject>(ProtocolUnderTest &)> &makeTest)
+{
     int failures = 0;
-    for (TransferSecurity security :
-         {TransferSecurity::Ftp, TransferSecurity::Ftps, TransferSecurity::Sftp}) {
+    for (TransferSecurity security : securities) {
         ProtocolUnderTest protocol(security);
         qInfo("Protocol: %s", qPrintable(protocol.name()));
         if (!protocol.prepare()) {

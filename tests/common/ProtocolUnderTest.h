@@ -6,6 +6,7 @@
 #include "TestCredentials.h"
 #include "TransferSecurity.h"
 
+#include <QList>
 #include <QObject>
 #include <QTemporaryDir>
 #include <functional>
@@ -37,6 +38,9 @@ public:
     // Runs the test class once for each protocol, as the main function of a test executable.
     static int runEach(int argc, char **argv,
                        const std::function<std::unique_ptr<QObject>(ProtocolUnderTest &)> &makeTest);
+    // The same for these protocols only: for what the others do not have.
+    static int runFor(const QList<TransferSecurity> &securities, int argc, char **argv,
+                      const std::function<std::unique_ptr<QObject>(ProtocolUnderTest &)> &makeTest);
 
 private:
     TransferSecurity m_security;

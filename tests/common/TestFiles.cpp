@@ -12,6 +12,14 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+           file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
