@@ -14,7 +14,13 @@ class Catalog
 public:
     void clear();
     // The entries alone; the folders and wholeTree() stay.
-    void clearEntries() { m_entries.clear(); }
+    // A list emptied without a scan no longer tells what the tree holds, so nothing is offered
+    // for removal on its strength.
+    void clearEntries()
+    {
+        m_entries.clear();
+        m_wholeTree = false;
+    }
 
     void addEntry(const QString &path);
     void addFolder(const QString &path);

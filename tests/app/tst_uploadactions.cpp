@@ -456,6 +456,8 @@ void tst_UploadActions::happyPathMirrorsTheDestinationTree()
     QVERIFY(m_env->boxes.shown().isEmpty());
     QVERIFY(!control<QLabel>(*m_form, u"picbRawImage")->isVisible());
     QCOMPARE(List1->toolTip(), QString());
+    // The emptied list cannot stand for the tree: an upload from it would offer every image.
+    QVERIFY(!catalogOf(*m_form).wholeTree());
     verifyRestored(false);
     QCOMPARE(m_fake->connections(), 0);
     // One connection serves the whole run.
