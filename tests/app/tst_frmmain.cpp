@@ -1,4 +1,5 @@
 #include "Controls.h"
+#include "RecordingImageProcessor.h"
 #include "RecordingUrlOpener.h"
 #include "Settings.h"
 #include "TestFiles.h"
@@ -11,6 +12,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -40,10 +43,10 @@ private slots:
     void storedValuesReachTheControlsUnchanged();
     void thumbnailPrefixFollowsStoredThumbnailSize_data();
     void thumbnailPrefixFollowsStoredThumbnailSize();
-    void storedDestinationDoesNotEnableBatches();
+    void runControlsFollowTheWindowsSituation_data();
+    void runControlsFollowTheWindowsSituation();
     void destinationPickerCancelledChangesNothing();
     void destinationPickerChosenIsShownAndStored();
-    void destinationEnablesBatchesOnlyAfterImagesWereFound();
     void exitClosesAndCancelOnlyStopsTheRun();
     void closeBoxDuringRunCountsAsCancel();
     void onlyOneRunAtATime();
@@ -95,19 +98,13 @@ void TestFrmMain::withoutSettingsFileShowsEveryDefault()
     QCOMPARE(cmbResizePct->currentText(), u"25"_s);
     QCOMPARE(control<QLineEdit>(*form, u"txtRSizeLimit")->text(), u"600W"_s);
     QCOMPARE(cmbTNSize->currentText(), u"Disabled"_s);
-    QVERIFY(!control<QLineEdit>(*form, u"txtTNPrefix")->isEnabled());
     QCOMPARE(control<QLineEdit>(*form, u"txtTNPrefix")->text(), u"tn_"_s);
     QCOMPARE(cmbFTPSizeLimit->currentText(), u"500"_s);
     QCOMPARE(control<QLineEdit>(*form, u"txtFDestin")->text(), QString());
     QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), QDir::homePath());
     QVERIFY(control<QCheckBox>(*form, u"chkRecreate")->isChecked());
     QVERIFY(!control<QCheckBox>(*form, u"chkExit")->isChecked());
-    for (const QString &name :
-         {u"cmdINV"_s, u"cmdALL"_s, u"cmdNONE"_s, u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
-        QVERIFY2(!control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
-    for (const QString &name :
-         {u"cmdSetFolder"_s, u"cmdScan"_s, u"cmdExit"_s, u"cmdFDestin"_s, u"cmdFTPSettings"_s})
-        QVERIFY2(control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
+    QVERIFY(control<QPushButton>(*form, u"cmdExit")->isEnabled());
     QVERIFY(!control<QLineEdit>(*form, u"txtImgRootPath")->isEnabled());
     QVERIFY(!control<QLineEdit>(*form, u"txtFDestin")->isEnabled());
     QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
@@ -252,15 +249,6 @@ void TestFrmMain::thumbnailPrefixFollowsStoredThumbnailSize()
     QCOMPARE(control<QLineEdit>(*form, u"txtTNPrefix")->isEnabled(), prefixEnabled);
 }
 
-void TestFrmMain::storedDestinationDoesNotEnableBatches()
-{
-    writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/out"_s);
-    auto form = makeWindow();
-    QVERIFY(!control<QPushButton>(*form, u"cmdResize")->isEnabled());
-    QVERIFY(!control<QPushButton>(*form, u"cmdUpload")->isEnabled());
-    QVERIFY(!control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
-}
-
 void TestFrmMain::destinationPickerCancelledChangesNothing()
 {
     writeSetting(u"main"_s, u"dest_path"_s, u"/tmp/before"_s);
@@ -284,24 +272,89 @@ void TestFrmMain::destinationPickerChosenIsShownAndStored()
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"dest_path"_s), u"/tmp/Web Gallery/ünïcode"_s);
 }
 
-void TestFrmMain::destinationEnablesBatchesOnlyAfterImagesWereFound()
+void TestFrmMain::runControlsFollowTheWindowsSituation_data()
 {
-    auto form = makeWindow();
-    auto *cmdResize = control<QPushButton>(*form, u"cmdResize");
-    m_env->picker.setNextDirectory(u"/tmp/a"_s);
-    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
-    QVERIFY(!cmdResize->isEnabled());
+    using namespace Enabled;
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("enabled");
+    const QString ready = u"images root cmdScan destination "_s;
+    const QStringList emptyList = Unlisted + QStringList{u"List1"_s};
+    QTest::newRow("at start") << QString() << emptyList;
+    QTest::newRow("stored destination") << u"storedDestination"_s << emptyList;
+    QTest::newRow("destination before a scan") << u"destination"_s << emptyList;
+    QTest::newRow("scan found images") << u"images root cmdScan"_s << Listed;
+    QTest::newRow("scan found none") << u"emptyRoot cmdScan"_s << emptyList;
+    QTest::newRow("scan with destination") << u"images destination root cmdScan"_s << Ready;
+    QTest::newRow("destination after scan") << ready << Ready;
+    QTest::newRow("destination box cleared") << ready + u"clearDestination"_s << Ready;
+    QTest::newRow("rescan found none") << ready + u"emptyRoot cmdScan"_s << emptyList;
+    QTest::newRow("root changed") << ready + u"otherRoot"_s << Unlisted;
+    QTest::newRow("root picker cancelled") << u"images root cmdScan cancelRoot"_s << Listed;
+    QTest::newRow("ticked without destination") << u"images root cmdScan cmdINV"_s << Listed;
+    QTest::newRow("ticked with thumbnails") << u"images root cmdScan thumbnails cmdALL"_s << Listed + Prefix;
+    QTest::newRow("ticked after destination cleared") << ready + u"clearDestination cmdNONE"_s << Listed;
+    QTest::newRow("ticked after an edit") << ready + u"typeMode cmdNONE"_s << Ready;
+    QTest::newRow("during resize") << ready + u"duringResize"_s << QStringList();
+    QTest::newRow("after resize") << ready + u"cmdResize"_s << Ready;
+    QTest::newRow("after resize with thumbnails") << ready + u"thumbnails cmdResize"_s << Everything;
+}
 
-    form->runState().ImagesFound = 3;
-    m_env->picker.setNextDirectory(u"/tmp/b"_s);
-    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
-    QVERIFY(cmdResize->isEnabled());
-    QVERIFY(control<QPushButton>(*form, u"cmdUpload")->isEnabled());
-    QVERIFY(control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
-
-    // The destination box never disables them.
-    control<QLineEdit>(*form, u"txtFDestin")->clear();
-    QVERIFY(cmdResize->isEnabled());
+// Each row drives the window through its steps; the controls are compared after the last one,
+// or during the conversion for a resize that is watched.
+void TestFrmMain::runControlsFollowTheWindowsSituation()
+{
+    QFETCH(QString, steps);
+    QFETCH(QStringList, enabled);
+    QTemporaryDir tree;
+    QTemporaryDir destination;
+    RecordingImageProcessor processor;
+    std::unique_ptr<frmMain> form;
+    auto window = [&]() -> frmMain & {
+        if (!form)
+            form = makeWindow();
+        return *form;
+    };
+    // Steps that answer a folder picker: the button, then the folder chosen.
+    const QHash<QString, QStringList> picks = {
+        {u"root"_s, {u"cmdSetFolder"_s, tree.path()}},
+        {u"otherRoot"_s, {u"cmdSetFolder"_s, tree.filePath(u"sub"_s)}},
+        {u"emptyRoot"_s, {u"cmdSetFolder"_s, tree.filePath(u"nothing"_s)}},
+        {u"cancelRoot"_s, {u"cmdSetFolder"_s, QString()}},
+        {u"destination"_s, {u"cmdFDestin"_s, destination.path()}}};
+    for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        if (step == u"storedDestination")
+            writeSetting(u"main"_s, u"dest_path"_s, destination.path());
+        else if (step == u"images") {
+            // Wider than the default limit, so that the resize converts.
+            QImage image(700, 10, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QVERIFY(QDir().mkpath(tree.filePath(u"sub"_s)));
+            QVERIFY(image.save(tree.filePath(u"a.jpg"_s)) && image.save(tree.filePath(u"sub/b.png"_s)));
+        } else if (picks.contains(step)) {
+            m_env->picker.setNextDirectory(picks[step].at(1));
+            QTest::mouseClick(control<QPushButton>(window(), picks[step].at(0)), Qt::LeftButton);
+        } else if (step == u"clearDestination")
+            control<QLineEdit>(window(), u"txtFDestin")->clear();
+        else if (step == u"thumbnails")
+            control<QComboBox>(window(), u"cmbTNSize")->setEditText(u"40x40"_s);
+        else if (step == u"typeMode")
+            QTest::keyClicks(control<QComboBox>(window(), u"cmbMode")->lineEdit(), u"x"_s);
+        else if (step == u"duringResize") {
+            QString during = u"never converted"_s;
+            processor.onConvert = [&](const RecordingImageProcessor::Call &) {
+                during = wrongControls(*form, enabled);
+            };
+            QTest::mouseClick(control<QPushButton>(window(), u"cmdResize"), Qt::LeftButton);
+            QCOMPARE(during, QString());
+            return;
+        } else {
+            auto *button = control<QPushButton>(window(), step);
+            QVERIFY2(button->isEnabled(), qPrintable(step));
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    }
+    QVERIFY(!window().runActive());
+    QCOMPARE(wrongControls(window(), enabled), QString());
 }
 
 void TestFrmMain::exitClosesAndCancelOnlyStopsTheRun()

@@ -75,12 +75,12 @@ private slots:
     void cancelledRootPickerChangesNothing();
     void scanListsImagesAndFoldersAndRestoresControls();
     void namesThatAreNoTextAreCountedAndTold();
-    void destinationDecidesResizeAndUpload();
+    void treeWithoutImagesListsAndTellsNothing();
     void controlsWhileScanningAndNoSecondRun();
     void cancelStopsWithinOneFileAndKeepsTheList();
     void limitListsExactly32768();
     void failuresGoToTheirProcedures();
-    void bulkTicksAndTheirEnabledStates();
+    void bulkTicksChangeEveryEntry();
     void horizontalRangeCoversTheLongestEntry();
     void previewShowsPictureAndDimensionLine();
 
@@ -153,16 +153,12 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     chooseRoot(*form, m_tree->path());
     scan(*form);
     QCOMPARE(rows(List1), 2);
-    QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
 
     const QString other = m_tree->path() + u"/sub"_s;
     chooseRoot(*form, other);
     QCOMPARE(m_env->picker.titles.last(), u"Select Root Image Path"_s);
     QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), other);
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), other);
-    for (const QString &name : {u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s, u"cmdALL"_s,
-                                u"cmdINV"_s, u"cmdNONE"_s, u"List1"_s})
-        QVERIFY2(!control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
     QCOMPARE(rows(List1), 0);
     QVERIFY(List1->toolTip().isEmpty());
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
@@ -170,7 +166,6 @@ void TestCatalogWindow::chosenRootIsStoredAndResetsTheCatalogue()
     QCOMPARE(form->runState().FilesScanned, 0.0);
     // The folder list waits for the next scan.
     QCOMPARE(shownEntries(control<QListWidget>(*form, u"lstFolders")), QStringList{root() + u"sub"_s});
-    QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
 }
 
 void TestCatalogWindow::cancelledRootPickerChangesNothing()
@@ -185,8 +180,6 @@ void TestCatalogWindow::cancelledRootPickerChangesNothing()
     QCOMPARE(control<QLineEdit>(*form, u"txtImgRootPath")->text(), m_tree->path());
     QCOMPARE(ReadIniValue(u"settings.ini"_s, u"main"_s, u"root_path"_s), stored);
     QCOMPARE(shownEntries(control<QListView>(*form, u"List1")), QStringList{root() + u"a.jpg"_s});
-    QVERIFY(control<QListView>(*form, u"List1")->isEnabled());
-    QVERIFY(control<QPushButton>(*form, u"cmdALL")->isEnabled());
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"1 images out of 1 scanned!"_s);
 }
 
@@ -226,9 +219,6 @@ void TestCatalogWindow::scanListsImagesAndFoldersAndRestoresControls()
 
     QCOMPARE(form->windowTitle(), u"Pexa Resizer"_s);
     QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
-    for (const QString &name : {u"cmdSetFolder"_s, u"cmdScan"_s, u"List1"_s, u"cmdFDestin"_s,
-                                u"cmdFTPSettings"_s, u"cmdALL"_s, u"cmdINV"_s, u"cmdNONE"_s})
-        QVERIFY2(control<QWidget>(*form, name)->isEnabled(), qPrintable(name));
     QCOMPARE(List1->toolTip(), CheckTip);
     QVERIFY(m_env->boxes.shown().isEmpty());
     QVERIFY(m_env->errors.reports.isEmpty());
@@ -266,35 +256,13 @@ void TestCatalogWindow::namesThatAreNoTextAreCountedAndTold()
     QCOMPARE(m_env->boxes.shown().last().icon, MessageBoxService::Icon::Exclamation);
 }
 
-void TestCatalogWindow::destinationDecidesResizeAndUpload()
+void TestCatalogWindow::treeWithoutImagesListsAndTellsNothing()
 {
-    QVERIFY(writeFile(root() + u"a.jpg"_s));
     auto form = makeWindow();
-    auto *cmdResize = control<QPushButton>(*form, u"cmdResize");
-    auto *cmdUpload = control<QPushButton>(*form, u"cmdUpload");
-    auto *cmdResize_Upload = control<QPushButton>(*form, u"cmdResize_Upload");
-    chooseRoot(*form, m_tree->path());
-    scan(*form);
-    QVERIFY(!cmdResize->isEnabled());
-    QVERIFY(!cmdUpload->isEnabled());
-    QVERIFY(!cmdResize_Upload->isEnabled());
-
-    m_env->picker.setNextDirectory(u"/tmp/destination"_s);
-    QTest::mouseClick(control<QPushButton>(*form, u"cmdFDestin"), Qt::LeftButton);
-    QVERIFY(cmdResize->isEnabled());
-    QVERIFY(cmdUpload->isEnabled());
-    QVERIFY(cmdResize_Upload->isEnabled());
-
-    scan(*form);
-    QVERIFY(cmdResize->isEnabled() && cmdUpload->isEnabled() && cmdResize_Upload->isEnabled());
-
-    // No image, no batch, whatever the destination.
     chooseRoot(*form, root() + u"nothing"_s);
     scan(*form);
     QCOMPARE(rows(control<QListView>(*form, u"List1")), 0);
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
-    QVERIFY(!cmdResize->isEnabled() && !cmdUpload->isEnabled());
-    QVERIFY(!control<QPushButton>(*form, u"cmdALL")->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
@@ -318,17 +286,14 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
                 faults.append(what);
         };
         expect(control<QPushButton>(*form, u"cmdExit")->text() == u"Cancel"_s, u"Exit reads Cancel"_s);
-        for (const QString &name : {u"cmdSetFolder"_s, u"cmdScan"_s, u"cmdFDestin"_s, u"cmdFTPSettings"_s,
-                                    u"List1"_s, u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
-            expect(!control<QWidget>(*form, name)->isEnabled(), name + u" disabled"_s);
-        expect(control<QPushButton>(*form, u"cmdExit")->isEnabled() &&
-                   control<QComboBox>(*form, u"cmbMode")->isEnabled(),
-               u"Exit and rules enabled"_s);
-        // What the window shows at a pump is what the last file left.
+        expect(control<QPushButton>(*form, u"cmdExit")->isEnabled(), u"Exit enabled"_s);
+        // What the window shows at a pump is what the last file left; the tick buttons come
+        // back with the first image listed.
         const int listed = rows(List1);
+        const QString wrong =
+            wrongControls(*form, listed > 0 ? Enabled::Rules + Enabled::Ticks : Enabled::Rules);
+        expect(wrong.isEmpty(), u"while scanning: "_s + wrong);
         if (listed > 0) {
-            expect(control<QPushButton>(*form, u"cmdALL")->isEnabled(),
-                   u"selection enabled once an image is listed"_s);
             expect(form->windowTitle() == u"Scanning "_s + shownEntries(List1).at(listed - 1),
                    u"caption names the last image"_s);
         }
@@ -354,7 +319,6 @@ void TestCatalogWindow::controlsWhileScanningAndNoSecondRun()
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
     QCOMPARE(rows(List1), 10000);
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"10000 images out of 15000 scanned!"_s);
-    QVERIFY(control<QPushButton>(*form, u"cmdResize")->isEnabled());
     QVERIFY(m_env->boxes.shown().isEmpty());
 }
 
@@ -386,7 +350,7 @@ void TestCatalogWindow::cancelStopsWithinOneFileAndKeepsTheList()
     QVERIFY(form->runState().cancelRequested());
 
     // What was listed stays usable.
-    QVERIFY(List1->isEnabled());
+    QCOMPARE(wrongControls(*form, Enabled::Listed), QString());
     QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
     QVERIFY(!shownTicks(List1).contains(Qt::Unchecked));
 
@@ -436,71 +400,33 @@ void TestCatalogWindow::failuresGoToTheirProcedures()
     QCOMPARE(rows(control<QListView>(*form, u"List1")), 2);
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"2 images out of 2 scanned!"_s);
     QCOMPARE(control<QPushButton>(*form, u"cmdExit")->text(), u"Exit"_s);
-    QVERIFY(control<QPushButton>(*form, u"cmdScan")->isEnabled());
+    QCOMPARE(wrongControls(*form, Enabled::Listed), QString());
 }
 
-void TestCatalogWindow::bulkTicksAndTheirEnabledStates()
+void TestCatalogWindow::bulkTicksChangeEveryEntry()
 {
     for (const QString &name : {u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s})
         QVERIFY(writeFile(root() + name));
     auto form = makeWindow();
     auto *List1 = control<QListView>(*form, u"List1");
-    auto *cmbTNSize = control<QComboBox>(*form, u"cmbTNSize");
-    auto *txtTNPrefix = control<QLineEdit>(*form, u"txtTNPrefix");
     chooseRoot(*form, m_tree->path());
     scan(*form);
     QCOMPARE(rows(List1), 3);
-    QVERIFY(control<QLineEdit>(*form, u"txtFDestin")->text().isEmpty());
     tickRow(List1, 0);
     QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{true, false, false}));
 
-    const QStringList released = {
-        u"cmdFTPSettings"_s, u"cmdSetFolder"_s, u"cmdScan"_s,         u"List1"_s,   u"cmdFDestin"_s,
-        u"cmbResizePct"_s,   u"cmbTNSize"_s,    u"cmbFTPSizeLimit"_s, u"cmbMode"_s, u"chkRecreate"_s,
-        u"txtRSizeLimit"_s,  u"cmdINV"_s,       u"cmdALL"_s,          u"cmdNONE"_s};
-    auto batchesEnabled = [&] {
-        return control<QPushButton>(*form, u"cmdResize")->isEnabled() &&
-               control<QPushButton>(*form, u"cmdUpload")->isEnabled() &&
-               control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled();
-    };
-    auto allReleased = [&] {
-        for (const QString &name : released) {
-            if (!control<QWidget>(*form, name)->isEnabled())
-                return name;
-        }
-        return QString();
-    };
-
-    QCOMPARE(cmbTNSize->currentText(), u"Disabled"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdINV"), Qt::LeftButton);
     QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Checked, Qt::Checked}));
     QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{false, true, true}));
-    QCOMPARE(allReleased(), QString());
-    QVERIFY(!txtTNPrefix->isEnabled());
-    // Without a destination root the batch buttons stay disabled.
-    QVERIFY(!control<QPushButton>(*form, u"cmdResize")->isEnabled() &&
-            !control<QPushButton>(*form, u"cmdUpload")->isEnabled() &&
-            !control<QPushButton>(*form, u"cmdResize_Upload")->isEnabled());
 
-    cmbTNSize->setEditText(u"40x40"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdALL"), Qt::LeftButton);
     QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Checked, Qt::Checked, Qt::Checked}));
-    QCOMPARE(allReleased(), QString());
-    QVERIFY(txtTNPrefix->isEnabled());
     QCOMPARE(control<QLabel>(*form, u"Label1")->text(), u"3 images out of 3 scanned!"_s);
 
-    // With a destination root they are enabled whatever their state before.
-    control<QLineEdit>(*form, u"txtFDestin")->setText(u"/tmp/out"_s);
-    for (const QString &name : {u"cmdResize"_s, u"cmdUpload"_s, u"cmdResize_Upload"_s})
-        control<QWidget>(*form, name)->setEnabled(false);
-    cmbTNSize->setEditText(u"Disabled"_s);
     QTest::mouseClick(control<QPushButton>(*form, u"cmdNONE"), Qt::LeftButton);
-    QVERIFY(batchesEnabled());
     QCOMPARE(shownTicks(List1), (QList<Qt::CheckState>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     QCOMPARE(ticksOf(catalogOf(*form)), (QList<bool>{false, false, false}));
     QVERIFY(control<QLabel>(*form, u"Label1")->text().isEmpty());
-    QCOMPARE(allReleased(), QString());
-    QVERIFY(!txtTNPrefix->isEnabled());
     QVERIFY(m_env->errors.reports.isEmpty());
 }
 
