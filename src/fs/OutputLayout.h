@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <array>
+
 // Where the outputs of a scanned image go: its copy and its thumbnail in the destination tree,
 // and the same names on the server. The resize, the upload and what builds on them ask here, so
 // they agree by construction.
@@ -31,6 +33,25 @@ public:
     QString thumbnailPath(const QString &entry) const;
     // The thumbnail's name beside an image of this name, whether or not thumbnails are on now.
     QString thumbnailName(const QString &fileName) const;
+
+    // Gallery previews: smaller copies of a picture for its page's grid, as wide as these for
+    // screens of one and of two device pixels to a CSS pixel; never wider than the copy.
+    static constexpr std::array<int, 2> PreviewWidths{300, 600};
+    // The preview of the entry at one of those widths, beside its copy.
+    QString previewPath(const QString &entry, int width) const;
+    // A preview's name beside a picture of this name: "sunset.jpg" gives "sunset.jpg.300w.jpg".
+    // A JPEG, but a PNG or GIF keeps its format (transparency, animation). No picture the scan
+    // takes is named like this unless its name is built the same way.
+    static QString previewName(const QString &fileName, int width);
+    // The picture name a preview's name was made from; empty when the name is no preview's.
+    static QString previewedName(const QString &name);
+
+    // The gallery page of one picture, beside it, for pages of this name (see GalleryOptions):
+    // "sunset.jpg" with "index.html" gives "sunset.jpg.index.html". It ends as a page does, so
+    // it is no picture's, thumbnail's or preview's name, and it is longer than the folder's page.
+    static QString photoPageName(const QString &fileName, const QString &pageName);
+    // The picture name a photo page's name was made from; empty when it is no photo page's.
+    static QString photoPagePicture(const QString &name, const QString &pageName);
 
     // A name the scan would take for an image: .jpg, .jpeg, .bmp, .gif or .png, in any case.
     static bool isImageName(const QString &name);

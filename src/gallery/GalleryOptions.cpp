@@ -2,6 +2,8 @@
 
 #include "Settings.h"
 
+#include <QUrl>
+
 using namespace Qt::Literals::StringLiterals;
 
 const QString GalleryOptions::DefaultPageName = u"index.html"_s;
@@ -33,6 +35,44 @@ bool GalleryOptions::isPageName(const QString &name)
     return name.endsWith(u".html"_s, Qt::CaseInsensitive) || name.endsWith(u".htm"_s, Qt::CaseInsensitive);
 }
 
+std::optional<QString> GalleryOptions::webAddressOf(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QString();
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != u"https"_s && scheme != u"http"_s) || url.host().isEmpty() ||
+        url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty() || text.contains(u' '))
+        return std::nullopt;
+    QString address = url.toString(QUrl::FullyEncoded);
+    if (!address.endsWith(u'/'))
+        address += u'/';
+    return address;
+}
+
+QString GalleryOptions::orderText(Order order)
+{
+    switch (order) {
+    case Order::Name:
+        return u"name"_s;
+    case Order::Scan:
+        return u"scan"_s;
+    case Order::Taken:
+        break;
+    }
+    return u"taken"_s;
+}
+
+GalleryOptions::Order GalleryOptions::orderOf(const QString &text)
+{
+    if (text == u"name"_s)
+        return Order::Name;
+    if (text == u"scan"_s)
+        return Order::Scan;
+    return Order::Taken;
+}
+
 GalleryOptions GalleryOptions::fromSettings()
 {
     GalleryOptions options;
@@ -41,5 +81,9 @@ GalleryOptions GalleryOptions::fromSettings()
     const QString pageName = ReadIniValue(SettingKeys::WebPageName);
     if (isPageName(pageName))
         options.pageName = pageName;
+    options.photoPages = ReadIniValue(SettingKeys::WebPhotoPages) != u"0"_s;
+    options.order = orderOf(ReadIniValue(SettingKeys::WebOrder));
+    // An address edited into the file that is none is left out rather than written into pages.
+    options.webAddress = webAddressOf(ReadIniValue(SettingKeys::WebAddress)).value_or(QString());
     return options;
 }

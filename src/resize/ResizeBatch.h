@@ -29,6 +29,8 @@ struct ResizeInputs
     QString imageRoot;
     QString destinationRoot;
     QString uploadSizeLimit;
+    // Gallery pages are on: each picture also gets its previews (OutputLayout::PreviewWidths).
+    bool galleryPreviews = false;
 };
 
 // The resize batch: for every entry of the catalogue, a resized copy or a plain copy in the

@@ -52,5 +52,12 @@ inline const SettingKey WebFastDecode{u"web"_s, u"fast_decode"_s, u"0"_s};
 inline const SettingKey WebPages{u"web"_s, u"pages"_s, u"0"_s};
 inline const SettingKey WebTitle{u"web"_s, u"title"_s, QString()};
 inline const SettingKey WebPageName{u"web"_s, u"page_name"_s, u"index.html"_s};
+// With pages on: "1" (or no value) gives each shown picture a page of its own.
+inline const SettingKey WebPhotoPages{u"web"_s, u"photo_pages"_s, u"1"_s};
+// The order a page shows its pictures in: "taken", "name" or "scan".
+inline const SettingKey WebOrder{u"web"_s, u"order"_s, u"taken"_s};
+// The address the gallery's top folder is published at, such as "https://example.org/photos/";
+// empty for none.
+inline const SettingKey WebAddress{u"web"_s, u"web_address"_s, QString()};
 
 } // namespace SettingKeys
