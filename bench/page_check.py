@@ -166,7 +166,8 @@ def summarize(report):
         "cls": numeric("cumulative-layout-shift"),
         "lcp": numeric("largest-contentful-paint"),
         "console_errors": None if verdict("errors-in-console") == "n/a"
-        else [item.get("description", "") for item in console.get("details", {}).get("items", [])],
+        else [" ".join(filter(None, (item.get("description"), item.get("url"))))
+              for item in console.get("details", {}).get("items", [])],
         "image_size_responsive": verdict("image-size-responsive"),
         "failing": failing,
         "canonical": (canonical.get("explanation") or "failed") if verdict("canonical") == "fail" else None,

@@ -38,7 +38,7 @@ class SummaryTest(unittest.TestCase):
         audits = {
             "cumulative-layout-shift": audit(1, "numeric", numericValue=0.0123),
             "largest-contentful-paint": audit(0.8, "numeric", numericValue=2450.7),
-            "errors-in-console": audit(0, details={"items": [{"source": "network", "description": "404 favicon"},
+            "errors-in-console": audit(0, details={"items": [{"source": "network", "description": "404", "url": "/a.ico"},
                                                              {"source": "javascript", "description": "x"}]}),
             "image-size-responsive": audit(None, "notApplicable"),
             "color-contrast": audit(0),
@@ -64,7 +64,7 @@ class SummaryTest(unittest.TestCase):
         self.assertEqual(summary["scores"], {"performance": 98, "accessibility": 90, "best-practices": None,
                                              "seo": 83})
         self.assertEqual((summary["cls"], summary["lcp"]), (0.0123, 2450.7))
-        self.assertEqual(summary["console_errors"], ["404 favicon", "x"])
+        self.assertEqual(summary["console_errors"], ["404 /a.ico", "x"])
         self.assertEqual(summary["image_size_responsive"], "n/a")
         # Audits that do not apply, need a person or only inform never count as failing.
         self.assertEqual(summary["failing"], {"accessibility": ["color-contrast"],
