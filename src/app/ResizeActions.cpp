@@ -4,6 +4,7 @@
 #include "ErrorGuard.h"
 #include "GalleryOptions.h"
 #include "GalleryPlan.h"
+#include "GallerySurvey.h"
 #include "GalleryWriter.h"
 #include "MainControls.h"
 #include "MessageBoxService.h"
@@ -220,8 +221,8 @@ bool ResizeActions::writeGalleryPages(const ResizeInputs &inputs)
                                   inputs.thumbnailPrefix);
         // After the batch a tick means "too large, do not upload": such a picture would be
         // missing from the published gallery, so its page leaves it out.
-        const GalleryPlan plan(layout, options.pageName,
-                               GalleryPlan::shownEntries(m_form.catalogActions()->catalog(), layout));
+        const GalleryPlan plan = GallerySurvey::plan(
+            layout, options, GalleryPlan::shownEntries(m_form.catalogActions()->catalog(), layout));
         m_form.setWindowTitle(u"Writing pages "_s + inputs.destinationRoot);
         GalleryWriter(plan, options.titleFor(inputs.imageRoot)).write([this] { return yieldCancelled(); });
     });
