@@ -185,6 +185,7 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
         m_ui.cmbMode->currentText(),   m_ui.cmbResizePct->currentText(), m_ui.txtRSizeLimit->text(),
         m_ui.cmbTNSize->currentText(), m_ui.txtTNPrefix->text(),         m_ui.chkRecreate->isChecked(),
         m_ui.txtImgRootPath->text(),   m_ui.txtFDestin->text(),          m_ui.cmbFTPSizeLimit->currentText()};
+    inputs.galleryPreviews = GalleryOptions::fromSettings().pages;
 
     ResizeBatch batch(inputs, m_form.catalogActions()->catalog(), m_run, *this);
     batch.setWebOptions(WebCopyOptions::fromSettings());
