@@ -1,4 +1,5 @@
 #include "CatalogHelpers.h"
+#include "ExifBlock.h"
 #include "GalleryPlan.h"
 #include "GallerySurvey.h"
 #include "GalleryWriter.h"
@@ -168,6 +169,23 @@ void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
         QVERIFY2(!read.isValid() || read == taken, qPrintable(QString::number(cut)));
     }
     QCOMPARE(PhotoTime::ofFile(photo), taken);
+
+    // The time sits in a directory of its own that the first one points to: the pointer and the
+    // text are checked against the block's end like every other offset.
+    auto withTime = [](quint32 pointer) {
+        // Header; the first directory: one entry, the pointer; the Exif directory at 26: one
+        // entry, DateTimeOriginal as 20 characters at 44.
+        return QByteArray::fromHex("4D4D002A00000008"
+                                   "00018769000400000001" +
+                                   QByteArray::number(pointer, 16).rightJustified(8, '0') +
+                                   "00000000"
+                                   "000190030002000000140000002C00000000") +
+               QByteArray("2008:06:14 18:42:05", 20);
+    };
+    QCOMPARE(ExifBlock::read(withTime(26))->dateTaken, QByteArray("2008:06:14 18:42:05"));
+    for (const quint32 pointer : {0u, 43u, 0xFFFFFFF0u})
+        QCOMPARE(ExifBlock::read(withTime(pointer))->dateTaken, QByteArray());
+    QCOMPARE(ExifBlock::read(withTime(26).chopped(2))->dateTaken, QByteArray());
     // Any byte of the metadata changed: whatever is read is still one bounded line.
     for (qsizetype at = 2; at < std::min<qsizetype>(whole.size(), 3000); ++at) {
         for (const char value : {'\0', '\xFF', '\x7F'}) {
