@@ -289,7 +289,7 @@ class GalleryBrowserTest(unittest.TestCase):
         time.sleep(0.5)
         self.assertEqual(driver.current_url, first)
 
-        # With scripts off the links still lead through, and the keys do nothing.
+        # With scripts off the links still lead through (and the keys, proof that they are off, do not).
         still = browser(self, "--blink-settings=scriptEnabled=false")
         self.assertEqual(self.walk_summer(still, summer, keys=False), expected)
         ActionChains(still).send_keys(Keys.ARROW_RIGHT).perform()

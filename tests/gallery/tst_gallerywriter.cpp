@@ -279,11 +279,6 @@ void TestGalleryWriter::timeTakenComesFromExifDateTimeOriginal_data()
     const QDateTime june(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
     QTest::newRow("jpg") << u"jpg"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
     QTest::newRow("png") << u"png"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
-    // The time the file was changed, or digitized, is not when it was taken.
-    QTest::newRow("other times") << u"jpg"_s
-                                 << QStringList{u"-ModifyDate=2009:01:01 00:00:00"_s,
-                                                u"-CreateDate=2009:01:01 00:00:00"_s}
-                                 << QDateTime();
     QTest::newRow("a camera's blank")
         << u"jpg"_s << QStringList{u"-DateTimeOriginal#=0000:00:00 00:00:00"_s} << QDateTime();
 }
