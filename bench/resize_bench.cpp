@@ -20,6 +20,7 @@
 #include "BenchSupport.h"
 #include "ExifBlock.h"
 #include "GalleryPlan.h"
+#include "GallerySurvey.h"
 #include "GalleryWriter.h"
 #include "MagickImageProcessor.h"
 #include "OutputLayout.h"
@@ -322,9 +323,13 @@ void galleryPagesRow(const QString &work, int rounds, int count)
     Catalog catalog;
     for (const QString &image : images)
         catalog.addEntry(image);
-    const GalleryPlan plan(layout, u"index.html"_s, GalleryPlan::shownEntries(catalog, layout));
-    for (const QString &file : plan.files())
-        QFile::remove(out + u'/' + file);
+    const GalleryPlan plan =
+        GallerySurvey::plan(layout, GalleryOptions(), GalleryPlan::shownEntries(catalog, layout));
+    // The pages, not the previews the resize wrote.
+    for (const QString &file : plan.files()) {
+        if (OutputLayout::previewedName(OutputLayout::fileName(file)).isEmpty())
+            QFile::remove(out + u'/' + file);
+    }
     QElapsedTimer timer;
     timer.start();
     const int written = GalleryWriter(plan, u"albums"_s).write();

@@ -4,6 +4,7 @@
 #include "ErrorGuard.h"
 #include "GalleryOptions.h"
 #include "GalleryPlan.h"
+#include "GallerySurvey.h"
 #include "GalleryWriter.h"
 #include "MainControls.h"
 #include "MessageBoxService.h"
@@ -184,6 +185,7 @@ ResizeActions::BatchResult ResizeActions::runResizeBatch()
         m_ui.cmbMode->currentText(),   m_ui.cmbResizePct->currentText(), m_ui.txtRSizeLimit->text(),
         m_ui.cmbTNSize->currentText(), m_ui.txtTNPrefix->text(),         m_ui.chkRecreate->isChecked(),
         m_ui.txtImgRootPath->text(),   m_ui.txtFDestin->text(),          m_ui.cmbFTPSizeLimit->currentText()};
+    inputs.galleryPreviews = GalleryOptions::fromSettings().pages;
 
     ResizeBatch batch(inputs, m_form.catalogActions()->catalog(), m_run, *this);
     batch.setWebOptions(WebCopyOptions::fromSettings());
@@ -220,8 +222,8 @@ bool ResizeActions::writeGalleryPages(const ResizeInputs &inputs)
                                   inputs.thumbnailPrefix);
         // After the batch a tick means "too large, do not upload": such a picture would be
         // missing from the published gallery, so its page leaves it out.
-        const GalleryPlan plan(layout, options.pageName,
-                               GalleryPlan::shownEntries(m_form.catalogActions()->catalog(), layout));
+        const GalleryPlan plan = GallerySurvey::plan(
+            layout, options, GalleryPlan::shownEntries(m_form.catalogActions()->catalog(), layout));
         m_form.setWindowTitle(u"Writing pages "_s + inputs.destinationRoot);
         GalleryWriter(plan, options.titleFor(inputs.imageRoot)).write([this] { return yieldCancelled(); });
     });

@@ -5,6 +5,7 @@
 #include "FTPStatus.h"
 #include "GalleryOptions.h"
 #include "GalleryPlan.h"
+#include "GallerySurvey.h"
 #include "MainControls.h"
 #include "RunControls.h"
 #include "RunState.h"
@@ -133,7 +134,8 @@ void UploadActions::runUploadBatch()
     if (const GalleryOptions gallery = GalleryOptions::fromSettings(); gallery.pages) {
         // The same plan the resize wrote the pages from.
         const OutputLayout layout = inputs.layout();
-        const GalleryPlan plan(layout, gallery.pageName, GalleryPlan::shownEntries(catalog, layout));
+        const GalleryPlan plan =
+            GallerySurvey::plan(layout, gallery, GalleryPlan::shownEntries(catalog, layout));
         inputs.pageWaves = plan.waves();
         inputs.pageName = plan.pageName();
         inputs.pageFolders = plan.folders();

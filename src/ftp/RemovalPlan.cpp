@@ -13,11 +13,16 @@ RemovalPlan::RemovalPlan(const OutputLayout &layout, const Catalog &catalog)
     for (const CatalogEntry &entry : catalog.entries()) {
         const QString relative = layout.relative(entry.path);
         const QString name = OutputLayout::fileName(relative);
-        QSet<QString> &kept = m_kept[OutputLayout::folderOf(relative)];
+        const QString folder = OutputLayout::folderOf(relative);
+        m_pictures[folder].insert(name);
+        QSet<QString> &kept = m_kept[folder];
         kept.insert(name);
-        // A thumbnail of an image still there stays, whether thumbnails are on now or not.
+        // A thumbnail or preview of an image still there stays, whether thumbnails or pages are
+        // on now or not: turning them off is no reason to empty the server.
         if (!layout.thumbnailPrefix().isEmpty())
             kept.insert(layout.thumbnailName(name));
+        for (const int width : OutputLayout::PreviewWidths)
+            kept.insert(OutputLayout::previewName(name, width));
     }
 }
 
@@ -33,12 +38,16 @@ QStringList RemovalPlan::candidates(const QString &folder, const QList<RemoteEnt
     if (!m_folders.contains(folder))
         return names;
     const QSet<QString> kept = m_kept.value(folder);
+    const QSet<QString> pictures = m_pictures.value(folder);
     const bool pageGone = !m_pageName.isEmpty() && !m_pageFolders.contains(folder);
     for (const RemoteEntry &entry : listing) {
         if (entry.folder || !entry.kindKnown)
             continue;
+        const QString photoPicture =
+            m_pageName.isEmpty() ? QString() : OutputLayout::photoPagePicture(entry.name, m_pageName);
         if ((OutputLayout::isImageName(entry.name) && !kept.contains(entry.name)) ||
-            (pageGone && entry.name == m_pageName))
+            (pageGone && entry.name == m_pageName) ||
+            (!photoPicture.isEmpty() && !pictures.contains(photoPicture)))
             names.append(entry.name);
     }
     names.sort();

@@ -12,16 +12,18 @@
 class Catalog;
 
 // Which remote files an upload may offer to remove: in the folders the upload mirrors, the
-// images (and their thumbnails) that no image of the scan maps to any more, and, with gallery
-// pages on, the page of a folder that no longer gets one. Only image names and that page name
-// are ever offered; folders, other files and other folders are never touched.
+// images (and their thumbnails and previews) that no image of the scan maps to any more, and,
+// with gallery pages on, the page of a folder that no longer gets one and the photo page of a
+// picture no longer there. Only image names and names made from that page name are ever
+// offered; folders, other files and other folders are never touched.
 class RemovalPlan
 {
 public:
     // Every image of the scan counts, ticked or not.
     RemovalPlan(const OutputLayout &layout, const Catalog &catalog);
 
-    // A file of exactly this name is offered in the folders that are not among these.
+    // A file of exactly this name is offered in the folders that are not among these, and a
+    // photo page for it wherever its picture is gone.
     void removePagesOutside(const QString &pageName, const QStringList &pageFolders);
 
     // The folders to look in, below the FTP root: "" for the root itself, then each folder of
@@ -32,6 +34,8 @@ public:
 
 private:
     QStringList m_folders;
+    // By folder: the pictures of the scan, and those with their thumbnails and previews.
+    QHash<QString, QSet<QString>> m_pictures;
     QHash<QString, QSet<QString>> m_kept;
     QString m_pageName;
     QSet<QString> m_pageFolders;

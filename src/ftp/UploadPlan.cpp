@@ -46,6 +46,24 @@ UploadPlan::UploadPlan(const Catalog &catalog, const OutputLayout &layout, const
                               joined(folder, OutputLayout::fileName(thumbnail))};
         add(step);
     }
+    // A folder that holds only folders has a page but no entry to list it by; it is listed too,
+    // or its page and the stylesheet beside it would go again every time.
+    if (options.onlyChanged) {
+        for (const QStringList &wave : options.pageWaves) {
+            for (const QString &file : wave) {
+                const QString folder = OutputLayout::folderOf(file);
+                if (listingSteps.contains(folder))
+                    continue;
+                FolderStep step;
+                step.folder = folder;
+                step.label = spelledBelowRoot(folder, options.imageRoot);
+                step.enter = false;
+                step.list = true;
+                listingSteps.insert(folder, static_cast<int>(m_steps.size()));
+                add(step);
+            }
+        }
+    }
     // The pages come last, so that no page shows a picture that is not there yet.
     bool firstPage = true;
     for (int wave = 0; wave < options.pageWaves.size(); ++wave) {

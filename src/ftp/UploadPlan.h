@@ -14,7 +14,8 @@ class RemoteListing;
 // What an upload sends and in which order, worked out from data alone: for the catalogue's
 // unticked entries in the list's order, a step entering each folder the list moves to (listing
 // it too when only new and changed files are sent, once per folder), a step per entry, and
-// after them the gallery pages in their waves. Paths on the server are below the FTP root.
+// after them the gallery pages in their waves (when listing, first a listing of each page's
+// folder that no entry had listed). Paths on the server are below the FTP root.
 // Whether a file is sent at all is decided by sends(), from what a listing of its folder showed.
 class UploadPlan
 {

@@ -6,6 +6,7 @@
 #include "GalleryPage.h"
 #include "ImageHeader.h"
 #include "PhotoCaption.h"
+#include "PhotoTime.h"
 #include "RunTimeError.h"
 #include "WebCopyEditor.h"
 
@@ -37,7 +38,18 @@ GalleryPicture GalleryWriter::measure(const QString &entry, const OutputLayout &
 {
     GalleryPicture picture;
     picture.caption = PhotoCaption::ofFile(entry);
+    picture.taken = PhotoTime::ofFile(entry);
     picture.copySize = shownSize(layout.copyPath(entry));
+    for (const int width : OutputLayout::PreviewWidths) {
+        const QString preview = layout.previewPath(entry, width);
+        const QSize size = shownSize(preview);
+        if (size.isEmpty()) {
+            // Half a pair would give the grid a tile unlike the others: the fallback instead.
+            picture.previews.clear();
+            break;
+        }
+        picture.previews.append({OutputLayout::fileName(preview), size});
+    }
     const QString thumbnail = layout.thumbnailPath(entry);
     if (!thumbnail.isEmpty()) {
         picture.thumbnailSize = shownSize(thumbnail);
@@ -58,15 +70,27 @@ int GalleryWriter::write(const Cancelled &cancelled)
         }
     }
 
+    // The order of files(), without the previews.
+    QList<std::pair<QString, std::function<QByteArray()>>> pages{
+        {m_plan.stylesheetPath(), [] { return GalleryPage::stylesheet(); }}};
+    if (m_plan.options().photoPages) {
+        for (const QString &folder : m_plan.folders()) {
+            for (const QString &entry : m_plan.images(folder))
+                pages.append({m_plan.photoPagePath(entry), [&, entry] {
+                                  return GalleryPage::renderPhoto(m_plan, entry, m_title, pictures);
+                              }});
+        }
+    }
+    for (auto folder = m_plan.folders().crbegin(); folder != m_plan.folders().crend(); ++folder)
+        pages.append({m_plan.pagePath(*folder), [&, folder = *folder] {
+                          return GalleryPage::render(m_plan, folder, m_title, pictures);
+                      }});
+
     int written = 0;
-    for (const QString &file : m_plan.files()) {
+    for (const auto &[file, content] : pages) {
         if (cancelled && cancelled())
             break;
-        const QByteArray content =
-            file == m_plan.stylesheetPath()
-                ? GalleryPage::stylesheet()
-                : GalleryPage::render(m_plan, OutputLayout::folderOf(file), m_title, pictures);
-        if (writeIfChanged(file, content))
+        if (writeIfChanged(file, content()))
             ++written;
     }
     return written;

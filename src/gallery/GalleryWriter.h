@@ -8,7 +8,8 @@
 
 #include <functional>
 
-// Writes the pages of a plan and their stylesheet into the destination tree. A file is written
+// Writes the pages of a plan (the folders' pages and the photo pages) and their stylesheet into
+// the destination tree; the previews the plan lists are the resize's to write. A file is written
 // only when its content changes, and then under a temporary name renamed over it (as copies
 // are): an unchanged page keeps its bytes and its time, so a publish of only what changed
 // leaves it out, and nobody ever reads half a page.
@@ -20,13 +21,13 @@ public:
 
     GalleryWriter(const GalleryPlan &plan, const QString &title);
 
-    // What a page shows of an entry: the caption read from its photo, the sizes read from the
-    // headers of the copy and the thumbnail in the destination tree (sides swapped where the
-    // file's EXIF orientation turns it, as browsers show it).
+    // What a page shows of an entry: the caption and the time taken read from its photo, the
+    // sizes read from the headers of the copy, the thumbnail and the previews in the destination
+    // tree (sides swapped where the file's EXIF orientation turns it, as browsers show it).
     static GalleryPicture measure(const QString &entry, const OutputLayout &layout);
 
-    // Writes the plan's files in their order and returns how many were written anew (the rest
-    // were already as they should be). A file that cannot be written raises its file error.
+    // Writes the plan's pages in the order they are sent and returns how many were written anew
+    // (the rest were already as they should be). A file that cannot be written raises its file error.
     int write(const Cancelled &cancelled = {});
 
 private:

@@ -22,12 +22,15 @@ enum Tag : uint16_t
     Artist = 0x013B,
     YCbCrPositioning = 0x0213,
     Copyright = 0x8298,
+    ExifIfd = 0x8769,
+    DateTimeOriginal = 0x9003,
 };
 
 enum Type : uint16_t
 {
     Ascii = 2,
     Short = 3,
+    Long = 4,
 };
 
 // Reads integers of either byte order, and nothing past the end.
@@ -56,6 +59,35 @@ private:
     QByteArrayView m_bytes;
     bool m_big;
 };
+
+// The text of an ASCII entry without its trailing NULs; nothing when it lies outside the block.
+std::optional<QByteArray> asciiValue(const Reader &in, qint64 entry)
+{
+    const qint64 length = in.u32(entry + 4);
+    const qint64 at = length <= 4 ? entry + 8 : in.u32(entry + 8);
+    if (!in.has(at, length))
+        return std::nullopt;
+    QByteArray text = in.slice(at, length).toByteArray();
+    while (text.endsWith('\0'))
+        text.chop(1);
+    return text;
+}
+
+// DateTimeOriginal in the Exif sub-directory at this offset; empty when it is not there whole.
+QByteArray dateTakenAt(const Reader &in, qint64 ifd)
+{
+    if (!in.has(ifd, 2))
+        return {};
+    const int count = in.u16(ifd);
+    if (!in.has(ifd + 2, qint64(count) * 12))
+        return {};
+    for (int i = 0; i < count; ++i) {
+        const qint64 entry = ifd + 2 + qint64(i) * 12;
+        if (in.u16(entry) == DateTimeOriginal && in.u16(entry + 2) == Ascii)
+            return asciiValue(in, entry).value_or(QByteArray());
+    }
+    return {};
+}
 
 void putU16(QByteArray &out, uint16_t value)
 {
@@ -107,15 +139,20 @@ std::optional<ExifBlock::Fields> ExifBlock::read(QByteArrayView block)
                 fields.more = true;
                 break;
             }
-            const qint64 at = length <= 4 ? entry + 8 : in.u32(entry + 8);
-            if (!in.has(at, length))
+            const std::optional<QByteArray> text = asciiValue(in, entry);
+            if (!text)
                 return std::nullopt;
-            QByteArray text = in.slice(at, length).toByteArray();
-            while (text.endsWith('\0'))
-                text.chop(1);
-            (tag == Artist ? fields.artist : tag == Copyright ? fields.copyright : fields.description) = text;
+            (tag == Artist      ? fields.artist
+             : tag == Copyright ? fields.copyright
+                                : fields.description) = *text;
             break;
         }
+        case ExifIfd:
+            // A camera's details: more than a web copy keeps, but it holds the time taken.
+            fields.more = true;
+            if (type == Long && length == 1)
+                fields.dateTaken = dateTakenAt(in, in.u32(entry + 8));
+            break;
         case XResolution:
         case YResolution:
         case ResolutionUnit:

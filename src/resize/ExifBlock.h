@@ -20,6 +20,9 @@ public:
         // The block holds more than these and the layout tags: a camera's details, a
         // position, a preview, anything else.
         bool more = false;
+        // DateTimeOriginal from the Exif sub-directory, "YYYY:MM:DD HH:MM:SS" as written; empty
+        // when there is none. Read for gallery pages, never written.
+        QByteArray dateTaken;
 
         bool operator==(const Fields &) const = default;
     };

@@ -5,16 +5,20 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // The image processor behind the resize batch: the convert operation with a "-resize=" option,
 // a source and a target, as the command `convert SOURCE -resize GEOMETRY TARGET` does it.
 class ImageProcessor
 {
 public:
-    // One conversion of a source: the option and the file it is written to.
+    // One conversion of a source: the option and the file it is written to, and the web
+    // options when they are not those of the batch (a preview).
     struct Conversion
     {
         QString option;
         QString target;
+        std::optional<WebCopyOptions> web = std::nullopt;
     };
 
     // What became of a plain copy for the web.

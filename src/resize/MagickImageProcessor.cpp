@@ -149,8 +149,68 @@ void finishForWeb(Magick::Image &frame, const WebCopyOptions &web, int orientati
         WebCopyEditor::replaceMetadata(frame, kept);
 }
 
+// The size a request's output takes from a frame of this size, as a viewer sees both. A preview
+// is sized against the picture its options name, so it is never larger than that picture.
+QSize outputSize(const Request &request, const QSize &frame)
+{
+    if (!request.web.preview)
+        return sizeFor(request.geometry, size_t(frame.width()), size_t(frame.height()));
+    QSize picture = frame;
+    if (!request.web.previewOf.isEmpty()) {
+        if (!request.web.previewOf.startsWith(OptionPrefix))
+            return QSize();
+        const std::string geometry = request.web.previewOf.mid(OptionPrefix.size()).toStdString();
+        picture = sizeFor(geometry, size_t(frame.width()), size_t(frame.height()));
+        if (picture.isEmpty())
+            return QSize();
+    }
+    return sizeFor(request.geometry, size_t(picture.width()), size_t(picture.height()));
+}
+
+// A frame some output can be resized from, and whether its pixels are upright already.
+struct Base
+{
+    const Magick::Image *frame = nullptr;
+    bool upright = false;
+
+    QSize shown(bool swap) const
+    {
+        const QSize size(int(frame->columns()), int(frame->rows()));
+        return swap && !upright ? size.transposed() : size;
+    }
+};
+
+// A preview: the smallest of the bases that still holds its size, turned upright, with no
+// metadata but its colour profile.
+Frames previewFrom(const QList<Base> &bases, const QSize &size, const Request &request, int orientation)
+{
+    const bool swap = WebCopyEditor::swapsSides(orientation);
+    Base base = bases.first();
+    for (const Base &candidate : bases) {
+        const QSize shown = candidate.shown(swap);
+        if (shown.width() >= size.width() && shown.height() >= size.height() &&
+            qint64(shown.width()) * shown.height() <
+                qint64(base.shown(swap).width()) * base.shown(swap).height())
+            base = candidate;
+    }
+    Magick::Image preview = *base.frame;
+    const bool turn = !base.upright && orientation > 1;
+    const QSize stored = turn && swap ? size.transposed() : size;
+    Magick::Geometry exact(size_t(stored.width()), size_t(stored.height()));
+    exact.aspect(true);
+    preview.resize(exact);
+    if (turn)
+        WebCopyEditor::turnUpright(preview, orientation);
+    if (request.web.srgb)
+        WebCopyEditor::convertToSrgb(preview);
+    WebCopyEditor::replaceMetadata(preview, WebCopyEditor::KeptMetadata());
+    preview.quality(MagickImageProcessor::PreviewQuality);
+    return {preview};
+}
+
 // Does what `convert SOURCE -resize GEOMETRY TARGET` does for each key, decoding the source
-// once, and then what the key's web options ask. Runs on a worker thread.
+// once, and then what the key's web options ask. Previews come last, each from the smallest
+// output already made that holds it. Runs on a worker thread.
 QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
 {
     QList<Output> outputs(keys.size());
@@ -159,15 +219,20 @@ QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
         return outputs;
 
     QList<Request> requests;
+    // The options of the pictures; previews take nothing from the file's metadata.
     WebCopyOptions web;
+    bool previews = false;
     for (const ConversionKey &key : keys) {
         requests.append(requestOf(key));
-        web.stripPrivate = web.stripPrivate || requests.last().web.stripPrivate;
-        web.autoOrient = web.autoOrient || requests.last().web.autoOrient;
-        web.fastDecode = requests.size() == 1 ? requests.last().web.fastDecode
-                                              : web.fastDecode && requests.last().web.fastDecode;
+        const WebCopyOptions &asked = requests.last().web;
+        previews = previews || asked.preview;
+        web.fastDecode = requests.size() == 1 ? asked.fastDecode : web.fastDecode && asked.fastDecode;
+        if (asked.preview)
+            continue;
+        web.stripPrivate = web.stripPrivate || asked.stripPrivate;
+        web.autoOrient = web.autoOrient || asked.autoOrient;
     }
-    const int orientation = web.autoOrient ? ExifBlock::jpegOrientation(bytes) : 0;
+    const int orientation = web.autoOrient || previews ? ExifBlock::jpegOrientation(bytes) : 0;
     const bool swap = WebCopyEditor::swapsSides(orientation);
     const PhotoMetadata inFile = web.stripPrivate ? PhotoMetadata::read(bytes) : PhotoMetadata();
 
@@ -182,11 +247,10 @@ QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
             stored = QSize(header.width(), header.height());
             QList<QSize> sizes;
             for (const Request &request : std::as_const(requests)) {
-                const QSize upright =
-                    sizeFor(request.geometry, size_t(swap ? stored.height() : stored.width()),
-                            size_t(swap ? stored.width() : stored.height()));
+                const bool turn = swap && (request.web.autoOrient || request.web.preview);
+                const QSize upright = outputSize(request, turn ? stored.transposed() : stored);
                 if (!upright.isEmpty())
-                    sizes.append(swap ? upright.transposed() : upright);
+                    sizes.append(turn ? upright.transposed() : upright);
             }
             const QSize reduced = MagickImageProcessor::reducedDecodeSize(stored, sizes);
             if (reduced.isValid())
@@ -211,7 +275,7 @@ QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
     QList<std::optional<Frames>> resized(keys.size());
     for (qsizetype k = 0; k < keys.size(); ++k) {
         const Request &request = requests.at(k);
-        if (!request.valid)
+        if (!request.valid || request.web.preview)
             continue;
         try {
             Frames result;
@@ -219,10 +283,9 @@ QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
                 // The command works out the size of each frame from the geometry and resizes
                 // to exactly that size; so does this. A frame turned on its side is sized as a
                 // viewer sees it, and resized before it is turned.
-                const size_t width = reduced ? size_t(stored.width()) : frame.columns();
-                const size_t height = reduced ? size_t(stored.height()) : frame.rows();
+                const QSize full = reduced ? stored : QSize(int(frame.columns()), int(frame.rows()));
                 const bool turn = request.web.autoOrient && swap;
-                QSize size = sizeFor(request.geometry, turn ? height : width, turn ? width : height);
+                QSize size = outputSize(request, turn ? full.transposed() : full);
                 if (size.isEmpty())
                     throw Magick::ErrorOption("invalid geometry");
                 if (turn)
@@ -238,6 +301,42 @@ QList<Output> render(const QString &source, const QList<ConversionKey> &keys)
             resized[k] = std::move(result);
         } catch (const Magick::Exception &) {
             continue;
+        }
+    }
+
+    if (previews) {
+        // The first frame stands for the picture; the sizes are those of the full decode.
+        const QSize full =
+            reduced ? stored : QSize(int(frames.front().columns()), int(frames.front().rows()));
+        QList<qsizetype> order;
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            if (requests.at(k).valid && requests.at(k).web.preview)
+                order.append(k);
+        }
+        auto area = [&](qsizetype k) {
+            const QSize size = outputSize(requests.at(k), swap ? full.transposed() : full);
+            return qint64(size.width()) * size.height();
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](qsizetype a, qsizetype b) { return area(a) > area(b); });
+        for (const qsizetype k : std::as_const(order)) {
+            const Request &request = requests.at(k);
+            const QSize size = outputSize(request, swap ? full.transposed() : full);
+            if (size.isEmpty())
+                continue;
+            QList<Base> bases{{&frames.front(), orientation <= 1}};
+            for (qsizetype j = 0; j < keys.size(); ++j) {
+                if (!resized[j] || resized[j]->empty())
+                    continue;
+                const Request &made = requests.at(j);
+                if (made.web.preview || keys.at(j).option == request.web.previewOf)
+                    bases.append(
+                        {&resized[j]->front(), orientation <= 1 || made.web.preview || made.web.autoOrient});
+            }
+            try {
+                resized[k] = previewFrom(bases, size, request, orientation);
+            } catch (const Magick::Exception &) {
+            }
         }
     }
     // The full-size decode is the largest piece of memory; let it go before encoding.
@@ -426,7 +525,7 @@ void MagickImageProcessor::prepareForWeb(const QString &source, const QList<Conv
 {
     QList<ConversionKey> keys;
     for (const Conversion &conversion : conversions) {
-        const ConversionKey key(conversion.option, conversion.target, web);
+        const ConversionKey key(conversion.option, conversion.target, conversion.web.value_or(web));
         if (!keys.contains(key) && !findPrepared(source, key))
             keys.append(key);
     }

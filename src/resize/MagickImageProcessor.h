@@ -33,6 +33,10 @@ public:
     void discardPrepared() override;
     Capacity capacity() const override;
 
+    // The JPEG quality of gallery previews: small files for a grid, with no visible loss at the
+    // size they are shown.
+    static constexpr int PreviewQuality = 82;
+
     // The size a JPEG of the stored size is asked to decode at when it is to give these outputs
     // fast: twice the largest of them (libjpeg decodes at the smallest of its fractions that
     // holds that much); an invalid size for a full decode.

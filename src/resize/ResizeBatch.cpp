@@ -13,6 +13,7 @@
 #include "WebCopyEditor.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -78,6 +79,27 @@ ResizeBatch::Outcome ResizeBatch::run()
 }
 
 ResizeBatch::EntryPlan ResizeBatch::plan(int index) const
+{
+    EntryPlan plan = planOutputs(index);
+    if (!m_inputs.galleryPreviews || plan.headerError || plan.optionError)
+        return plan;
+    // A kept copy gets only the previews it lacks, made from itself; otherwise they are made
+    // in the same decode as the copy, and never larger than it.
+    const bool kept = plan.action == EntryPlan::Action::Skip;
+    const WebCopyOptions web =
+        m_web.forPreview(plan.action == EntryPlan::Action::Resize ? plan.option : QString());
+    for (const int width : OutputLayout::PreviewWidths) {
+        const QString target = m_layout.previewPath(plan.source, width);
+        if (kept && FileSystem::FileExists(target))
+            continue;
+        // No taller than three times the width: a panorama standing up stays a strip.
+        plan.previews.append(
+            {u"-resize=%1x%2>"_s.arg(width).arg(width * 3), target, std::optional<WebCopyOptions>(web)});
+    }
+    return plan;
+}
+
+ResizeBatch::EntryPlan ResizeBatch::planOutputs(int index) const
 {
     EntryPlan plan;
     plan.source = m_catalog.entry(index).path;
@@ -191,6 +213,8 @@ bool ResizeBatch::processEntry(int index)
         if (m_host.yieldCancelled())
             return false;
     }
+    if (!writePreviews(index, entry))
+        return false;
 
     markBySize(index, entry.output);
     m_plans.remove(index);
@@ -210,6 +234,22 @@ void ResizeBatch::copy(int index, const EntryPlan &entry)
             return;
     }
     FileSystem::CopyFile(entry.source, entry.folder + u'/', true);
+}
+
+bool ResizeBatch::writePreviews(int index, const EntryPlan &entry)
+{
+    const QString source = entry.action == EntryPlan::Action::Skip ? entry.output : entry.source;
+    for (const ImageProcessor::Conversion &preview : entry.previews) {
+        if (m_host.yieldCancelled())
+            return false;
+        useProcessor(index);
+        // A preview that cannot be made goes, rather than show an older picture: the pages
+        // show such a picture without one.
+        if (!m_processor.convertForWeb(preview.option, source, preview.target, preview.web.value_or(m_web)) &&
+            FileSystem::FileExists(preview.target))
+            QFile::remove(preview.target);
+    }
+    return true;
 }
 
 void ResizeBatch::useProcessor(int index)
@@ -241,13 +281,19 @@ void ResizeBatch::prepare(const EntryPlan &entry)
 {
     // A guess that turns out wrong costs only the work: convert writes nothing it was not
     // asked for. An entry whose plan met an error meets it again in its own steps.
-    if (entry.action == EntryPlan::Action::Skip || entry.headerError || entry.optionError)
+    if (entry.headerError || entry.optionError)
         return;
+    if (entry.action == EntryPlan::Action::Skip) {
+        if (!entry.previews.isEmpty())
+            m_processor.prepareForWeb(entry.output, entry.previews, m_web);
+        return;
+    }
     QList<ImageProcessor::Conversion> conversions;
     if (!entry.option.isEmpty())
         conversions.append({entry.option, entry.output});
     if (!entry.thumbnail.isEmpty())
         conversions.append({ResizeRule::thumbnailOption(m_inputs.thumbnailSize), entry.thumbnail});
+    conversions += entry.previews;
     if (!conversions.isEmpty())
         m_processor.prepareForWeb(entry.source, conversions, m_web);
 }

@@ -66,6 +66,8 @@ public:
         QString thumbnail;
         // The resize option; empty when the mode converts nothing.
         QString option;
+        // The gallery previews to write, with their options; empty when pages are off.
+        QList<ImageProcessor::Conversion> previews;
         int32_t width = 0;
         int32_t height = 0;
         // Raised by the entry's steps where they read the header, or work out the option.
@@ -97,6 +99,8 @@ public:
     int plansMade() const { return m_plansMade; }
 
 private:
+    // What the entry's steps do to its copy and thumbnail.
+    EntryPlan planOutputs(int index) const;
     // The entry's plan, worked out on its first use and kept until its steps are over.
     EntryPlan plannedEntry(int index);
     // False when Cancel stopped the batch.
@@ -104,6 +108,8 @@ private:
     void copy(int index, const EntryPlan &entry);
     void useProcessor(int index);
     void prepare(const EntryPlan &entry);
+    // False when Cancel stopped the batch.
+    bool writePreviews(int index, const EntryPlan &entry);
     void markBySize(int index, const QString &output);
 
     ResizeInputs m_inputs;

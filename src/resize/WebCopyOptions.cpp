@@ -15,12 +15,26 @@ QString WebCopyOptions::key() const
         text += u's';
     if (fastDecode)
         text += u'f';
+    if (preview)
+        text += u'v' + previewOf;
     return text;
 }
 
 WebCopyOptions WebCopyOptions::fromSettings()
 {
     auto on = [](const SettingKey &key) { return ReadIniValue(key) == u"1"_s; };
-    return {on(SettingKeys::WebStripPrivate), on(SettingKeys::WebAutoOrient), on(SettingKeys::WebSrgb),
-            on(SettingKeys::WebFastDecode)};
+    WebCopyOptions web;
+    web.stripPrivate = on(SettingKeys::WebStripPrivate);
+    web.autoOrient = on(SettingKeys::WebAutoOrient);
+    web.srgb = on(SettingKeys::WebSrgb);
+    web.fastDecode = on(SettingKeys::WebFastDecode);
+    return web;
+}
+
+WebCopyOptions WebCopyOptions::forPreview(const QString &pictureOption) const
+{
+    WebCopyOptions options = *this;
+    options.preview = true;
+    options.previewOf = pictureOption;
+    return options;
 }

@@ -16,7 +16,14 @@ struct WebCopyOptions
     // JPEGs decoded at a reduced size that still holds twice the largest output.
     bool fastDecode = false;
 
-    bool any() const { return stripPrivate || autoOrient || srgb || fastDecode; }
+    // Not a choice: set by the batch for a gallery preview, which is turned upright, keeps no
+    // metadata but its colour profile and is encoded lighter. It is never larger than the
+    // picture its source gives with previewOf (the picture's resize option; empty for the
+    // source at its own size), and is made from that picture when the same decode makes it.
+    bool preview = false;
+    QString previewOf = QString();
+
+    bool any() const { return stripPrivate || autoOrient || srgb || fastDecode || preview; }
     // Plain copies stay byte for byte unless one of these is on.
     bool editsCopies() const { return stripPrivate || autoOrient; }
     bool operator==(const WebCopyOptions &) const = default;
@@ -26,4 +33,6 @@ struct WebCopyOptions
 
     // The choices stored in settings.ini, section [web].
     static WebCopyOptions fromSettings();
+    // These choices for a preview of the picture the resize option gives.
+    WebCopyOptions forPreview(const QString &pictureOption) const;
 };

@@ -5,6 +5,7 @@
 #include "FakeFtpServer.h"
 #include "FtpPassword.h"
 #include "FtpTestServer.h"
+#include "GallerySurvey.h"
 #include "ProtocolUnderTest.h"
 #include "RunTimeError.h"
 #include "Settings.h"
@@ -150,6 +151,7 @@ private slots:
     void onlyChangedFilesGoTheSecondTime();
     void aPhotoDeletedFromTheImageRootLeavesTheServer();
     void galleryPagesArriveLastAndAnOldPageGoes();
+    void galleryFilesFollowThePicturesAndUnchangedOnesStay();
     void untrustedServersAreAskedAboutAndChangedOnesRefused();
     void hostKeyThatCannotBeKeptIsTrustedForThisRunOnly();
 
@@ -1117,6 +1119,8 @@ void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
 {
     FtpTestServer &server = difficultServer({.throttle = 1000000, .logCommands = true});
     WriteIniValue(u"settings.ini"_s, u"web"_s, u"pages"_s, u"1"_s);
+    // The folders' pages alone; the photo pages are another case's.
+    WriteIniValue(u"settings.ini"_s, u"web"_s, u"photo_pages"_s, u"0"_s);
     choose(u"connections"_s, u"3"_s);
     // The last image takes a while: the other connections are free long before it arrives.
     QVERIFY(writeFile(m_dest + u"/Été d'or/x.gif"_s, QByteArray(400000, 'x')));
@@ -1147,6 +1151,56 @@ void tst_UploadActions::galleryPagesArriveLastAndAnOldPageGoes()
                                                u"/Été d'or/tn_x.gif\n/Été d'or/x.gif"_s}));
     QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
     QCOMPARE(treeOf(server.home(u"pexa"_s) + u"/Été d'or"_s).keys(), QStringList{u"notes.html"_s});
+}
+
+// Pages on with the defaults: the pictures, then the stylesheet and the previews, the photo
+// pages, the folders' pages. Published again unchanged with only new and changed files, nothing
+// goes, not even the page of a root that holds only folders.
+void tst_UploadActions::galleryFilesFollowThePicturesAndUnchangedOnesStay()
+{
+    FtpTestServer &server = difficultServer({.logCommands = true});
+    WriteIniValue(u"settings.ini"_s, u"web"_s, u"pages"_s, u"1"_s);
+    choose(u"only_changed"_s, u"1"_s);
+    replaceTree({u"2008/a.jpg"_s, u"2008/June/b.png"_s}, {u"2008/June"_s, u"2008"_s});
+    // What the resize wrote beside the copies.
+    const OutputLayout layout(m_root, m_dest, u"50x50"_s, u"tn_"_s);
+    for (const QString &image : std::as_const(m_images)) {
+        for (const int width : OutputLayout::PreviewWidths)
+            QVERIFY(writeFile(layout.previewPath(image, width), "preview"));
+    }
+    const GalleryPlan plan = GallerySurvey::plan(layout, GalleryOptions::fromSettings(), m_images);
+    for (const QString &file : plan.files()) {
+        if (!QFileInfo::exists(m_dest + u'/' + file))
+            QVERIFY(writeFile(m_dest + u'/' + file, "page " + file.toUtf8()));
+    }
+    // Each arrival (a rename onto its own name) by its kind, in the order they come.
+    const auto arrivals = [&](qsizetype since) {
+        QList<int> kinds;
+        for (const QString &command : server.commands().mid(since)) {
+            if (!command.contains(u" RNTO "_s) && !command.contains(u"rename"_s))
+                continue;
+            const QString name = command.section(u'/', -1).section(u' ', -1);
+            kinds.append(name == u"index.html"_s                                                    ? 3
+                         : !OutputLayout::photoPagePicture(name, u"index.html"_s).isEmpty()         ? 2
+                         : !OutputLayout::previewedName(name).isEmpty() || name.endsWith(u".css"_s) ? 1
+                                                                                                    : 0);
+        }
+        return kinds;
+    };
+    makeForm();
+    clickUpload();
+    QCOMPARE(lines().constLast(), u"Files Successfully copied."_s);
+    // Two pictures and their thumbnails; the stylesheet and four previews; two photo pages; three
+    // folders' pages.
+    QCOMPARE(arrivals(0), (QList<int>{0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 3, 3, 3}));
+    QCOMPARE(treeOf(server.home(u"pexa"_s)), treeOf(m_dest));
+
+    const qsizetype before = server.commands().size();
+    relist(m_images);
+    clickUpload();
+    QVERIFY2(lines().contains(u"14 files already on the server were not sent."_s),
+             qPrintable(lines().join(u'\n')));
+    QCOMPARE(arrivals(before), QList<int>());
 }
 
 void tst_UploadActions::untrustedServersAreAskedAboutAndChangedOnesRefused()

@@ -18,6 +18,8 @@ public:
         QString option;
         QString source;
         QString target;
+
+        bool operator==(const Call &) const = default;
     };
 
     RecordingImageProcessor();

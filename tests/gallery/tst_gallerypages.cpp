@@ -1,5 +1,6 @@
 #include "GalleryPage.h"
 #include "GalleryPlan.h"
+#include "NaturalOrder.h"
 #include "OutputLayout.h"
 
 #include <QRegularExpression>
@@ -18,7 +19,7 @@ struct Tag
 
 QList<Tag> tags(const QByteArray &page)
 {
-    static const QRegularExpression tag(u"<(a|img|link)\\s([^>]*)>"_s);
+    static const QRegularExpression tag(u"<(a|img|link|meta)\\s([^>]*)>"_s);
     static const QRegularExpression attribute(u"([a-z-]+)=\"([^\"]*)\""_s);
     QList<Tag> found;
     for (const QRegularExpressionMatch &match : tag.globalMatch(QString::fromUtf8(page))) {
@@ -28,6 +29,16 @@ QList<Tag> tags(const QByteArray &page)
         found.append(each);
     }
     return found;
+}
+
+// The content of the page's meta element with this property; empty when there is none.
+QString metaProperty(const QList<Tag> &all, const QString &name)
+{
+    for (const Tag &each : all) {
+        if (each.name == u"meta"_s && each.attributes.value(u"property"_s) == name)
+            return each.attributes.value(u"content"_s);
+    }
+    return {};
 }
 
 QStringList values(const QList<Tag> &all, const QString &name, const QString &attribute)
@@ -53,9 +64,16 @@ private slots:
     void pageListsCrumbsThenFoldersThenImagesInScanOrder();
     void hostileNamesAndCaptionsStayText();
     void withoutAThumbnailTheCopyIsScaledIntoTheTile();
+    void photoPagesStepThroughTheFolderAndStopAtTheEnds();
+    void picturesAndFoldersGoInTheChosenOrder_data();
+    void picturesAndFoldersGoInTheChosenOrder();
+    void naturalOrderComparesDigitRunsAsNumbers();
+    void webAddressGivesEveryPageItsAddressAndPicture();
 
 private:
     static GalleryPicture thumbnailed(const QString &entry, const QString &caption = QString());
+    // As the scan's order was before there was a choice, photo pages off.
+    static GalleryOptions scanOrder(const QString &pageName = u"index.html"_s);
 
     // Scan order on purpose not the names' order.
     const QStringList m_entries{u"/photos/z.jpg"_s,
@@ -71,12 +89,21 @@ private:
 
 GalleryPicture TestGalleryPages::thumbnailed(const QString &entry, const QString &caption)
 {
-    return {caption, QSize(400, 300), u"tn_"_s + OutputLayout::fileName(entry), QSize(100, 75)};
+    return {caption, QSize(400, 300), u"tn_"_s + OutputLayout::fileName(entry), QSize(100, 75), {}, {}};
+}
+
+GalleryOptions TestGalleryPages::scanOrder(const QString &pageName)
+{
+    GalleryOptions options;
+    options.pageName = pageName;
+    options.photoPages = false;
+    options.order = GalleryOptions::Order::Scan;
+    return options;
 }
 
 void TestGalleryPages::plannedFoldersAreThoseWithImagesBelow()
 {
-    const GalleryPlan plan(m_layout, u"index.html"_s, m_entries);
+    const GalleryPlan plan(m_layout, scanOrder(), m_entries);
     // Each folder before those in it; names compared without case first.
     QCOMPARE(plan.folders(), (QStringList{u""_s, u"2008"_s, u"2008/july"_s, u"2008/June"_s, u"2009"_s,
                                           u"2009/Deep"_s, u"2009/Deep/Er"_s}));
@@ -110,12 +137,12 @@ void TestGalleryPages::plannedFoldersAreThoseWithImagesBelow()
                                                {u"index.html"_s}}));
 
     // Only an image deep down: every folder on the way gets a page, the root too.
-    const GalleryPlan deep(m_layout, u"album.htm"_s, {u"/photos/a/b/c.jpg"_s});
+    const GalleryPlan deep(m_layout, scanOrder(u"album.htm"_s), {u"/photos/a/b/c.jpg"_s});
     QCOMPARE(deep.folders(), (QStringList{u""_s, u"a"_s, u"a/b"_s}));
     QCOMPARE(deep.files(),
              (QStringList{u"pexa-gallery.css"_s, u"a/b/album.htm"_s, u"a/album.htm"_s, u"album.htm"_s}));
     // No image, no page, no stylesheet.
-    const GalleryPlan empty(m_layout, u"index.html"_s, {});
+    const GalleryPlan empty(m_layout, scanOrder(), {});
     QCOMPARE(empty.folders(), QStringList());
     QCOMPARE(empty.files(), QStringList());
     QCOMPARE(empty.waves(), QList<QStringList>());
@@ -124,39 +151,37 @@ void TestGalleryPages::plannedFoldersAreThoseWithImagesBelow()
 
 void TestGalleryPages::pageListsCrumbsThenFoldersThenImagesInScanOrder()
 {
-    const GalleryPlan plan(m_layout, u"index.html"_s, m_entries);
+    const GalleryPlan plan(m_layout, scanOrder(), m_entries);
     QHash<QString, GalleryPicture> pictures;
     for (const QString &entry : m_entries)
         pictures.insert(entry, thumbnailed(entry));
     pictures[u"/photos/2008/x.jpg"_s].caption = u"Boats at dawn"_s;
 
     const QList<Tag> top = tags(GalleryPage::render(plan, u""_s, u"Holiday"_s, pictures));
-    QCOMPARE(values(top, u"link"_s, u"href"_s), QStringList{u"pexa-gallery.css"_s});
+    QCOMPARE(values(top, u"link"_s, u"href"_s), (QStringList{u"data:,"_s, u"pexa-gallery.css"_s}));
     QCOMPARE(values(top, u"a"_s, u"href"_s),
              (QStringList{u"2008/index.html"_s, u"2009/index.html"_s, u"z.jpg"_s, u"a.jpg"_s}));
     QCOMPARE(values(top, u"img"_s, u"src"_s),
              (QStringList{u"2008/tn_y.jpg"_s, u"2009/Deep/Er/tn_e.gif"_s, u"tn_z.jpg"_s, u"tn_a.jpg"_s}));
-    for (const Tag &img : top) {
-        if (img.name != u"img"_s)
-            continue;
-        QCOMPARE(img.attributes.value(u"width"_s), u"100"_s);
-        QCOMPARE(img.attributes.value(u"height"_s), u"75"_s);
-        QCOMPARE(img.attributes.value(u"loading"_s), u"lazy"_s);
-        QVERIFY(img.attributes.contains(u"alt"_s));
-    }
+    QCOMPARE(values(top, u"img"_s, u"width"_s), QStringList(4, u"100"_s));
+    QCOMPARE(values(top, u"img"_s, u"height"_s), QStringList(4, u"75"_s));
+    // The first row loads at once, the first tile first.
+    QCOMPARE(values(top, u"img"_s, u"fetchpriority"_s), (QStringList{u"high"_s, {}, {}, {}}));
+    QCOMPARE(values(top, u"img"_s, u"loading"_s), (QStringList{{}, u"eager"_s, u"eager"_s, u"eager"_s}));
     // Covers stand beside the folder's name; the images are named by their file names.
     QCOMPARE(values(top, u"img"_s, u"alt"_s), (QStringList{u""_s, u""_s, u"z.jpg"_s, u"a.jpg"_s}));
 
     const QByteArray page2008 = GalleryPage::render(plan, u"2008"_s, u"Holiday"_s, pictures);
     const QList<Tag> in2008 = tags(page2008);
-    QCOMPARE(values(in2008, u"link"_s, u"href"_s), QStringList{u"../pexa-gallery.css"_s});
+    QCOMPARE(values(in2008, u"link"_s, u"href"_s), (QStringList{u"data:,"_s, u"../pexa-gallery.css"_s}));
     QCOMPARE(values(in2008, u"a"_s, u"href"_s), (QStringList{u"../index.html"_s, u"july/index.html"_s,
                                                              u"June/index.html"_s, u"y.jpg"_s, u"x.jpg"_s}));
-    QCOMPARE(values(in2008, u"img"_s, u"alt"_s), (QStringList{u""_s, u""_s, u"y.jpg"_s, u"Boats at dawn"_s}));
+    // A caption is the link's visible text, so the picture beside it says nothing more.
+    QCOMPARE(values(in2008, u"img"_s, u"alt"_s), (QStringList{u""_s, u""_s, u"y.jpg"_s, u""_s}));
     QVERIFY(page2008.contains("<title>Holiday / 2008</title>"));
     QVERIFY(page2008.contains("<h1>2008</h1>"));
     QVERIFY(page2008.contains("<li aria-current=\"page\">2008</li>"));
-    QVERIFY(page2008.contains("<figcaption>Boats at dawn</figcaption>"));
+    QVERIFY(page2008.contains("alt=\"\" loading=\"eager\"><span class=\"caption\">Boats at dawn</span></a>"));
     // Counts under the folders' names, in their order.
     const qsizetype july =
         page2008.indexOf("<span class=\"name\">july</span><span class=\"count\">1 image</span>");
@@ -169,7 +194,8 @@ void TestGalleryPages::pageListsCrumbsThenFoldersThenImagesInScanOrder()
     const QByteArray deep = GalleryPage::render(plan, u"2009/Deep"_s, u"Holiday"_s, pictures);
     QCOMPARE(values(tags(deep), u"a"_s, u"href"_s),
              (QStringList{u"../../index.html"_s, u"../index.html"_s, u"Er/index.html"_s}));
-    QCOMPARE(values(tags(deep), u"link"_s, u"href"_s), QStringList{u"../../pexa-gallery.css"_s});
+    QCOMPARE(values(tags(deep), u"link"_s, u"href"_s),
+             (QStringList{u"data:,"_s, u"../../pexa-gallery.css"_s}));
     QVERIFY(deep.contains(">Holiday</a>"));
     QVERIFY(deep.contains(">2009</a>"));
     QVERIFY(!deep.contains("id=\"images\""));
@@ -180,7 +206,7 @@ void TestGalleryPages::hostileNamesAndCaptionsStayText()
     const QString hostile = u"/photos/x&y <z>/a&b \"c\" <d>#1 é.jpg"_s;
     const QString percent = u"/photos/x&y <z>/100% c:d?.jpg"_s;
     const QString bell = u"/photos/x&y <z>/bell\u0007.jpg"_s;
-    const GalleryPlan plan(m_layout, u"index.html"_s, {hostile, percent, bell});
+    const GalleryPlan plan(m_layout, scanOrder(), {hostile, percent, bell});
     QHash<QString, GalleryPicture> pictures{
         {hostile, thumbnailed(hostile, u"<script>alert(\"x\")</script>"_s)},
         {percent, thumbnailed(percent, u"odd \uFFFE and \xD800 halves"_s)},
@@ -199,11 +225,11 @@ void TestGalleryPages::hostileNamesAndCaptionsStayText()
     QCOMPARE(values(found, u"a"_s, u"href"_s),
              (QStringList{u"../index.html"_s, u"a%26b%20%22c%22%20%3Cd%3E%231%20%C3%A9.jpg"_s,
                           u"100%25%20c%3Ad%3F.jpg"_s, u"bell%07.jpg"_s}));
-    QCOMPARE(values(found, u"img"_s, u"alt"_s),
-             (QStringList{u"&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;"_s,
-                          u"odd \uFFFD and \uFFFD halves"_s, u"bell\uFFFD.jpg"_s}));
+    QCOMPARE(values(found, u"img"_s, u"alt"_s), (QStringList{u""_s, u""_s, u"bell\uFFFD.jpg"_s}));
+    QVERIFY(page.contains("<span class=\"caption\">odd \xEF\xBF\xBD and \xEF\xBF\xBD halves</span>"));
     QVERIFY(!page.contains("<script"));
-    QVERIFY(page.contains("<figcaption>&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</figcaption>"));
+    QVERIFY(
+        page.contains("<span class=\"caption\">&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</span>"));
     QVERIFY(page.contains("<title>Tom &amp; Jerry&#39;s &lt;b&gt; / x&amp;y &lt;z&gt;</title>"));
     QVERIFY(page.contains("<li aria-current=\"page\">x&amp;y &lt;z&gt;</li>"));
     // Nothing is loaded from another site, and nothing runs.
@@ -217,14 +243,14 @@ void TestGalleryPages::withoutAThumbnailTheCopyIsScaledIntoTheTile()
     const OutputLayout layout(u"/photos"_s, u"/web"_s, OutputLayout::ThumbnailsDisabled, u"tn_"_s);
     const QStringList entries{u"/photos/wide.jpg"_s,   u"/photos/small.png"_s, u"/photos/tall.gif"_s,
                               u"/photos/broken.jpg"_s, u"/photos/lost.jpg"_s,  u"/photos/thin.png"_s};
-    const GalleryPlan plan(layout, u"index.html"_s, entries);
+    const GalleryPlan plan(layout, scanOrder(), entries);
     const QHash<QString, GalleryPicture> pictures{
-        {entries[0], {u"Wide"_s, QSize(800, 600), {}, {}}},
-        {entries[1], {{}, QSize(120, 90), {}, {}}},
-        {entries[2], {{}, QSize(300, 1000), {}, {}}},
+        {entries[0], {u"Wide"_s, QSize(800, 600), {}, {}, {}, {}}},
+        {entries[1], {{}, QSize(120, 90), {}, {}, {}, {}}},
+        {entries[2], {{}, QSize(300, 1000), {}, {}, {}, {}}},
         // A copy whose header tells no size, and one never measured: a plain link each.
-        {entries[3], {{}, QSize(), {}, {}}},
-        {entries[5], {{}, QSize(5000, 10), {}, {}}}};
+        {entries[3], {{}, QSize(), {}, {}, {}, {}}},
+        {entries[5], {{}, QSize(5000, 10), {}, {}, {}, {}}}};
     const QByteArray page = GalleryPage::render(plan, u""_s, u"T"_s, pictures);
     const QList<Tag> found = tags(page);
     QCOMPARE(values(found, u"img"_s, u"src"_s),
@@ -232,17 +258,245 @@ void TestGalleryPages::withoutAThumbnailTheCopyIsScaledIntoTheTile()
     QCOMPARE(values(found, u"img"_s, u"width"_s), (QStringList{u"200"_s, u"120"_s, u"60"_s, u"200"_s}));
     QCOMPARE(values(found, u"img"_s, u"height"_s), (QStringList{u"150"_s, u"90"_s, u"200"_s, u"1"_s}));
     QCOMPARE(values(found, u"img"_s, u"alt"_s),
-             (QStringList{u"Wide"_s, u"small.png"_s, u"tall.gif"_s, u"thin.png"_s}));
+             (QStringList{u""_s, u"small.png"_s, u"tall.gif"_s, u"thin.png"_s}));
     QCOMPARE(values(found, u"a"_s, u"href"_s), (QStringList{u"wide.jpg"_s, u"small.png"_s, u"tall.gif"_s,
                                                             u"broken.jpg"_s, u"lost.jpg"_s, u"thin.png"_s}));
     QVERIFY(page.contains("<a class=\"plain\" href=\"broken.jpg\">broken.jpg</a>"));
 
     // Thumbnails on, but this one was not written: its copy stands in, scaled.
-    const GalleryPlan withThumbnails(m_layout, u"index.html"_s, {u"/photos/wide.jpg"_s});
-    const QByteArray fallback = GalleryPage::render(withThumbnails, u""_s, u"T"_s,
-                                                    {{u"/photos/wide.jpg"_s, {{}, QSize(800, 600), {}, {}}}});
+    const GalleryPlan withThumbnails(m_layout, scanOrder(), {u"/photos/wide.jpg"_s});
+    const QByteArray fallback = GalleryPage::render(
+        withThumbnails, u""_s, u"T"_s, {{u"/photos/wide.jpg"_s, {{}, QSize(800, 600), {}, {}, {}, {}}}});
     QCOMPARE(values(tags(fallback), u"img"_s, u"src"_s), QStringList{u"wide.jpg"_s});
     QCOMPARE(values(tags(fallback), u"img"_s, u"width"_s), QStringList{u"200"_s});
+}
+
+void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
+{
+    const QStringList entries{u"/photos/trip/c.png"_s, u"/photos/trip/a.jpg"_s, u"/photos/trip/b.jpg"_s};
+    GalleryPlan plan(m_layout, GalleryOptions(), entries);
+    // a and b have previews; b's copy is narrower than a preview, so both of its are as narrow.
+    plan.setPreviewed({entries[1], entries[2]});
+    const QDateTime taken(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
+    const QHash<QString, GalleryPicture> pictures{
+        {entries[0], thumbnailed(entries[0])},
+        {entries[1],
+         {u"Dawn"_s,
+          QSize(1200, 800),
+          {},
+          {},
+          {{u"a.jpg.300w.jpg"_s, {300, 200}}, {u"a.jpg.600w.jpg"_s, {600, 400}}},
+          taken}},
+        {entries[2],
+         {{},
+          QSize(250, 500),
+          {},
+          {},
+          {{u"b.jpg.300w.jpg"_s, {250, 500}}, {u"b.jpg.600w.jpg"_s, {250, 500}}},
+          {}}}};
+
+    // Previews with the stylesheet, then the photo pages, then the folders' pages.
+    const QList<QStringList> waves{
+        {u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s, u"trip/b.jpg.300w.jpg"_s,
+         u"trip/b.jpg.600w.jpg"_s},
+        {u"trip/a.jpg.index.html"_s, u"trip/b.jpg.index.html"_s, u"trip/c.png.index.html"_s},
+        {u"trip/index.html"_s},
+        {u"index.html"_s}};
+    QCOMPARE(plan.waves(), waves);
+    QCOMPARE(plan.files(), waves[0] + waves[1] + waves[2] + waves[3]);
+
+    const QByteArray albumPage = GalleryPage::render(plan, u"trip"_s, u"Holiday"_s, pictures);
+    const QList<Tag> album = tags(albumPage);
+    QCOMPARE(values(album, u"a"_s, u"href"_s), (QStringList{u"../index.html"_s, u"a.jpg.index.html"_s,
+                                                            u"b.jpg.index.html"_s, u"c.png.index.html"_s}));
+    QCOMPARE(values(album, u"img"_s, u"src"_s),
+             (QStringList{u"a.jpg.300w.jpg"_s, u"b.jpg.300w.jpg"_s, u"tn_c.png"_s}));
+    // The previews' own widths, one file only where both are as wide; sized as the narrow one.
+    QCOMPARE(values(album, u"img"_s, u"srcset"_s),
+             (QStringList{u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w"_s, {}, {}}));
+    QCOMPARE(values(album, u"img"_s, u"width"_s), (QStringList{u"300"_s, u"250"_s, u"100"_s}));
+    QCOMPARE(values(album, u"img"_s, u"alt"_s), (QStringList{u""_s, u"b.jpg"_s, u"c.png"_s}));
+    QVERIFY(albumPage.contains("<meta name=\"description\" content=\"3 photos in Holiday / trip\">"));
+    QVERIFY(!albumPage.contains("<script"));
+    // The folder's cover on the page above shows the first picture's previews.
+    const QList<Tag> top = tags(GalleryPage::render(plan, u""_s, u"Holiday"_s, pictures));
+    QCOMPARE(values(top, u"img"_s, u"srcset"_s),
+             QStringList{u"trip/a.jpg.300w.jpg 300w, trip/a.jpg.600w.jpg 600w"_s});
+
+    // First: no way back, and the copy offered whole to large screens.
+    const QByteArray first = GalleryPage::renderPhoto(plan, entries[1], u"Holiday"_s, pictures);
+    const QList<Tag> firstTags = tags(first);
+    QCOMPARE(values(firstTags, u"a"_s, u"href"_s),
+             (QStringList{u"../index.html"_s, u"index.html"_s, u"index.html"_s, u"b.jpg.index.html"_s,
+                          u"a.jpg"_s}));
+    QCOMPARE(values(firstTags, u"a"_s, u"rel"_s), (QStringList{{}, {}, {}, u"next"_s, {}}));
+    QCOMPARE(values(firstTags, u"img"_s, u"srcset"_s),
+             QStringList{u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w, a.jpg 1200w"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"width"_s), QStringList{u"1200"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"height"_s), QStringList{u"800"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"fetchpriority"_s), QStringList{u"high"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"loading"_s), QStringList{QString()});
+    // The caption once, as the heading; the picture beside it says nothing more.
+    QCOMPARE(values(firstTags, u"img"_s, u"alt"_s), QStringList{QString()});
+    QCOMPARE(first.count(">Dawn<"), 1);
+    QVERIFY(first.contains("<h1>Dawn</h1>"));
+    QVERIFY(first.contains("<time datetime=\"2008-06-14T18:42:05\">14 June 2008, 18:42</time>"));
+    QVERIFY(first.contains("<meta name=\"description\" content=\"Dawn\">"));
+    QVERIFY(first.contains("<li aria-current=\"page\">a.jpg</li>"));
+    const qsizetype script = first.indexOf("<script>");
+    QVERIFY(script > 0 && first.indexOf("</script>") - script < 2048);
+
+    const QList<Tag> middle = tags(GalleryPage::renderPhoto(plan, entries[2], u"Holiday"_s, pictures));
+    QCOMPARE(values(middle, u"a"_s, u"rel"_s), (QStringList{{}, {}, u"prev"_s, {}, u"next"_s, {}}));
+    QCOMPARE(values(middle, u"a"_s, u"href"_s).mid(2, 3),
+             (QStringList{u"a.jpg.index.html"_s, u"index.html"_s, u"c.png.index.html"_s}));
+    QCOMPARE(values(middle, u"img"_s, u"alt"_s), QStringList{u"b.jpg"_s});
+    QCOMPARE(values(middle, u"img"_s, u"srcset"_s), QStringList{QString()});
+
+    // Last: no way on. Without previews the copy alone; without a time, none shown.
+    const QByteArray last = GalleryPage::renderPhoto(plan, entries[0], u"Holiday"_s, pictures);
+    QCOMPARE(values(tags(last), u"a"_s, u"rel"_s), (QStringList{{}, {}, u"prev"_s, {}, {}}));
+    QCOMPARE(values(tags(last), u"img"_s, u"src"_s), QStringList{u"c.png"_s});
+    QVERIFY(!last.contains("<time"));
+    QVERIFY(last.contains("<meta name=\"description\" content=\"Photo c.png in Holiday / trip\">"));
+
+    // Photo pages off: none planned, and a tile leads to the picture itself.
+    GalleryOptions without;
+    without.photoPages = false;
+    GalleryPlan plain(m_layout, without, entries);
+    plain.setPreviewed({entries[1]});
+    QCOMPARE(plain.waves(),
+             (QList<QStringList>{{u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s},
+                                 {u"trip/index.html"_s},
+                                 {u"index.html"_s}}));
+    QCOMPARE(values(tags(GalleryPage::render(plain, u"trip"_s, u"Holiday"_s, pictures)), u"a"_s, u"href"_s),
+             (QStringList{u"../index.html"_s, u"a.jpg"_s, u"b.jpg"_s, u"c.png"_s}));
+}
+
+void TestGalleryPages::picturesAndFoldersGoInTheChosenOrder_data()
+{
+    QTest::addColumn<GalleryOptions::Order>("order");
+    QTest::addColumn<QStringList>("images");
+    QTest::addColumn<QStringList>("folders");
+    // Taken: the earliest first, equal times by name, no time last.
+    QTest::newRow("taken") << GalleryOptions::Order::Taken
+                           << QStringList{u"img10.jpg"_s, u"IMG2.jpg"_s, u"img2.jpg"_s, u"img1.jpg"_s,
+                                          u"img3.jpg"_s}
+                           << QStringList{u"f1"_s, u"F9"_s, u"f10"_s};
+    QTest::newRow("name") << GalleryOptions::Order::Name
+                          << QStringList{u"img1.jpg"_s, u"IMG2.jpg"_s, u"img2.jpg"_s, u"img3.jpg"_s,
+                                         u"img10.jpg"_s}
+                          << QStringList{u"f1"_s, u"F9"_s, u"f10"_s};
+    QTest::newRow("scan") << GalleryOptions::Order::Scan
+                          << QStringList{u"img3.jpg"_s, u"img10.jpg"_s, u"img2.jpg"_s, u"img1.jpg"_s,
+                                         u"IMG2.jpg"_s}
+                          << QStringList{u"f1"_s, u"f10"_s, u"F9"_s};
+}
+
+void TestGalleryPages::picturesAndFoldersGoInTheChosenOrder()
+{
+    QFETCH(GalleryOptions::Order, order);
+    QFETCH(QStringList, images);
+    QFETCH(QStringList, folders);
+    // Scanned, taken and named each in another order.
+    const QStringList names{u"img3.jpg"_s, u"img10.jpg"_s, u"img2.jpg"_s, u"img1.jpg"_s, u"IMG2.jpg"_s};
+    QStringList entries{u"/photos/f10/x.jpg"_s, u"/photos/F9/x.jpg"_s, u"/photos/f1/x.jpg"_s};
+    for (const QString &name : names)
+        entries.append(u"/photos/"_s + name);
+    auto day = [](int d) { return QDateTime(QDate(2008, 1, d), QTime(12, 0), Qt::UTC); };
+    const QHash<QString, QDateTime> taken{{u"/photos/img10.jpg"_s, day(1)},
+                                          {u"/photos/img2.jpg"_s, day(2)},
+                                          {u"/photos/IMG2.jpg"_s, day(2)},
+                                          {u"/photos/img1.jpg"_s, day(3)}};
+    GalleryOptions options;
+    options.order = order;
+    GalleryPlan plan(m_layout, options, entries);
+    plan.orderByTime(taken);
+
+    QStringList shown;
+    for (const QString &entry : plan.images(u""_s))
+        shown.append(OutputLayout::fileName(entry));
+    QCOMPARE(shown, images);
+    QCOMPARE(plan.subfolders(u""_s), folders);
+    QCOMPARE(plan.cover(u""_s), u"/photos/"_s + images.first());
+    // The grid, the photo pages' steps and the upload follow the same order.
+    QHash<QString, GalleryPicture> pictures;
+    for (const QString &entry : entries)
+        pictures.insert(entry, thumbnailed(entry));
+    const QStringList hrefs =
+        values(tags(GalleryPage::render(plan, u""_s, u"T"_s, pictures)), u"a"_s, u"href"_s);
+    QCOMPARE(hrefs.mid(3), (QStringList{images[0] + u".index.html"_s, images[1] + u".index.html"_s,
+                                        images[2] + u".index.html"_s, images[3] + u".index.html"_s,
+                                        images[4] + u".index.html"_s}));
+    const QList<Tag> second =
+        tags(GalleryPage::renderPhoto(plan, u"/photos/"_s + images[1], u"T"_s, pictures));
+    QCOMPARE(values(second, u"a"_s, u"href"_s).mid(1, 3),
+             (QStringList{images[0] + u".index.html"_s, u"index.html"_s, images[2] + u".index.html"_s}));
+    QCOMPARE(plan.waves().at(1).mid(0, 2),
+             (QStringList{images[0] + u".index.html"_s, images[1] + u".index.html"_s}));
+}
+
+void TestGalleryPages::naturalOrderComparesDigitRunsAsNumbers()
+{
+    // Each before every later one: digit runs by value however long, then without case, then
+    // exactly (leading zeros too).
+    const QStringList sorted{u"1a"_s,
+                             u"a"_s,
+                             u"A.jpg"_s,
+                             u"a.jpg"_s,
+                             u"a99999999999999999999999"_s,
+                             u"a100000000000000000000000"_s,
+                             u"B.jpg"_s,
+                             u"file 9 b"_s,
+                             u"file 10 a"_s,
+                             u"img"_s,
+                             u"img02"_s,
+                             u"img2"_s,
+                             u"img10"_s};
+    for (qsizetype i = 0; i < sorted.size(); ++i) {
+        QCOMPARE(NaturalOrder::compare(sorted[i], sorted[i]), 0);
+        for (qsizetype j = i + 1; j < sorted.size(); ++j)
+            QVERIFY2(NaturalOrder::compare(sorted[i], sorted[j]) < 0 &&
+                         NaturalOrder::compare(sorted[j], sorted[i]) > 0,
+                     qPrintable(sorted[i] + u" / "_s + sorted[j]));
+    }
+}
+
+void TestGalleryPages::webAddressGivesEveryPageItsAddressAndPicture()
+{
+    const QStringList entries{u"/photos/trip/c&d.jpg"_s, u"/photos/a b.jpg"_s};
+    QHash<QString, GalleryPicture> pictures;
+    for (const QString &entry : entries)
+        pictures.insert(entry, thumbnailed(entry, u"Seen"_s));
+    GalleryOptions options;
+    options.webAddress = u"https://example.org/our%20pics/"_s;
+    const GalleryPlan plan(m_layout, options, entries);
+
+    const QList<Tag> top = tags(GalleryPage::render(plan, u""_s, u"Holiday"_s, pictures));
+    QCOMPARE(
+        values(top, u"link"_s, u"href"_s),
+        (QStringList{u"data:,"_s, u"https://example.org/our%20pics/index.html"_s, u"pexa-gallery.css"_s}));
+    QCOMPARE(metaProperty(top, u"og:url"_s), u"https://example.org/our%20pics/index.html"_s);
+    QCOMPARE(metaProperty(top, u"og:image"_s), u"https://example.org/our%20pics/a%20b.jpg"_s);
+    QCOMPARE(metaProperty(top, u"og:type"_s), u"website"_s);
+    QCOMPARE(metaProperty(top, u"og:title"_s), u"Holiday"_s);
+    QCOMPARE(metaProperty(top, u"og:description"_s), u"2 photos in Holiday"_s);
+
+    const QList<Tag> photo = tags(GalleryPage::renderPhoto(plan, entries[0], u"Holiday"_s, pictures));
+    QCOMPARE(values(photo, u"link"_s, u"href"_s).at(1),
+             u"https://example.org/our%20pics/trip/c%26d.jpg.index.html"_s);
+    QCOMPARE(metaProperty(photo, u"og:url"_s), u"https://example.org/our%20pics/trip/c%26d.jpg.index.html"_s);
+    QCOMPARE(metaProperty(photo, u"og:image"_s), u"https://example.org/our%20pics/trip/c%26d.jpg"_s);
+    QCOMPARE(metaProperty(photo, u"og:description"_s), u"Seen"_s);
+
+    // No address: nothing absolute anywhere.
+    const GalleryPlan local(m_layout, GalleryOptions(), entries);
+    for (const QByteArray &page : {GalleryPage::render(local, u""_s, u"Holiday"_s, pictures),
+                                   GalleryPage::renderPhoto(local, entries[0], u"Holiday"_s, pictures)}) {
+        QVERIFY(!page.contains("canonical"));
+        QVERIFY(!page.contains("og:"));
+        QVERIFY(!page.contains("://"));
+    }
 }
 
 QTEST_MAIN(TestGalleryPages)

@@ -1,8 +1,11 @@
 #include "CatalogHelpers.h"
+#include "ExifBlock.h"
 #include "GalleryPlan.h"
+#include "GallerySurvey.h"
 #include "GalleryWriter.h"
 #include "OutputLayout.h"
 #include "PhotoCaption.h"
+#include "PhotoTime.h"
 #include "PngChunks.h"
 #include "TestFiles.h"
 
@@ -47,6 +50,9 @@ private slots:
     void hostileBytesGiveACaptionOrNoneAndNeverFault();
     void captionIsOneBoundedLine();
     void sizesAreReadFromTheWrittenFilesAsABrowserShowsThem();
+    void timeTakenComesFromExifDateTimeOriginal_data();
+    void timeTakenComesFromExifDateTimeOriginal();
+    void surveyOrdersByTimeTakenElseFileTimeAndFindsPreviews();
     void shownEntriesLeaveOutTickedImagesAndMissingCopies();
     void pagesAreRewrittenOnlyWhenTheyChange();
     void everyPageParsesAsHtml5();
@@ -90,7 +96,7 @@ QString TestGalleryWriter::taggedPhoto()
 {
     const QString photo = image(u"tagged.jpg"_s, 64, 48);
     tag(photo, {u"-ImageDescription=Exif text"_s, u"-IPTC:Caption-Abstract=Iptc text"_s,
-                u"-XMP-dc:Description=Xmp text"_s});
+                u"-XMP-dc:Description=Xmp text"_s, u"-DateTimeOriginal=2008:06:14 18:42:05"_s});
     return photo;
 }
 
@@ -148,12 +154,38 @@ void TestGalleryWriter::captionComesFromExifThenIptcThenXmp()
 
 void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
 {
-    const QByteArray whole = readFile(taggedPhoto());
+    const QString photo = taggedPhoto();
+    const QByteArray whole = readFile(photo);
     QCOMPARE(captionOf(whole), u"Exif text"_s);
     const QStringList possible{QString(), u"Exif text"_s, u"Iptc text"_s, u"Xmp text"_s};
-    // Cut anywhere: a block that is not whole is passed over for the next.
-    for (qsizetype cut = 0; cut < whole.size(); cut += 3)
+    // Cut anywhere: a block that is not whole is passed over for the next, and gives no time.
+    const QDateTime taken(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
+    for (qsizetype cut = 0; cut < whole.size(); cut += 3) {
         QVERIFY2(possible.contains(captionOf(whole.left(cut))), qPrintable(QString::number(cut)));
+        QBuffer buffer;
+        buffer.setData(whole.left(cut));
+        buffer.open(QIODevice::ReadOnly);
+        const QDateTime read = PhotoTime::read(buffer);
+        QVERIFY2(!read.isValid() || read == taken, qPrintable(QString::number(cut)));
+    }
+    QCOMPARE(PhotoTime::ofFile(photo), taken);
+
+    // The time sits in a directory of its own that the first one points to: the pointer and the
+    // text are checked against the block's end like every other offset.
+    auto withTime = [](quint32 pointer) {
+        // Header; the first directory: one entry, the pointer; the Exif directory at 26: one
+        // entry, DateTimeOriginal as 20 characters at 44.
+        return QByteArray::fromHex("4D4D002A00000008"
+                                   "00018769000400000001" +
+                                   QByteArray::number(pointer, 16).rightJustified(8, '0') +
+                                   "00000000"
+                                   "000190030002000000140000002C00000000") +
+               QByteArray("2008:06:14 18:42:05", 20);
+    };
+    QCOMPARE(ExifBlock::read(withTime(26))->dateTaken, QByteArray("2008:06:14 18:42:05"));
+    for (const quint32 pointer : {0u, 43u, 0xFFFFFFF0u})
+        QCOMPARE(ExifBlock::read(withTime(pointer))->dateTaken, QByteArray());
+    QCOMPARE(ExifBlock::read(withTime(26).chopped(2))->dateTaken, QByteArray());
     // Any byte of the metadata changed: whatever is read is still one bounded line.
     for (qsizetype at = 2; at < std::min<qsizetype>(whole.size(), 3000); ++at) {
         for (const char value : {'\0', '\xFF', '\x7F'}) {
@@ -214,20 +246,81 @@ void TestGalleryWriter::sizesAreReadFromTheWrittenFilesAsABrowserShowsThem()
     const QString destination = m_dir->filePath(u"web"_s);
     const OutputLayout layout(root, destination, u"100x100"_s, u"tn_"_s);
     const QString source = image(u"photos/phone.jpg"_s, 40, 30);
-    tag(source, {u"-ImageDescription=From the photo"_s});
+    tag(source, {u"-ImageDescription=From the photo"_s, u"-DateTimeOriginal=2008:06:14 18:42:05"_s});
     // Stored 400 wide and 200 high and turned a quarter by its tag: a browser shows it standing.
     const QString copy = image(u"web/phone.jpg"_s, 400, 200);
     tag(copy, {u"-Orientation#=6"_s, u"-ImageDescription=From the copy"_s});
     image(u"web/tn_phone.jpg"_s, 100, 50);
+    image(u"web/phone.jpg.300w.jpg"_s, 300, 150);
+    image(u"web/phone.jpg.600w.jpg"_s, 400, 200);
     QCOMPARE(GalleryWriter::measure(source, layout),
-             (GalleryPicture{u"From the photo"_s, QSize(200, 400), u"tn_phone.jpg"_s, QSize(100, 50)}));
+             (GalleryPicture{
+                 u"From the photo"_s,
+                 QSize(200, 400),
+                 u"tn_phone.jpg"_s,
+                 QSize(100, 50),
+                 {{u"phone.jpg.300w.jpg"_s, QSize(300, 150)}, {u"phone.jpg.600w.jpg"_s, QSize(400, 200)}},
+                 QDateTime(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC)}));
 
-    // A copy that is no picture, and no thumbnail: neither has a size.
+    // A copy that is no picture, no thumbnail and half a pair of previews: none has a size.
     const QString other = image(u"photos/other.png"_s, 10, 10);
     QFile garbage(m_dir->filePath(u"web/other.png"_s));
     QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("not a picture") > 0);
     garbage.close();
+    image(u"web/other.png.300w.png"_s, 10, 10);
     QCOMPARE(GalleryWriter::measure(other, layout), (GalleryPicture{}));
+}
+
+void TestGalleryWriter::timeTakenComesFromExifDateTimeOriginal_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<QDateTime>("taken");
+    const QDateTime june(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
+    QTest::newRow("jpg") << u"jpg"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
+    QTest::newRow("png") << u"png"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
+    QTest::newRow("a camera's blank")
+        << u"jpg"_s << QStringList{u"-DateTimeOriginal#=0000:00:00 00:00:00"_s} << QDateTime();
+}
+
+void TestGalleryWriter::timeTakenComesFromExifDateTimeOriginal()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, assignments);
+    QFETCH(QDateTime, taken);
+    const QString photo = image(u"photo."_s + format, 64, 48);
+    tag(photo, assignments);
+    QCOMPARE(PhotoTime::ofFile(photo), taken);
+    QCOMPARE(PhotoTime::parsed("2008:02:30 10:00:00"), QDateTime());
+    QCOMPARE(PhotoTime::parsed("2008-06-14 18:42:05"), QDateTime());
+    QCOMPARE(PhotoTime::shown(QDateTime(QDate(2008, 6, 4), QTime(8, 2), Qt::UTC)), u"4 June 2008, 08:02"_s);
+}
+
+void TestGalleryWriter::surveyOrdersByTimeTakenElseFileTimeAndFindsPreviews()
+{
+    const OutputLayout layout(m_dir->filePath(u"photos"_s), m_dir->filePath(u"web"_s), u"Disabled"_s,
+                              u"tn_"_s);
+    // Taken in the order c, b, a: b by its file's time, between the others'.
+    const QStringList entries{image(u"photos/a.jpg"_s, 8, 8), image(u"photos/b.jpg"_s, 8, 8),
+                              image(u"photos/c.jpg"_s, 8, 8)};
+    tag(entries[0], {u"-DateTimeOriginal=2008:01:03 12:00:00"_s});
+    tag(entries[2], {u"-DateTimeOriginal=2008:01:01 12:00:00"_s});
+    QFile b(entries[1]);
+    QVERIFY(b.open(QIODevice::ReadWrite) &&
+            b.setFileTime(QDateTime(QDate(2008, 1, 2), QTime(12, 0)), QFileDevice::FileModificationTime));
+    b.close();
+    // Both of a's previews, one of b's.
+    image(u"web/a.jpg.300w.jpg"_s, 8, 8);
+    image(u"web/a.jpg.600w.jpg"_s, 8, 8);
+    image(u"web/b.jpg.300w.jpg"_s, 8, 8);
+
+    const GalleryPlan taken = GallerySurvey::plan(layout, GalleryOptions(), entries);
+    QCOMPARE(taken.images(u""_s), (QStringList{entries[2], entries[1], entries[0]}));
+    QCOMPARE(taken.waves().first(),
+             (QStringList{u"pexa-gallery.css"_s, u"a.jpg.300w.jpg"_s, u"a.jpg.600w.jpg"_s}));
+    GalleryOptions byName;
+    byName.order = GalleryOptions::Order::Name;
+    QCOMPARE(GallerySurvey::plan(layout, byName, entries).images(u""_s), entries);
 }
 
 void TestGalleryWriter::shownEntriesLeaveOutTickedImagesAndMissingCopies()
@@ -256,18 +349,20 @@ void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
     }
     // A folder of the tree with no image gets nothing.
     QVERIFY(QDir().mkpath(destination + u"/empty"_s));
-    const GalleryPlan plan(layout, u"index.html"_s, entries);
+    const GalleryPlan plan(layout, GalleryOptions(), entries);
 
     // Cancelled before it began: nothing is written.
     QCOMPARE(GalleryWriter(plan, u"Trip"_s).write([] { return true; }), 0);
     QVERIFY(!QFile::exists(destination + u"/index.html"_s));
 
-    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 3);
-    const QStringList pages{u"index.html"_s, u"pexa-gallery.css"_s, u"trip/index.html"_s};
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 6);
+    const QStringList pages{u"index.html"_s,      u"pexa-gallery.css"_s,        u"top.jpg.index.html"_s,
+                            u"trip/index.html"_s, u"trip/one.jpg.index.html"_s, u"trip/two.jpg.index.html"_s};
     QCOMPARE(filesBelow(destination),
              (QStringList{u"index.html"_s, u"pexa-gallery.css"_s, u"tn_top.jpg"_s, u"top.jpg"_s,
-                          u"trip/index.html"_s, u"trip/one.jpg"_s, u"trip/tn_one.jpg"_s, u"trip/tn_two.jpg"_s,
-                          u"trip/two.jpg"_s}));
+                          u"top.jpg.index.html"_s, u"trip/index.html"_s, u"trip/one.jpg"_s,
+                          u"trip/one.jpg.index.html"_s, u"trip/tn_one.jpg"_s, u"trip/tn_two.jpg"_s,
+                          u"trip/two.jpg"_s, u"trip/two.jpg.index.html"_s}));
     QVERIFY(readFile(destination + u"/trip/index.html"_s)
                 .contains("src=\"tn_one.jpg\" width=\"16\" height=\"12\""));
 
@@ -285,13 +380,16 @@ void TestGalleryWriter::pagesAreRewrittenOnlyWhenTheyChange()
         QCOMPARE(QFileInfo(destination + u'/' + page).lastModified().toUTC(), old);
     }
 
-    // A new caption changes only the page that shows it.
+    // A new caption changes only the pages that show it: the album's and the photo's own.
     tag(entries[1], {u"-ImageDescription=First day"_s});
-    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 1);
-    QVERIFY(readFile(destination + u"/trip/index.html"_s).contains("alt=\"First day\""));
+    QCOMPARE(GalleryWriter(plan, u"Trip"_s).write(), 2);
+    QVERIFY(
+        readFile(destination + u"/trip/index.html"_s).contains("<span class=\"caption\">First day</span>"));
+    QVERIFY(readFile(destination + u"/trip/one.jpg.index.html"_s).contains("<h1>First day</h1>"));
     QCOMPARE(QFileInfo(destination + u"/index.html"_s).lastModified().toUTC(), old);
+    QCOMPARE(QFileInfo(destination + u"/trip/two.jpg.index.html"_s).lastModified().toUTC(), old);
     // A new title changes every page, not the stylesheet.
-    QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 2);
+    QCOMPARE(GalleryWriter(plan, u"Journey"_s).write(), 5);
     QCOMPARE(QFileInfo(destination + u"/pexa-gallery.css"_s).lastModified().toUTC(), old);
     // A page made shorter or longer by hand is put right.
     QFile top(destination + u"/index.html"_s);
@@ -319,13 +417,27 @@ void TestGalleryWriter::everyPageParsesAsHtml5()
     QStringList pages;
     for (const QString &thumbnails : {u"100x100"_s, u"Disabled"_s}) {
         const OutputLayout layout(root, m_dir->filePath(u"web"_s), thumbnails, u"tn_"_s);
-        const GalleryPlan plan(layout, thumbnails == u"Disabled"_s ? u"plain.htm"_s : u"index.html"_s,
-                               entries);
+        // One way with previews and a web address, the other with neither.
+        GalleryOptions options;
+        options.pageName = thumbnails == u"Disabled"_s ? u"plain.htm"_s : u"index.html"_s;
+        if (thumbnails != u"Disabled"_s) {
+            options.webAddress = u"https://example.org/a%20b/"_s;
+            for (const QString &entry : entries) {
+                for (const int width : OutputLayout::PreviewWidths)
+                    image(layout.previewPath(entry, width).mid(m_dir->path().size() + 1), width / 10,
+                          width / 20);
+            }
+        }
+        const GalleryPlan plan = GallerySurvey::plan(layout, options, entries);
         GalleryWriter(plan, u"<Tom> & \"Jerry\""_s).write();
-        for (const QString &folder : plan.folders())
+        for (const QString &folder : plan.folders()) {
             pages.append(layout.destinationRoot() + u'/' + plan.pagePath(folder));
+            for (const QString &entry : plan.images(folder))
+                pages.append(layout.destinationRoot() + u'/' + plan.photoPagePath(entry));
+        }
     }
-    QCOMPARE(pages.size(), 10);
+    QCOMPARE(pages.size(), 18);
+    QVERIFY(readFile(pages.first()).contains("srcset="));
 
     QProcess check;
     check.start(Python, QStringList{CheckHtml5} + pages);

@@ -695,16 +695,32 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     clickResize();
     QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_errors->summary(), QStringList());
-    QCOMPARE(filesBelow(m_dest), (QStringList{u"album.html"_s, u"pexa-gallery.css"_s, u"top.png"_s,
-                                              u"trip/album.html"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}));
+    const QStringList previews{u"top.png.300w.png"_s,        u"top.png.600w.png"_s,
+                               u"trip/big.jpg.300w.jpg"_s,   u"trip/big.jpg.600w.jpg"_s,
+                               u"trip/small.png.300w.png"_s, u"trip/small.png.600w.png"_s};
+    // Each shown picture has a page of its own; the one too large to upload is not shown.
+    QStringList written{u"album.html"_s,         u"pexa-gallery.css"_s,         u"top.png"_s,
+                        u"top.png.album.html"_s, u"trip/album.html"_s,          u"trip/big.jpg"_s,
+                        u"trip/small.png"_s,     u"trip/small.png.album.html"_s};
+    written += previews;
+    written.sort();
+    QCOMPARE(filesBelow(m_dest), written);
+    // A picture copied as it is gets its previews from its own decode, each at most as large as
+    // the picture, upright and for the web.
+    const qsizetype call = m_processor->calls.indexOf(
+        RecordingImageProcessor::Call{u"-resize=600x1800>"_s, small, out(u"trip/small.png.600w.png"_s)});
+    QVERIFY(call >= 0);
+    QVERIFY(m_processor->webOptions.at(call).preview);
+    QCOMPARE(m_processor->webOptions.at(call).previewOf, QString());
     // The picture too large to upload would be missing online: its page leaves it out.
     const QByteArray trip = readFile(out(u"trip/album.html"_s));
-    QVERIFY(trip.contains("<a href=\"small.png\"><img src=\"small.png\" width=\"40\" height=\"30\""));
+    QVERIFY(
+        trip.contains("<a href=\"small.png.album.html\"><img src=\"small.png\" width=\"40\" height=\"30\""));
     QVERIFY(!trip.contains("big.jpg"));
     QVERIFY(trip.contains("<a href=\"../album.html\">Summer</a>"));
     const QByteArray home = readFile(out(u"album.html"_s));
     QVERIFY(home.contains("<a href=\"trip/album.html\">"));
-    QVERIFY(home.contains("<a href=\"top.png\">"));
+    QVERIFY(home.contains("<a href=\"top.png.album.html\">"));
     QCOMPARE(m_form->windowTitle(), u"Pexa Resizer"_s);
 
     // Cancelled at its first conversion: the pages stay those of the last whole batch.
@@ -719,7 +735,9 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     // Pages off: a whole batch writes none.
     m_processor->onConvert = nullptr;
     WriteIniValue(SettingKeys::WebPages, u"0"_s);
-    for (const QString &page : {u"album.html"_s, u"pexa-gallery.css"_s, u"trip/album.html"_s})
+    for (const QString &page : QStringList{u"album.html"_s, u"pexa-gallery.css"_s, u"trip/album.html"_s,
+                                           u"top.png.album.html"_s, u"trip/small.png.album.html"_s} +
+                                   previews)
         QVERIFY(QFile::remove(out(page)));
     tickRow(control<QListView>(*m_form, u"List1"), 1, false);
     clickResize();

@@ -68,6 +68,8 @@ private slots:
     void pngPrivateDetailsGoFromEveryChunkAndAuthorshipStays();
     void imagesWithNothingToChangeComeOutAsTheCommandWritesThem();
     void fastDecodeKeepsTwiceTheLargestOutput();
+    void previewsAreUprightBareAndNoLargerThanTheirPicture_data();
+    void previewsAreUprightBareAndNoLargerThanTheirPicture();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -601,6 +603,55 @@ void TestWebCopies::fastDecodeKeepsTwiceTheLargestOutput()
     const QString plain = path(u"plain-large.jpg"_s);
     QVERIFY(m_processor.convert(u"-resize=1000x750"_s, odd, plain));
     QCOMPARE(readFile(path(u"fast-large.jpg"_s)), readFile(plain));
+}
+
+void TestWebCopies::previewsAreUprightBareAndNoLargerThanTheirPicture_data()
+{
+    // The picture's resize option; empty when the picture is the source as it is.
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QSize>("large");
+    QTest::addColumn<QSize>("small");
+    // Upright the source is 800x1200.
+    QTest::newRow("picture copied") << QString() << QSize(600, 900) << QSize(300, 450);
+    QTest::newRow("picture resized") << u"-resize=50%x50%"_s << QSize(400, 600) << QSize(300, 450);
+}
+
+void TestWebCopies::previewsAreUprightBareAndNoLargerThanTheirPicture()
+{
+    QFETCH(QString, picture);
+    QFETCH(QSize, large);
+    QFETCH(QSize, small);
+    // Stored on its left side with a red block at the viewer's top left, a wide-gamut profile,
+    // a position and an author.
+    const QString source = path(u"standing.jpg"_s);
+    run(Convert, {u"-size"_s, u"800x1200"_s, u"xc:white"_s, u"-fill"_s, u"red"_s, u"-draw"_s,
+                  u"rectangle 0,0 199,199"_s, u"-rotate"_s, u"270"_s, u"-profile"_s, AdobeRgb, source});
+    tag(source, {u"-Orientation#=6"_s, u"-GPSLatitude=48.8583"_s, u"-Artist=Ann Author"_s});
+
+    // The user's choices are all off; previews are upright and bare whatever they are.
+    const WebCopyOptions preview = WebCopyOptions().forPreview(picture);
+    QList<ImageProcessor::Conversion> conversions{{u"-resize=600x1800>"_s, path(u"large.jpg"_s), preview},
+                                                  {u"-resize=300x900>"_s, path(u"small.jpg"_s), preview}};
+    if (!picture.isEmpty())
+        conversions.prepend({picture, path(u"picture.jpg"_s)});
+    m_processor.prepareForWeb(source, conversions, WebCopyOptions());
+    for (const ImageProcessor::Conversion &conversion : std::as_const(conversions))
+        QVERIFY(m_processor.convertForWeb(conversion.option, source, conversion.target,
+                                          conversion.web.value_or(WebCopyOptions())));
+
+    for (const auto &[name, size] : {std::pair(u"large.jpg"_s, large), std::pair(u"small.jpg"_s, small)}) {
+        const QImage image(path(name));
+        QCOMPARE(image.size(), size);
+        QVERIFY2(qRed(image.pixel(5, 5)) > 200 && qGreen(image.pixel(5, 5)) < 60, qPrintable(name));
+        QVERIFY2(qGreen(image.pixel(size.width() - 5, size.height() - 5)) > 200, qPrintable(name));
+        const QJsonObject found = tags(path(name));
+        for (const QString &gone : {u"Orientation"_s, u"GPSLatitude"_s, u"Artist"_s})
+            QVERIFY2(!found.contains(gone), qPrintable(name + u": "_s + gone));
+        QCOMPARE(found.value(u"ProfileDescription"_s).toString(),
+                 tags(source).value(u"ProfileDescription"_s));
+        QCOMPARE(run(Convert, {path(name), u"-format"_s, u"%Q"_s, u"info:"_s}).toInt(),
+                 MagickImageProcessor::PreviewQuality);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWebCopies)

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,8 @@ private slots:
     void galleryChoicesAreStoredWhenEditingFinishes();
     void pageNameThatIsNoPageIsRefused_data();
     void pageNameThatIsNoPageIsRefused();
+    void pageChoicesAreStoredAndShownAgain_data();
+    void pageChoicesAreStoredAndShownAgain();
 
 private:
     struct Box
@@ -178,14 +181,27 @@ void TestWebOptions::galleryGroupIsNamedByItsLabelsAndFollowsCopies()
     QCOMPARE(dialog.lblPageName->text(), u"Page name:"_s);
     QCOMPARE(dialog.lblTitle->buddy(), dialog.txtTitle);
     QCOMPARE(dialog.lblPageName->buddy(), dialog.txtPageName);
+    QCOMPARE(dialog.lblOrder->buddy(), dialog.cmbOrder);
+    QCOMPARE(dialog.lblWebAddress->buddy(), dialog.txtWebAddress);
     for (const auto &[field, name] :
          {std::pair<QWidget *, QString>{dialog.chkPages, u"Write gallery pages"_s},
           {dialog.txtTitle, u"Title:"_s},
-          {dialog.txtPageName, u"Page name:"_s}}) {
+          {dialog.txtPageName, u"Page name:"_s},
+          {dialog.chkPhotoPages, u"Photo pages"_s},
+          {dialog.txtWebAddress, u"Web address:"_s}}) {
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(field);
         QCOMPARE(accessible->text(QAccessible::Name), name);
         QVERIFY2(accessible->text(QAccessible::Description).size() > name.size(), qPrintable(name));
     }
+    // A combo box reads as its item, labelled by the label beside it.
+    QAccessibleInterface *combo = QAccessible::queryAccessibleInterface(dialog.cmbOrder);
+    QList<QObject *> labels;
+    for (const auto &[label, relation] : combo->relations(QAccessible::Label))
+        labels.append(label->object());
+    // The group's title labels every control in it as well.
+    QCOMPARE(labels, (QList<QObject *>{dialog.lblOrder, dialog.fraPages}));
+    QVERIFY(combo->text(QAccessible::Description).startsWith(u"The order each page shows"_s));
+    QVERIFY(dialog.chkPhotoPages->geometry().top() > dialog.txtPageName->geometry().bottom());
 
     // The defaults: no pages, the image root's folder for a title, index.html; the fields wait
     // for the box.
@@ -193,22 +209,35 @@ void TestWebOptions::galleryGroupIsNamedByItsLabelsAndFollowsCopies()
     QCOMPARE(dialog.txtTitle->text(), QString());
     QCOMPARE(dialog.txtTitle->placeholderText(), u"Summer 2008"_s);
     QCOMPARE(dialog.txtPageName->text(), u"index.html"_s);
-    QVERIFY(!dialog.txtTitle->isEnabled() && !dialog.txtPageName->isEnabled() &&
-            !dialog.lblTitle->isEnabled());
+    QVERIFY(dialog.chkPhotoPages->isChecked());
+    QCOMPARE(dialog.cmbOrder->currentText(), u"Time taken"_s);
+    QCOMPARE(dialog.cmbOrder->count(), 3);
+    QCOMPARE(dialog.txtWebAddress->text(), QString());
+    QCOMPARE(dialog.txtWebAddress->placeholderText(), u"https://example.org/photos/"_s);
+    const QList<QWidget *> pageFields{dialog.lblTitle,      dialog.txtTitle,     dialog.txtPageName,
+                                      dialog.chkPhotoPages, dialog.lblOrder,     dialog.cmbOrder,
+                                      dialog.lblWebAddress, dialog.txtWebAddress};
+    for (QWidget *field : pageFields)
+        QVERIFY2(!field->isEnabled(), qPrintable(field->objectName()));
+    // Showing the defaults stores none of them.
+    QCOMPARE(ReadIniValue(SettingKeys::WebOrder), QString());
+    QCOMPARE(ReadIniValue(SettingKeys::WebPhotoPages), QString());
 
     // Ticked, Tab runs on from the last copy choice down the group to Close.
     dialog.chkFastDecode->setFocus();
     QTest::keyClick(dialog.chkFastDecode, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), dialog.chkPages);
     QTest::keyClick(dialog.chkPages, Qt::Key_Space);
-    QVERIFY(dialog.txtTitle->isEnabled() && dialog.txtPageName->isEnabled());
+    for (QWidget *field : pageFields)
+        QVERIFY2(field->isEnabled(), qPrintable(field->objectName()));
     QCOMPARE(ReadIniValue(SettingKeys::WebPages), u"1"_s);
     QList<QWidget *> order;
-    for (int step = 0; step < 3; ++step) {
+    for (int step = 0; step < 6; ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order.append(QApplication::focusWidget());
     }
-    QCOMPARE(order, (QList<QWidget *>{dialog.txtTitle, dialog.txtPageName, dialog.cmdClose}));
+    QCOMPARE(order, (QList<QWidget *>{dialog.txtTitle, dialog.txtPageName, dialog.chkPhotoPages,
+                                      dialog.cmbOrder, dialog.txtWebAddress, dialog.cmdClose}));
 }
 
 void TestWebOptions::galleryChoicesAreStoredWhenEditingFinishes()
@@ -291,6 +320,93 @@ void TestWebOptions::pageNameThatIsNoPageIsRefused()
         dialog.close();
         QCOMPARE(m_env->boxes.shown().size(), 1);
     }
+}
+
+void TestWebOptions::pageChoicesAreStoredAndShownAgain_data()
+{
+    // The control and its key; the text stored before (null for none) and what the control shows
+    // then; what the user does (a click, the item reached or the text typed); what is stored and
+    // shown after, also by the next dialog. A box shows "1" when ticked. A refused web address
+    // gets one message.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("after");
+    const auto row = [](const char *name, const QString &control, const QString &key, const QString &before,
+                        const QString &shown, const QString &input, const QString &after) {
+        QTest::newRow(name) << control << key << before << shown << input << after;
+    };
+    const QString photoPages = u"chkPhotoPages"_s, order = u"cmbOrder"_s, address = u"txtWebAddress"_s;
+    const QString site = u"https://example.org/photos/"_s;
+    row("photo pages on by default", photoPages, u"photo_pages"_s, QString(), u"1"_s, QString(), u"0"_s);
+    row("photo pages back on", photoPages, u"photo_pages"_s, u"0"_s, u"0"_s, QString(), u"1"_s);
+    row("order by name", order, u"order"_s, QString(), u"Time taken"_s, u"Name"_s, u"name"_s);
+    row("order from an unknown text", order, u"order"_s, u"size"_s, u"Time taken"_s, u"Scan order"_s,
+        u"scan"_s);
+    row("order back to time taken", order, u"order"_s, u"name"_s, u"Name"_s, u"Time taken"_s, u"taken"_s);
+    row("address given its final slash", address, u"web_address"_s, QString(), QString(),
+        u" http://example.org/photos/2008 "_s, u"http://example.org/photos/2008/"_s);
+    row("address emptied", address, u"web_address"_s, site, site, QString(), QString());
+    row("refused: no scheme", address, u"web_address"_s, site, site, u"example.org/photos"_s, site);
+    row("refused: ftp", address, u"web_address"_s, site, site, u"ftp://example.org/photos/"_s, site);
+    row("refused: a query", address, u"web_address"_s, site, site, u"https://example.org/?album=1"_s, site);
+}
+
+void TestWebOptions::pageChoicesAreStoredAndShownAgain()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, key);
+    QFETCH(QString, before);
+    QFETCH(QString, shown);
+    QFETCH(QString, input);
+    QFETCH(QString, after);
+    const SettingKey setting{u"web"_s, key, QString()};
+    WriteIniValue(SettingKeys::WebPages, u"1"_s);
+    if (!before.isNull())
+        WriteIniValue(setting, before);
+    const auto shownBy = [&](frmWebOptions &dialog) {
+        QWidget *widget = dialog.findChild<QWidget *>(control);
+        if (auto *box = qobject_cast<QCheckBox *>(widget))
+            return box->isChecked() ? u"1"_s : u"0"_s;
+        if (auto *combo = qobject_cast<QComboBox *>(widget))
+            return combo->currentText();
+        return qobject_cast<QLineEdit *>(widget)->text();
+    };
+
+    auto dialog = std::make_unique<frmWebOptions>();
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    QCOMPARE(shownBy(*dialog), shown);
+    QWidget *widget = dialog->findChild<QWidget *>(control);
+    widget->setFocus();
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        const int target = combo->findText(input);
+        QVERIFY(target >= 0);
+        while (combo->currentIndex() != target)
+            QTest::keyClick(combo, target > combo->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
+    } else if (auto *field = qobject_cast<QLineEdit *>(widget)) {
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, input);
+        QCOMPARE(ReadIniValue(setting), before);
+        QTest::keyClick(field, Qt::Key_Tab);
+    } else {
+        QTest::keyClick(widget, Qt::Key_Space);
+    }
+    QCOMPARE(ReadIniValue(setting), after);
+    // A combo box shows the item's caption, the others what is stored.
+    const QString shownAfter = qobject_cast<QComboBox *>(widget) ? input : after;
+    QCOMPARE(shownBy(*dialog), shownAfter);
+    const bool refused = QString::fromLatin1(QTest::currentDataTag()).startsWith(u"refused"_s);
+    QCOMPARE(m_env->boxes.take(), refused ? QStringList{u"A web address must start with https:// or http:// "
+                                                        u"and name a host!!"_s}
+                                          : QStringList());
+    if (refused)
+        QCOMPARE(m_env->boxes.shown().last().title, u"Web address"_s);
+    dialog = std::make_unique<frmWebOptions>();
+    QCOMPARE(shownBy(*dialog), shownAfter);
 }
 
 QTEST_MAIN(TestWebOptions)

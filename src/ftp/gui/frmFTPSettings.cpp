@@ -59,8 +59,8 @@ frmFTPSettings::frmFTPSettings(QWidget *parent) : QDialog(parent)
            u"Leaves out a file the server already has with the same size and a time no earlier than "
            u"this computer's copy"_s);
     choice(chkRemoveMissing, u"chkRemoveMissing"_s, u"Remove images no longer in the image root"_s,
-           u"After an upload, asks whether to remove from the server the images and thumbnails whose "
-           u"originals are no longer in the image root"_s);
+           u"After an upload, asks whether to remove from the server the images, thumbnails, gallery "
+           u"previews and photo pages whose originals are no longer in the image root"_s);
     setTabOrder(txtFTPAddress, txtPort);
     setTabOrder(txtPort, txtUsername);
     setTabOrder(txtUsername, txtPassword);

@@ -6,6 +6,7 @@
 #include "Settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -57,8 +58,9 @@ frmWebOptions::frmWebOptions(QWidget *parent) : QDialog(parent)
     chkPages =
         addOption(fraPages, u"chkPages"_s, u"Write gallery pages"_s, SettingKeys::WebPages,
                   u"After its last image, Resize writes a web page into every folder of the destination tree "
-                  u"that holds images, directly or in its folders, with a thumbnail of each linking to the "
-                  u"picture, and one stylesheet beside the top page."_s);
+                  u"that holds images, directly or in its folders, with a preview of each picture linking to "
+                  u"its photo page (to the picture itself without photo pages), and one stylesheet beside "
+                  u"the top page."_s);
     auto *form = new QFormLayout;
     qobject_cast<QVBoxLayout *>(fraPages->layout())->addLayout(form);
     lblTitle = new QLabel(u"Title:"_s, fraPages);
@@ -72,14 +74,41 @@ frmWebOptions::frmWebOptions(QWidget *parent) : QDialog(parent)
                           u"The file name of the page in each folder, ending in .html or .htm. Choose a "
                           u"name other than index.html when the server has a gallery script of its own "
                           u"that answers for the folder."_s);
+    chkPhotoPages = addOption(fraPages, u"chkPhotoPages"_s, u"Photo pages"_s, SettingKeys::WebPhotoPages,
+                              u"Every picture shown gets a page of its own, with links to the previous and "
+                              u"next picture, and the album's preview of it links there."_s);
+    auto *moreForm = new QFormLayout;
+    qobject_cast<QVBoxLayout *>(fraPages->layout())->addLayout(moreForm);
+    lblOrder = new QLabel(u"Order:"_s, fraPages);
+    lblOrder->setObjectName(u"lblOrder"_s);
+    cmbOrder = new QComboBox(fraPages);
+    for (const auto &[caption, order] : {std::pair{u"Time taken"_s, GalleryOptions::Order::Taken},
+                                         {u"Name"_s, GalleryOptions::Order::Name},
+                                         {u"Scan order"_s, GalleryOptions::Order::Scan}})
+        cmbOrder->addItem(caption, GalleryOptions::orderText(order));
+    addField(moreForm, lblOrder, cmbOrder, u"cmbOrder"_s,
+             u"The order each page shows its pictures in: by the time each was taken (as the camera "
+             u"recorded it, else the file's time), by name (img2 before img10), or as the scan found "
+             u"them."_s);
+    lblWebAddress = new QLabel(u"Web address:"_s, fraPages);
+    lblWebAddress->setObjectName(u"lblWebAddress"_s);
+    txtWebAddress = addText(moreForm, lblWebAddress, u"txtWebAddress"_s,
+                            u"The address the top folder of the destination tree is published at, starting "
+                            u"with https:// or http://. With one, the pages carry their own absolute "
+                            u"address; left empty, they carry none."_s);
+    txtWebAddress->setPlaceholderText(u"https://example.org/photos/"_s);
     guarded(Owner, u"Form_Load"_s, [&] {
         const GalleryOptions stored = GalleryOptions::fromSettings();
         txtTitle->setText(stored.title);
         txtPageName->setText(stored.pageName);
+        cmbOrder->setCurrentIndex(cmbOrder->findData(GalleryOptions::orderText(stored.order)));
+        txtWebAddress->setText(stored.webAddress);
     });
     connect(chkPages, &QCheckBox::toggled, this, &frmWebOptions::chkPages_Click);
     connect(txtTitle, &QLineEdit::editingFinished, this, &frmWebOptions::txtTitle_LostFocus);
     connect(txtPageName, &QLineEdit::editingFinished, this, &frmWebOptions::txtPageName_LostFocus);
+    connect(cmbOrder, &QComboBox::currentIndexChanged, this, &frmWebOptions::cmbOrder_Click);
+    connect(txtWebAddress, &QLineEdit::editingFinished, this, &frmWebOptions::txtWebAddress_LostFocus);
     chkPages_Click();
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -96,6 +125,7 @@ frmWebOptions::~frmWebOptions()
     // it in by then.
     txtTitle->disconnect(this);
     txtPageName->disconnect(this);
+    txtWebAddress->disconnect(this);
 }
 
 QGroupBox *frmWebOptions::addGroup(const QString &name, const QString &title)
@@ -114,7 +144,7 @@ QCheckBox *frmWebOptions::addOption(QGroupBox *group, const QString &name, const
     box->setObjectName(name);
     box->setAccessibleDescription(description);
     box->setToolTip(description);
-    guarded(Owner, u"Form_Load"_s, [&] { box->setChecked(ReadIniValue(key) == u"1"_s); });
+    guarded(Owner, u"Form_Load"_s, [&] { box->setChecked(ReadIniValueOrDefault(key) == u"1"_s); });
     connect(box, &QCheckBox::toggled, this, [name, key](bool checked) {
         guarded(Owner, name + u"_Click"_s, [&] { WriteIniValue(key, checked ? u"1"_s : u"0"_s); });
     });
@@ -126,12 +156,18 @@ QLineEdit *frmWebOptions::addText(QFormLayout *form, QLabel *label, const QStrin
                                   const QString &description)
 {
     auto *field = new QLineEdit(label->parentWidget());
+    addField(form, label, field, name, description);
+    return field;
+}
+
+void frmWebOptions::addField(QFormLayout *form, QLabel *label, QWidget *field, const QString &name,
+                             const QString &description)
+{
     field->setObjectName(name);
     field->setAccessibleDescription(description);
     field->setToolTip(description);
     label->setBuddy(field);
     form->addRow(label, field);
-    return field;
 }
 
 void frmWebOptions::setImageRoot(const QString &imageRoot)
@@ -142,8 +178,9 @@ void frmWebOptions::setImageRoot(const QString &imageRoot)
 void frmWebOptions::chkPages_Click()
 {
     // As the thumbnail prefix follows the thumbnail size: the fields matter only with pages on.
-    for (QWidget *widget : {static_cast<QWidget *>(lblTitle), static_cast<QWidget *>(txtTitle),
-                            static_cast<QWidget *>(lblPageName), static_cast<QWidget *>(txtPageName)})
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{lblTitle, txtTitle, lblPageName, txtPageName, chkPhotoPages,
+                                          lblOrder, cmbOrder, lblWebAddress, txtWebAddress})
         widget->setEnabled(chkPages->isChecked());
 }
 
@@ -179,10 +216,34 @@ void frmWebOptions::txtPageName_LostFocus()
     });
 }
 
+void frmWebOptions::cmbOrder_Click()
+{
+    guarded(Owner, u"cmbOrder_Click"_s,
+            [&] { WriteIniValue(SettingKeys::WebOrder, cmbOrder->currentData().toString()); });
+}
+
+void frmWebOptions::txtWebAddress_LostFocus()
+{
+    guarded(Owner, u"txtWebAddress_LostFocus"_s, [&] {
+        const std::optional<QString> address = GalleryOptions::webAddressOf(txtWebAddress->text());
+        if (!address) {
+            // Put back first, as for the page name.
+            txtWebAddress->setText(GalleryOptions::fromSettings().webAddress);
+            showMessage(this, u"A web address must start with https:// or http:// and name a host!!"_s,
+                        u"Web address"_s, MessageBoxService::Icon::Critical);
+            return;
+        }
+        txtWebAddress->setText(*address);
+        if (*address != ReadIniValue(SettingKeys::WebAddress))
+            WriteIniValue(SettingKeys::WebAddress, *address);
+    });
+}
+
 void frmWebOptions::done(int result)
 {
     // Closing finishes an edit in hand: what the fields show as the dialog goes is what is kept.
     txtTitle_LostFocus();
     txtPageName_LostFocus();
+    txtWebAddress_LostFocus();
     QDialog::done(result);
 }

@@ -4,6 +4,7 @@
 
 struct SettingKey;
 class QCheckBox;
+class QComboBox;
 class QFormLayout;
 class QGroupBox;
 class QLabel;
@@ -39,6 +40,11 @@ public:
     QLineEdit *txtTitle = nullptr;
     QLabel *lblPageName = nullptr;
     QLineEdit *txtPageName = nullptr;
+    QCheckBox *chkPhotoPages = nullptr;
+    QLabel *lblOrder = nullptr;
+    QComboBox *cmbOrder = nullptr;
+    QLabel *lblWebAddress = nullptr;
+    QLineEdit *txtWebAddress = nullptr;
     QPushButton *cmdClose = nullptr;
 
 public slots:
@@ -46,6 +52,9 @@ public slots:
     void txtTitle_LostFocus();
     // Refuses a name that is no page name with a message and puts the stored one back.
     void txtPageName_LostFocus();
+    void cmbOrder_Click();
+    // Refuses a text that is no web address as the page name is refused; stores one normalized.
+    void txtWebAddress_LostFocus();
     void done(int result) override;
 
 private:
@@ -57,6 +66,10 @@ private:
     // A text field on a row of form, named by label (its buddy), described for screen readers
     // and in its tooltip.
     QLineEdit *addText(QFormLayout *form, QLabel *label, const QString &name, const QString &description);
+    // Puts field on a row of form as addText does. A combo box is read by its current item and
+    // labelled by the label, as screen readers on Linux expect.
+    void addField(QFormLayout *form, QLabel *label, QWidget *field, const QString &name,
+                  const QString &description);
 
     QVBoxLayout *m_groups = nullptr;
 };
