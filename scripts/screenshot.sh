@@ -24,13 +24,13 @@ fi
 
 photos=$work/Photos
 mkdir -p "$photos/2008 Summer" "$photos/2009 Winter" "$work/Web" "$docs"
-/usr/bin/convert -size 640x480 plasma:orange-blue "$photos/2008 Summer/beach.jpg"
-/usr/bin/convert -size 640x480 gradient:skyblue-seagreen "$photos/2008 Summer/harbour.jpg"
-/usr/bin/convert -size 480x640 plasma:green-yellow "$photos/2008 Summer/garden.jpg"
-/usr/bin/convert -size 800x600 gradient:white-slategray "$photos/2009 Winter/snow.jpg"
-/usr/bin/convert -size 800x600 plasma:navy-white "$photos/2009 Winter/lake.png"
-/usr/bin/convert -size 1024x768 plasma:red-gold "$photos/sunset.jpg"
-/usr/bin/convert -size 1024x768 gradient:gold-firebrick "$photos/evening.jpg"
+/usr/bin/convert -size 1600x1200 plasma:orange-blue "$photos/2008 Summer/beach.jpg"
+/usr/bin/convert -size 1600x1200 gradient:skyblue-seagreen "$photos/2008 Summer/harbour.jpg"
+/usr/bin/convert -size 1200x1600 plasma:green-yellow "$photos/2008 Summer/garden.jpg"
+/usr/bin/convert -size 1600x1200 gradient:white-slategray "$photos/2009 Winter/snow.jpg"
+/usr/bin/convert -size 1600x1200 plasma:navy-white "$photos/2009 Winter/lake.png"
+/usr/bin/convert -size 2048x1536 plasma:red-gold "$photos/sunset.jpg"
+/usr/bin/convert -size 2048x1536 gradient:gold-firebrick "$photos/evening.jpg"
 exif() { /usr/bin/exiftool -q -q -overwrite_original "$@"; }
 exif -ImageDescription="Sunset over the bay" -DateTimeOriginal="2009:08:01 20:40:00" "$photos/sunset.jpg"
 exif -ImageDescription="The last ferry home" -DateTimeOriginal="2009:08:01 21:15:00" "$photos/evening.jpg"
@@ -40,11 +40,13 @@ exif -ImageDescription="Grandmother's roses" -DateTimeOriginal="2008:07:15 17:20
     "$photos/2008 Summer/garden.jpg"
 
 cp "$binary" "$work/PexaResizer"
-printf '[main]\nroot_path=%s\ndest_path=%s\ntn_size=100x100\n[web]\npages=1\ntitle=Holidays\n' \
+# Copies at most 1080 pixels high, so a photo page has a picture worth showing, none of them
+# marked too large to upload (the pages would leave it out).
+printf '[main]\nroot_path=%s\ndest_path=%s\ntn_size=100x100\nresize_mode=Exceed Limit to Limit\nresize_limit=1080H\n[ftp]\nul_size_limit=5000\n[web]\npages=1\ntitle=Holidays\n' \
     "$photos" "$work/Web" >"$work/settings.ini"
 
 # Control places are in pixels of the window's client area, below a menu bar of about 24 pixels.
-# The photo page of the album's last picture is written with the album's page, just before it.
+# The top page is the last file the pages step writes: once it is there, every page is.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
     set -e
     \"$work/PexaResizer\" &
