@@ -171,6 +171,7 @@ def summarize(report):
         "image_size_responsive": verdict("image-size-responsive"),
         "failing": failing,
         "canonical": (canonical.get("explanation") or "failed") if verdict("canonical") == "fail" else None,
+        "canonical_verdict": verdict("canonical"),
         "warnings": report.get("runWarnings", []),
     }
 
@@ -229,6 +230,8 @@ def print_table(rows):
             print(f"{'':<17}warning: {' '.join(warning.split())[:300]}")
     print(ROW.format("target", "", f">={TARGETS['performance']}", TARGETS["accessibility"],
                      TARGETS["best-practices"], TARGETS["seo"], "0", "", "none", "pass", "none"))
+    print("canonical audit: " + ", ".join(f"{page} {form} {summary['canonical_verdict']}"
+                                          for page, form, summary in rows if not isinstance(summary, str)))
 
 
 def measure(binary, destination, reports, web_address):

@@ -2,8 +2,12 @@
 """What bench/page_check.py makes of its album and of Lighthouse's reports, without a browser."""
 
 import os
+import shutil
 import sys
+import tempfile
 import unittest
+import urllib.error
+import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "bench"))
 
@@ -71,6 +75,7 @@ class SummaryTest(unittest.TestCase):
                                               "best-practices": ["errors-in-console"],
                                               "seo": ["meta-description", "canonical"]})
         self.assertTrue(summary["canonical"].startswith("Points to the domain's root URL"))
+        self.assertEqual(summary["canonical_verdict"], "fail")
         self.assertTrue(page_check.canonical_failed([("top", "mobile", summary)]))
 
     def test_clean_report(self):
@@ -84,7 +89,33 @@ class SummaryTest(unittest.TestCase):
         self.assertEqual((summary["failing"], summary["console_errors"], summary["image_size_responsive"]),
                          ({}, [], "pass"))
         self.assertIsNone(summary["canonical"])
+        self.assertEqual(summary["canonical_verdict"], "pass")
         self.assertFalse(page_check.canonical_failed([("top", "mobile", summary), ("album", "mobile", "no page")]))
+
+
+class GalleryServerTest(unittest.TestCase):
+
+    def test_serves_the_tree_with_its_content_types(self):
+        root = tempfile.mkdtemp(prefix="pexa-page-check-test-")
+        self.addCleanup(shutil.rmtree, root, True)
+        os.makedirs(os.path.join(root, "2024 Coast"))
+        files = {"2024 Coast/IMG_1.jpg.index.html": "text/html", "pexa-gallery.css": "text/css",
+                 "2024 Coast/IMG_1.jpg": "image/jpeg", "2024 Coast/IMG_1.jpg.300w.jpg": "image/jpeg"}
+        for name in files:
+            with open(os.path.join(root, name), "wb") as f:
+                f.write(name.encode())
+        server = page_check.GalleryServer(root)
+        try:
+            for name, kind in files.items():
+                with urllib.request.urlopen(server.url(name)) as reply:
+                    self.assertEqual((reply.headers["Content-Type"], reply.read()), (kind, name.encode()))
+            with self.assertRaises(urllib.error.HTTPError) as missing:
+                urllib.request.urlopen(server.url("favicon.ico"))
+            self.assertEqual(missing.exception.code, 404)
+            missing.exception.close()
+        finally:
+            server.close()
+        self.assertFalse(server.thread.is_alive())
 
 
 if __name__ == "__main__":
