@@ -278,27 +278,30 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
     // a and b have previews; b's copy is narrower than a preview, so both of its are as narrow.
     plan.setPreviewed({entries[1], entries[2]});
     const QDateTime taken(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
-    const QHash<QString, GalleryPicture> pictures{
-        {entries[0], thumbnailed(entries[0])},
-        {entries[1],
-         {u"Dawn"_s,
-          QSize(1200, 800),
-          {},
-          {},
-          {{u"a.jpg.300w.jpg"_s, {300, 200}}, {u"a.jpg.600w.jpg"_s, {600, 400}}},
-          taken}},
-        {entries[2],
-         {{},
-          QSize(250, 500),
-          {},
-          {},
-          {{u"b.jpg.300w.jpg"_s, {250, 500}}, {u"b.jpg.600w.jpg"_s, {250, 500}}},
-          {}}}};
+    const QHash<QString, GalleryPicture> pictures{{entries[0], thumbnailed(entries[0])},
+                                                  {entries[1],
+                                                   {u"Dawn"_s,
+                                                    QSize(2400, 1600),
+                                                    {},
+                                                    {},
+                                                    {{u"a.jpg.300w.jpg"_s, {300, 200}},
+                                                     {u"a.jpg.600w.jpg"_s, {600, 400}},
+                                                     {u"a.jpg.1200w.jpg"_s, {1200, 800}}},
+                                                    taken}},
+                                                  {entries[2],
+                                                   {{},
+                                                    QSize(250, 500),
+                                                    {},
+                                                    {},
+                                                    {{u"b.jpg.300w.jpg"_s, {250, 500}},
+                                                     {u"b.jpg.600w.jpg"_s, {250, 500}},
+                                                     {u"b.jpg.1200w.jpg"_s, {250, 500}}},
+                                                    {}}}};
 
     // Previews with the stylesheet, then the photo pages, then the folders' pages.
     const QList<QStringList> waves{
-        {u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s, u"trip/b.jpg.300w.jpg"_s,
-         u"trip/b.jpg.600w.jpg"_s},
+        {u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s, u"trip/a.jpg.1200w.jpg"_s,
+         u"trip/b.jpg.300w.jpg"_s, u"trip/b.jpg.600w.jpg"_s, u"trip/b.jpg.1200w.jpg"_s},
         {u"trip/a.jpg.index.html"_s, u"trip/b.jpg.index.html"_s, u"trip/c.png.index.html"_s},
         {u"trip/index.html"_s},
         {u"index.html"_s}};
@@ -331,9 +334,9 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
                           u"a.jpg"_s}));
     QCOMPARE(values(firstTags, u"a"_s, u"rel"_s), (QStringList{{}, {}, {}, u"next"_s, {}}));
     QCOMPARE(values(firstTags, u"img"_s, u"srcset"_s),
-             QStringList{u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w, a.jpg 1200w"_s});
-    QCOMPARE(values(firstTags, u"img"_s, u"width"_s), QStringList{u"1200"_s});
-    QCOMPARE(values(firstTags, u"img"_s, u"height"_s), QStringList{u"800"_s});
+             QStringList{u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w, a.jpg.1200w.jpg 1200w, a.jpg 2400w"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"width"_s), QStringList{u"2400"_s});
+    QCOMPARE(values(firstTags, u"img"_s, u"height"_s), QStringList{u"1600"_s});
     QCOMPARE(values(firstTags, u"img"_s, u"fetchpriority"_s), QStringList{u"high"_s});
     QCOMPARE(values(firstTags, u"img"_s, u"loading"_s), QStringList{QString()});
     // The caption once, as the heading; the picture beside it says nothing more.
@@ -365,10 +368,10 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
     without.photoPages = false;
     GalleryPlan plain(m_layout, without, entries);
     plain.setPreviewed({entries[1]});
-    QCOMPARE(plain.waves(),
-             (QList<QStringList>{{u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s},
-                                 {u"trip/index.html"_s},
-                                 {u"index.html"_s}}));
+    QCOMPARE(plain.waves(), (QList<QStringList>{{u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s,
+                                                 u"trip/a.jpg.600w.jpg"_s, u"trip/a.jpg.1200w.jpg"_s},
+                                                {u"trip/index.html"_s},
+                                                {u"index.html"_s}}));
     QCOMPARE(values(tags(GalleryPage::render(plain, u"trip"_s, u"Holiday"_s, pictures)), u"a"_s, u"href"_s),
              (QStringList{u"../index.html"_s, u"a.jpg"_s, u"b.jpg"_s, u"c.png"_s}));
 }
