@@ -160,13 +160,19 @@ class GalleryBrowserTest(unittest.TestCase):
             else:
                 self.assertEqual(loading, "lazy", f"{url} picture {index}")
             self.assertIsNotNone(image.get_dom_attribute("alt"))
-            # On this screen the file the browser takes is the one the page gives the size of: the
-            # narrow preview in a grid, the copy on a photo page. Turned as its tag says.
+            # On this screen a grid takes the narrow preview, the size the page gives; a photo page
+            # the copy or a preview of it, at least as wide as shown, and of the copy's shape.
+            # Turned as its tag says.
             chosen = local_path(driver.execute_script("return arguments[0].currentSrc", image))
-            self.assertEqual([int(image.get_dom_attribute("width")), int(image.get_dom_attribute("height"))],
-                             shown_size(chosen), f"{chosen} on {url}: the page's size is not the file's")
+            given = [int(image.get_dom_attribute("width")), int(image.get_dom_attribute("height"))]
             if photo_page:
-                self.assertEqual(chosen, local_path(url).removesuffix(".index.html"), f"{url} shows no copy")
+                copy = local_path(url).removesuffix(".index.html")
+                self.assertTrue(chosen.startswith(copy), f"{url} shows {chosen}")
+                width, height = shown_size(chosen)
+                self.assertAlmostEqual(width / height, given[0] / given[1], delta=0.02, msg=chosen)
+                self.assertGreaterEqual(width, image.rect["width"], f"{chosen} is shown enlarged on {url}")
+            else:
+                self.assertEqual(given, shown_size(chosen), f"{chosen} on {url}: the page's size is not the file's")
 
         links = driver.find_elements(By.TAG_NAME, "a")
         hrefs = [link.get_attribute("href") for link in links]
