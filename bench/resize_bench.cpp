@@ -18,30 +18,22 @@
 //   --pages-only  run only the gallery pages row
 
 #include "BenchSupport.h"
-#include "CatalogActions.h"
 #include "ExifBlock.h"
 #include "GalleryPlan.h"
 #include "GallerySurvey.h"
 #include "GalleryWriter.h"
 #include "MagickImageProcessor.h"
-#include "MessageBoxService.h"
 #include "OutputLayout.h"
-#include "Settings.h"
-#include "frmMain.h"
 
 #include <Magick++.h>
 #include <QApplication>
 #include <QBuffer>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -52,7 +44,6 @@
 #include <sys/resource.h>
 
 using namespace Qt::Literals::StringLiterals;
-using bench::control;
 using bench::figure;
 using bench::say;
 
@@ -93,18 +84,6 @@ double median(QList<double> values)
     const qsizetype middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
-
-// Answers every box with OK and remembers the texts, so a batch never waits for a person.
-class NoticeRecorder : public MessageBoxService
-{
-public:
-    Answer show(QWidget *, const QString &text, const QString &, Icon, Buttons buttons) override
-    {
-        texts.append(text);
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
-    }
-    QStringList texts;
-};
 
 bool run(const QString &program, const QStringList &arguments)
 {
@@ -163,52 +142,21 @@ QStringList stagePhotographs(const QString &corpus, const QStringList &images, c
     return staged;
 }
 
-// A user's batch: the rule set in the window, a scan of the photographs' root, then Resize.
-// Only the Resize click is timed; the loop it is compared with does not list anything either.
+// A user's batch of the photographs at 25 % with 100x100 thumbnails, after a scan that must list
+// exactly them; webKey, when given, is the [web] choice set to "1".
 double batch(const QString &root, const QStringList &images, const QString &out, QStringList &notices,
              const QString &webKey = QString())
 {
-    QTemporaryDir settings;
-    SettingsLocation::setFolderOverride(settings.path());
+    QList<bench::StoredValue> stored;
     if (!webKey.isEmpty())
-        WriteIniValue(u"settings.ini"_s, u"web"_s, webKey, u"1"_s);
-    NoticeRecorder boxes;
-    MessageBoxService::setInstance(&boxes);
-    double seconds = 0;
-    {
-        frmMain form;
-        form.show();
-        QCoreApplication::processEvents();
-        control<QLineEdit>(form, u"txtImgRootPath"_s)->setText(root);
-        control<QLineEdit>(form, u"txtFDestin"_s)->setText(out);
-        control<QComboBox>(form, u"cmbMode"_s)->setEditText(u"All to Pct"_s);
-        control<QComboBox>(form, u"cmbResizePct"_s)->setEditText(u"25"_s);
-        control<QComboBox>(form, u"cmbTNSize"_s)->setEditText(u"100x100"_s);
-        control<QLineEdit>(form, u"txtTNPrefix"_s)->setText(u"tn_"_s);
-        control<QComboBox>(form, u"cmbFTPSizeLimit"_s)->setEditText(u"1000"_s);
-        control<QCheckBox>(form, u"chkRecreate"_s)->setChecked(true);
-
-        control<QPushButton>(form, u"cmdScan"_s)->click();
-        QStringList listed;
-        for (const CatalogEntry &entry : form.catalogActions()->catalog().entries())
-            listed.append(entry.path);
-        listed.sort();
-        if (listed != images)
-            qFatal("the scan listed %lld entries, not the %lld photographs",
-                   static_cast<long long>(listed.size()), static_cast<long long>(images.size()));
-        auto *resize = control<QPushButton>(form, u"cmdResize"_s);
-        if (!resize->isEnabled())
-            qFatal("Resize is not enabled after the scan");
-
-        QElapsedTimer timer;
-        timer.start();
-        resize->click();
-        seconds = static_cast<double>(timer.elapsed()) / 1000.0;
-    }
-    MessageBoxService::setInstance(nullptr);
-    SettingsLocation::setFolderOverride(QString());
-    notices = boxes.texts;
-    return seconds;
+        stored.append({u"web"_s, webKey, u"1"_s});
+    const bench::WindowResize run = bench::resizeInWindow(
+        root, out, {u"All to Pct"_s, u"25"_s, QString(), u"100x100"_s, u"1000"_s}, stored);
+    if (run.listed != images)
+        qFatal("the scan listed %lld entries, not the %lld photographs",
+               static_cast<long long>(run.listed.size()), static_cast<long long>(images.size()));
+    notices = run.notices;
+    return run.seconds;
 }
 
 std::list<Magick::Image> framesOf(const QString &path)

@@ -34,9 +34,12 @@ public:
     // The thumbnail's name beside an image of this name, whether or not thumbnails are on now.
     QString thumbnailName(const QString &fileName) const;
 
-    // Gallery previews: smaller copies of a picture for its page's grid, as wide as these for
-    // screens of one and of two device pixels to a CSS pixel; never wider than the copy.
-    static constexpr std::array<int, 2> PreviewWidths{300, 600};
+    // Gallery previews: smaller copies of a picture, never wider than the copy, as wide as
+    // these: the first GridPreviews for a cell of an album's grid on screens of one and of two
+    // device pixels to a CSS pixel, the last for a photo page on a phone or a laptop, where the
+    // copy itself would make the page slow to show.
+    static constexpr std::array<int, 3> PreviewWidths{300, 600, 1200};
+    static constexpr int GridPreviews = 2;
     // The preview of the entry at one of those widths, beside its copy.
     QString previewPath(const QString &entry, int width) const;
     // A preview's name beside a picture of this name: "sunset.jpg" gives "sunset.jpg.300w.jpg".

@@ -44,7 +44,7 @@ std::optional<Tile> tileOf(const QString &entry, const QHash<QString, GalleryPic
         return std::nullopt;
     if (!found->previews.isEmpty()) {
         Tile tile;
-        for (const GalleryPicture::Preview &preview : found->previews)
+        for (const GalleryPicture::Preview &preview : found->previews.first(OutputLayout::GridPreviews))
             addWider(tile.files, preview);
         return tile;
     }

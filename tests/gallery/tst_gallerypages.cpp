@@ -269,19 +269,26 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
     plan.setPreviewed({entries[1], entries[2]});
     QHash<QString, GalleryPicture> pictures{{entries[0], thumbnailed(entries[0])}};
     pictures[entries[1]] = {u"Dawn"_s,
-                            QSize(1200, 800),
+                            QSize(2400, 1600),
                             {},
                             {},
-                            {{u"a.jpg.300w.jpg"_s, {300, 200}}, {u"a.jpg.600w.jpg"_s, {600, 400}}},
+                            {{u"a.jpg.300w.jpg"_s, {300, 200}},
+                             {u"a.jpg.600w.jpg"_s, {600, 400}},
+                             {u"a.jpg.1200w.jpg"_s, {1200, 800}}},
                             QDateTime(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC)};
-    pictures[entries[2]] = {
-        {}, QSize(250, 500), {}, {}, {{u"b.jpg.300w.jpg"_s, {250, 500}}, {u"b.jpg.600w.jpg"_s, {250, 500}}},
-        {}};
+    pictures[entries[2]] = {{},
+                            QSize(250, 500),
+                            {},
+                            {},
+                            {{u"b.jpg.300w.jpg"_s, {250, 500}},
+                             {u"b.jpg.600w.jpg"_s, {250, 500}},
+                             {u"b.jpg.1200w.jpg"_s, {250, 500}}},
+                            {}};
 
     // Previews with the stylesheet, then the photo pages, then the folders' pages.
     const QList<QStringList> waves{
-        {u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s, u"trip/b.jpg.300w.jpg"_s,
-         u"trip/b.jpg.600w.jpg"_s},
+        {u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s, u"trip/a.jpg.1200w.jpg"_s,
+         u"trip/b.jpg.300w.jpg"_s, u"trip/b.jpg.600w.jpg"_s, u"trip/b.jpg.1200w.jpg"_s},
         {u"trip/a.jpg.index.html"_s, u"trip/b.jpg.index.html"_s, u"trip/c.png.index.html"_s},
         {u"trip/index.html"_s},
         {u"index.html"_s}};
@@ -314,10 +321,11 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
     QHash<QString, QString> photo;
     for (const Tag &each : firstTags)
         photo = each.name == u"img"_s ? each.attributes : photo;
-    QCOMPARE(photo.value(u"srcset"_s), u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w, a.jpg 1200w"_s);
+    QCOMPARE(photo.value(u"srcset"_s),
+             u"a.jpg.300w.jpg 300w, a.jpg.600w.jpg 600w, a.jpg.1200w.jpg 1200w, a.jpg 2400w"_s);
     QCOMPARE(QStringList({photo[u"width"_s], photo[u"height"_s], photo[u"alt"_s], photo[u"fetchpriority"_s],
                           photo[u"loading"_s]}),
-             (QStringList{u"1200"_s, u"800"_s, {}, u"high"_s, {}}));
+             (QStringList{u"2400"_s, u"1600"_s, {}, u"high"_s, {}}));
     QCOMPARE(first.count(">Dawn<"), 1);
     QVERIFY(first.contains("<h1>Dawn</h1>"));
     QVERIFY(first.contains("<time datetime=\"2008-06-14T18:42:05\">14 June 2008, 18:42</time>"));
@@ -343,10 +351,10 @@ void TestGalleryPages::photoPagesStepThroughTheFolderAndStopAtTheEnds()
     without.photoPages = false;
     GalleryPlan plain(m_layout, without, entries);
     plain.setPreviewed({entries[1]});
-    QCOMPARE(plain.waves(),
-             (QList<QStringList>{{u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s, u"trip/a.jpg.600w.jpg"_s},
-                                 {u"trip/index.html"_s},
-                                 {u"index.html"_s}}));
+    QCOMPARE(plain.waves(), (QList<QStringList>{{u"pexa-gallery.css"_s, u"trip/a.jpg.300w.jpg"_s,
+                                                 u"trip/a.jpg.600w.jpg"_s, u"trip/a.jpg.1200w.jpg"_s},
+                                                {u"trip/index.html"_s},
+                                                {u"index.html"_s}}));
     QCOMPARE(values(tags(GalleryPage::render(plain, u"trip"_s, u"Holiday"_s, pictures)), u"a"_s, u"href"_s),
              (QStringList{u"../index.html"_s, u"a.jpg"_s, u"b.jpg"_s, u"c.png"_s}));
 }

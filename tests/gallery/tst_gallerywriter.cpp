@@ -250,14 +250,16 @@ void TestGalleryWriter::sizesAreReadFromTheWrittenFilesAsABrowserShowsThem()
     image(u"web/tn_phone.jpg"_s, 100, 50);
     image(u"web/phone.jpg.300w.jpg"_s, 300, 150);
     image(u"web/phone.jpg.600w.jpg"_s, 400, 200);
+    image(u"web/phone.jpg.1200w.jpg"_s, 400, 200);
     QCOMPARE(GalleryWriter::measure(source, layout),
-             (GalleryPicture{
-                 u"From the photo"_s,
-                 QSize(200, 400),
-                 u"tn_phone.jpg"_s,
-                 QSize(100, 50),
-                 {{u"phone.jpg.300w.jpg"_s, QSize(300, 150)}, {u"phone.jpg.600w.jpg"_s, QSize(400, 200)}},
-                 QDateTime(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC)}));
+             (GalleryPicture{u"From the photo"_s,
+                             QSize(200, 400),
+                             u"tn_phone.jpg"_s,
+                             QSize(100, 50),
+                             {{u"phone.jpg.300w.jpg"_s, QSize(300, 150)},
+                              {u"phone.jpg.600w.jpg"_s, QSize(400, 200)},
+                              {u"phone.jpg.1200w.jpg"_s, QSize(400, 200)}},
+                             QDateTime(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC)}));
 
     // A copy that is no picture, no thumbnail and half a pair of previews: none has a size.
     const QString other = image(u"photos/other.png"_s, 10, 10);
@@ -298,12 +300,13 @@ void TestGalleryWriter::surveyOrdersByTimeTakenElseFileTimeAndFindsPreviews()
     // Both of a's previews, one of b's.
     image(u"web/a.jpg.300w.jpg"_s, 8, 8);
     image(u"web/a.jpg.600w.jpg"_s, 8, 8);
+    image(u"web/a.jpg.1200w.jpg"_s, 8, 8);
     image(u"web/b.jpg.300w.jpg"_s, 8, 8);
 
     const GalleryPlan taken = GallerySurvey::plan(layout, GalleryOptions(), entries);
     QCOMPARE(taken.images(u""_s), (QStringList{entries[2], entries[1], entries[0]}));
-    QCOMPARE(taken.waves().first(),
-             (QStringList{u"pexa-gallery.css"_s, u"a.jpg.300w.jpg"_s, u"a.jpg.600w.jpg"_s}));
+    QCOMPARE(taken.waves().first(), (QStringList{u"pexa-gallery.css"_s, u"a.jpg.300w.jpg"_s,
+                                                 u"a.jpg.600w.jpg"_s, u"a.jpg.1200w.jpg"_s}));
     GalleryOptions byName;
     byName.order = GalleryOptions::Order::Name;
     QCOMPARE(GallerySurvey::plan(layout, byName, entries).images(u""_s), entries);

@@ -1,6 +1,7 @@
 #include "CatalogHelpers.h"
 #include "Controls.h"
 #include "ErrorRecorder.h"
+#include "OutputLayout.h"
 #include "RecordingImageProcessor.h"
 #include "RecordingUrlOpener.h"
 #include "ResizeActions.h"
@@ -695,9 +696,11 @@ void TestResizeBatch::galleryPagesFollowAFinishedBatchOnly()
     clickResize();
     QCOMPARE(m_boxes->take(), QStringList{u"1 file marked to not upload due to FTP Size Limit!!"_s});
     QCOMPARE(m_errors->summary(), QStringList());
-    const QStringList previews{u"top.png.300w.png"_s,        u"top.png.600w.png"_s,
-                               u"trip/big.jpg.300w.jpg"_s,   u"trip/big.jpg.600w.jpg"_s,
-                               u"trip/small.png.300w.png"_s, u"trip/small.png.600w.png"_s};
+    QStringList previews;
+    for (const QString &picture : {u"top.png"_s, u"trip/big.jpg"_s, u"trip/small.png"_s}) {
+        for (const int width : OutputLayout::PreviewWidths)
+            previews.append(OutputLayout::previewName(picture, width));
+    }
     // Each shown picture has a page of its own; the one too large to upload is not shown.
     QStringList written{u"album.html"_s,         u"pexa-gallery.css"_s,         u"top.png"_s,
                         u"top.png.album.html"_s, u"trip/album.html"_s,          u"trip/big.jpg"_s,
