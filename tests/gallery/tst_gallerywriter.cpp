@@ -50,7 +50,6 @@ private slots:
     void hostileBytesGiveACaptionOrNoneAndNeverFault();
     void captionIsOneBoundedLine();
     void sizesAreReadFromTheWrittenFilesAsABrowserShowsThem();
-    void timeTakenComesFromExifDateTimeOriginal_data();
     void timeTakenComesFromExifDateTimeOriginal();
     void surveyOrdersByTimeTakenElseFileTimeAndFindsPreviews();
     void shownEntriesLeaveOutTickedImagesAndMissingCopies();
@@ -154,8 +153,7 @@ void TestGalleryWriter::captionComesFromExifThenIptcThenXmp()
 
 void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
 {
-    const QString photo = taggedPhoto();
-    const QByteArray whole = readFile(photo);
+    const QByteArray whole = readFile(taggedPhoto());
     QCOMPARE(captionOf(whole), u"Exif text"_s);
     const QStringList possible{QString(), u"Exif text"_s, u"Iptc text"_s, u"Xmp text"_s};
     // Cut anywhere: a block that is not whole is passed over for the next, and gives no time.
@@ -168,7 +166,6 @@ void TestGalleryWriter::hostileBytesGiveACaptionOrNoneAndNeverFault()
         const QDateTime read = PhotoTime::read(buffer);
         QVERIFY2(!read.isValid() || read == taken, qPrintable(QString::number(cut)));
     }
-    QCOMPARE(PhotoTime::ofFile(photo), taken);
 
     // The time sits in a directory of its own that the first one points to: the pointer and the
     // text are checked against the block's end like every other offset.
@@ -273,26 +270,15 @@ void TestGalleryWriter::sizesAreReadFromTheWrittenFilesAsABrowserShowsThem()
     QCOMPARE(GalleryWriter::measure(other, layout), (GalleryPicture{}));
 }
 
-void TestGalleryWriter::timeTakenComesFromExifDateTimeOriginal_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QStringList>("assignments");
-    QTest::addColumn<QDateTime>("taken");
-    const QDateTime june(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC);
-    QTest::newRow("jpg") << u"jpg"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
-    QTest::newRow("png") << u"png"_s << QStringList{u"-DateTimeOriginal=2008:06:14 18:42:05"_s} << june;
-    QTest::newRow("a camera's blank")
-        << u"jpg"_s << QStringList{u"-DateTimeOriginal#=0000:00:00 00:00:00"_s} << QDateTime();
-}
-
 void TestGalleryWriter::timeTakenComesFromExifDateTimeOriginal()
 {
-    QFETCH(QString, format);
-    QFETCH(QStringList, assignments);
-    QFETCH(QDateTime, taken);
-    const QString photo = image(u"photo."_s + format, 64, 48);
-    tag(photo, assignments);
-    QCOMPARE(PhotoTime::ofFile(photo), taken);
+    // From a PNG's metadata as from a JPEG's (measured above); a camera's blank is no time.
+    const QString png = image(u"photo.png"_s, 64, 48);
+    tag(png, {u"-DateTimeOriginal=2008:06:14 18:42:05"_s});
+    QCOMPARE(PhotoTime::ofFile(png), QDateTime(QDate(2008, 6, 14), QTime(18, 42, 5), Qt::UTC));
+    const QString blank = image(u"blank.jpg"_s, 64, 48);
+    tag(blank, {u"-DateTimeOriginal#=0000:00:00 00:00:00"_s});
+    QCOMPARE(PhotoTime::ofFile(blank), QDateTime());
     QCOMPARE(PhotoTime::parsed("2008:02:30 10:00:00"), QDateTime());
     QCOMPARE(PhotoTime::parsed("2008-06-14 18:42:05"), QDateTime());
     QCOMPARE(PhotoTime::shown(QDateTime(QDate(2008, 6, 4), QTime(8, 2), Qt::UTC)), u"4 June 2008, 08:02"_s);
