@@ -142,16 +142,16 @@ QStringList stagePhotographs(const QString &corpus, const QStringList &images, c
     return staged;
 }
 
-// A user's batch of the photographs at 25 % with 100x100 thumbnails, after a scan that must list
-// exactly them; webKey, when given, is the [web] choice set to "1".
+// A user's batch of the photographs at 25 % (or percent) with 100x100 thumbnails, after a scan that
+// must list exactly them; webKey, when given, is the [web] choice set to "1".
 double batch(const QString &root, const QStringList &images, const QString &out, QStringList &notices,
-             const QString &webKey = QString())
+             const QString &webKey = QString(), const QString &percent = u"25"_s)
 {
     QList<bench::StoredValue> stored;
     if (!webKey.isEmpty())
         stored.append({u"web"_s, webKey, u"1"_s});
     const bench::WindowResize run = bench::resizeInWindow(
-        root, out, {u"All to Pct"_s, u"25"_s, QString(), u"100x100"_s, u"1000"_s}, stored);
+        root, out, {u"All to Pct"_s, percent, QString(), u"100x100"_s, u"1000"_s}, stored);
     if (run.listed != images)
         qFatal("the scan listed %lld entries, not the %lld photographs",
                static_cast<long long>(run.listed.size()), static_cast<long long>(images.size()));
@@ -234,12 +234,16 @@ bool samePixels(const QString &expectedPath, const QString &actualPath)
     return true;
 }
 
-// count photographs of 640x480 in folders of 50, each a JPEG with a caption in its EXIF block, as
-// a camera owner's album holds them; their paths in name order.
+// count photographs of AlbumPhoto in folders of 50, each a JPEG with a caption in its EXIF block,
+// as a camera owner's album holds them; their paths in name order. Resized to AlbumPercent they
+// give copies as large as a web gallery shows, so that every preview has its work to do.
+const QSize AlbumPhoto(2400, 1800);
+const QString AlbumPercent = u"50"_s;
+
 QStringList makeAlbums(const QString &root, int count)
 {
     QDir(root).removeRecursively();
-    QImage picture(640, 480, QImage::Format_RGB32);
+    QImage picture(AlbumPhoto, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y) {
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, qRgb((x * 7 + y) % 256, (x ^ y) % 256, (x * y / 64) % 256));
@@ -274,8 +278,12 @@ void galleryPagesRow(const QString &work, int rounds, int count)
     const QString root = work + u"/albums"_s;
     const QStringList images = makeAlbums(root, count);
     const int folders = (count + 49) / 50;
-    say(u"Gallery pages: %1 photographs of 640x480 with captions in %2 folders, in %3"_s.arg(count)
+    say(u"Gallery pages: %1 photographs of %2x%3 with captions in %4 folders, resized to %5 %, in %6"_s
+            .arg(count)
+            .arg(AlbumPhoto.width())
+            .arg(AlbumPhoto.height())
             .arg(folders)
+            .arg(AlbumPercent)
             .arg(root));
     // Wall times and processor times, without pages first; the pages are written on this
     // process's main thread, so its processor time shows their cost whatever else the machine does.
@@ -287,7 +295,8 @@ void galleryPagesRow(const QString &work, int rounds, int count)
             QDir(out).removeRecursively();
             QStringList notices;
             const double cpuBefore = cpuSeconds(RUSAGE_SELF);
-            const double seconds = batch(root, images, out, notices, pages ? u"pages"_s : QString());
+            const double seconds =
+                batch(root, images, out, notices, pages ? u"pages"_s : QString(), AlbumPercent);
             const double cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
             times[pages ? 1 : 0].append(seconds);
             processorTimes[pages ? 1 : 0].append(cpu);
