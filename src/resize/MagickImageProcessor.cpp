@@ -196,9 +196,12 @@ Frames previewFrom(const QList<Base> &bases, const QSize &size, const Request &r
     Magick::Image preview = *base.frame;
     const bool turn = !base.upright && orientation > 1;
     const QSize stored = turn && swap ? size.transposed() : size;
-    Magick::Geometry exact(size_t(stored.width()), size_t(stored.height()));
-    exact.aspect(true);
-    preview.resize(exact);
+    // A preview as large as its base (a copy no wider than the preview) is only encoded anew.
+    if (QSize(int(preview.columns()), int(preview.rows())) != stored) {
+        Magick::Geometry exact(size_t(stored.width()), size_t(stored.height()));
+        exact.aspect(true);
+        preview.resize(exact);
+    }
     if (turn)
         WebCopyEditor::turnUpright(preview, orientation);
     if (request.web.srgb)
